@@ -1,0 +1,232 @@
+#include "support/kavtest.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <thread>
+
+extern char **environ;
+
+namespace kavtest {
+namespace {
+
+std::string temp_name(const char *tag) {
+  const char *dir = std::getenv("TMPDIR");
+  std::string t = std::string(dir && *dir ? dir : "/tmp") + "/kav-" + tag + "-XXXXXX";
+  return t;
+}
+
+// Redirects one descriptor to a temporary file and restores it.
+class Redirect {
+ public:
+  explicit Redirect(int fd) : fd_(fd) {
+    std::string t = temp_name("cap");
+    std::vector<char> buf(t.begin(), t.end());
+    buf.push_back('\0');
+    int tmp = mkstemp(buf.data());
+    name_ = buf.data();
+    saved_ = dup(fd_);
+    dup2(tmp, fd_);
+    close(tmp);
+  }
+  ~Redirect() {
+    dup2(saved_, fd_);
+    close(saved_);
+    unlink(name_.c_str());
+  }
+  std::string text() const { return read_file(name_); }
+
+ private:
+  int fd_;
+  int saved_;
+  std::string name_;
+};
+
+std::string drain(int fd) {
+  std::string s;
+  char buf[4096];
+  for (;;) {
+    ssize_t n = read(fd, buf, sizeof buf);
+    if (n > 0) {
+      s.append(buf, static_cast<size_t>(n));
+    } else if (n < 0 && errno == EINTR) {
+      continue;
+    } else {
+      break;
+    }
+  }
+  return s;
+}
+
+}  // namespace
+
+Captured capture(const std::function<void()> &fn) {
+  std::fflush(nullptr);
+  std::cout.flush();
+  std::cerr.flush();
+  Captured c;
+  {
+    Redirect out(1), err(2);
+    fn();
+    std::fflush(nullptr);
+    std::cout.flush();
+    std::cerr.flush();
+    c.out = out.text();
+    c.err = err.text();
+  }
+  return c;
+}
+
+void with_stdin(const std::string &input, const std::function<void()> &fn) {
+  std::string t = temp_name("in");
+  std::vector<char> buf(t.begin(), t.end());
+  buf.push_back('\0');
+  int tmp = mkstemp(buf.data());
+  if (write(tmp, input.data(), input.size()) < 0) {
+    // the test will see an empty input
+  }
+  lseek(tmp, 0, SEEK_SET);
+  int saved = dup(0);
+  dup2(tmp, 0);
+  close(tmp);
+  clearerr(stdin);
+  std::rewind(stdin);
+  fn();
+  dup2(saved, 0);
+  close(saved);
+  clearerr(stdin);
+  unlink(buf.data());
+}
+
+TempDir::TempDir() {
+  std::string t = temp_name("dir");
+  std::vector<char> buf(t.begin(), t.end());
+  buf.push_back('\0');
+  if (mkdtemp(buf.data())) path_ = buf.data();
+}
+
+TempDir::~TempDir() {
+  if (path_.empty()) return;
+  std::error_code ec;
+  std::filesystem::remove_all(path_, ec);
+}
+
+std::string TempDir::file(const std::string &name) const { return path_ + "/" + name; }
+
+std::string TempDir::write(const std::string &name, const std::string &text) const {
+  std::string full = file(name);
+  std::error_code ec;
+  std::filesystem::create_directories(std::filesystem::path(full).parent_path(), ec);
+  std::ofstream(full, std::ios::binary) << text;
+  return full;
+}
+
+std::string read_file(const std::string &name) {
+  std::ifstream in(name, std::ios::binary);
+  if (!in) return {};
+  std::ostringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+RunResult run(const std::vector<std::string> &argv, const std::string &input,
+              const std::vector<std::string> &env, int timeout_s) {
+  RunResult r;
+  int in_pipe[2], out_pipe[2], err_pipe[2];
+  if (pipe(in_pipe) || pipe(out_pipe) || pipe(err_pipe)) return r;
+
+  std::vector<std::string> envs;
+  for (char **e = environ; *e; ++e) {
+    std::string kv = *e;
+    std::string key = kv.substr(0, kv.find('='));
+    bool replaced = false;
+    for (const auto &x : env)
+      if (x.substr(0, x.find('=')) == key) replaced = true;
+    if (!replaced) envs.push_back(kv);
+  }
+  for (const auto &x : env) envs.push_back(x);
+
+  pid_t pid = fork();
+  if (pid == 0) {
+    dup2(in_pipe[0], 0);
+    dup2(out_pipe[1], 1);
+    dup2(err_pipe[1], 2);
+    for (int fd : {in_pipe[0], in_pipe[1], out_pipe[0], out_pipe[1], err_pipe[0], err_pipe[1]})
+      close(fd);
+    std::vector<char *> av, ev;
+    for (const auto &a : argv) av.push_back(const_cast<char *>(a.c_str()));
+    av.push_back(nullptr);
+    for (const auto &e : envs) ev.push_back(const_cast<char *>(e.c_str()));
+    ev.push_back(nullptr);
+    execve(av[0], av.data(), ev.data());
+    _exit(127);
+  }
+  close(in_pipe[0]);
+  close(out_pipe[1]);
+  close(err_pipe[1]);
+
+  // Feed standard input from a thread so that a child writing much output
+  // while we write cannot deadlock us.
+  std::thread feeder([&] {
+    signal(SIGPIPE, SIG_IGN);
+    size_t off = 0;
+    while (off < input.size()) {
+      ssize_t n = ::write(in_pipe[1], input.data() + off, input.size() - off);
+      if (n <= 0) break;
+      off += static_cast<size_t>(n);
+    }
+    close(in_pipe[1]);
+  });
+  std::string err_text;
+  std::thread err_reader([&] { err_text = drain(err_pipe[0]); });
+
+  // Watchdog: kill the child when it runs past the time-out.
+  bool done = false;
+  std::thread watchdog([&] {
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(timeout_s);
+    while (!__atomic_load_n(&done, __ATOMIC_SEQ_CST) && std::chrono::steady_clock::now() < until)
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    if (!__atomic_load_n(&done, __ATOMIC_SEQ_CST)) kill(pid, SIGKILL);
+  });
+  r.out = drain(out_pipe[0]);
+  err_reader.join();
+  feeder.join();
+  int status = 0;
+  waitpid(pid, &status, 0);
+  __atomic_store_n(&done, true, __ATOMIC_SEQ_CST);
+  watchdog.join();
+  close(out_pipe[0]);
+  close(err_pipe[0]);
+  r.err = err_text;
+  if (WIFEXITED(status)) r.status = WEXITSTATUS(status);
+  else if (WIFSIGNALED(status)) r.status = 128 + WTERMSIG(status);
+  return r;
+}
+
+ScopedEnv::ScopedEnv(const std::string &name, const char *value) : name_(name) {
+  if (const char *o = std::getenv(name.c_str())) {
+    had_ = true;
+    old_ = o;
+  }
+  if (value) setenv(name.c_str(), value, 1);
+  else unsetenv(name.c_str());
+}
+
+ScopedEnv::~ScopedEnv() {
+  if (had_) setenv(name_.c_str(), old_.c_str(), 1);
+  else unsetenv(name_.c_str());
+}
+
+}  // namespace kavtest

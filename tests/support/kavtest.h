@@ -1,0 +1,74 @@
+// Helpers shared by the test suites.
+#ifndef KAV_TESTS_KAVTEST_H
+#define KAV_TESTS_KAVTEST_H
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace kavtest {
+
+// What a block of code wrote to standard output and standard error.
+struct Captured {
+  std::string out;
+  std::string err;
+};
+
+// Runs fn with standard output and standard error sent to temporary files and
+// returns what it wrote. The C and C++ streams are flushed around the call.
+Captured capture(const std::function<void()> &fn);
+
+// Runs fn with standard input read from the given text.
+void with_stdin(const std::string &input, const std::function<void()> &fn);
+
+// A temporary directory, removed with its contents when it goes out of scope.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir &) = delete;
+  TempDir &operator=(const TempDir &) = delete;
+  const std::string &path() const { return path_; }
+  // path() + "/" + name
+  std::string file(const std::string &name) const;
+  // Writes text to a file below the directory (creating parent directories)
+  // and returns its full name.
+  std::string write(const std::string &name, const std::string &text) const;
+
+ private:
+  std::string path_;
+};
+
+// Reads a whole file; empty when it cannot be read.
+std::string read_file(const std::string &name);
+
+// The result of running a program.
+struct RunResult {
+  std::string out;
+  std::string err;
+  int status = -1;  // exit code, or 128 + signal number
+};
+
+// Runs a program with the given arguments (argv[0] first), standard input from
+// the text, and extra environment settings "NAME=value" added to (or
+// replacing in) the current environment. Never waits longer than timeout_s.
+RunResult run(const std::vector<std::string> &argv, const std::string &input = "",
+              const std::vector<std::string> &env = {}, int timeout_s = 20);
+
+// Sets an environment variable for the life of the object.
+class ScopedEnv {
+ public:
+  ScopedEnv(const std::string &name, const char *value);
+  ~ScopedEnv();
+  ScopedEnv(const ScopedEnv &) = delete;
+  ScopedEnv &operator=(const ScopedEnv &) = delete;
+
+ private:
+  std::string name_;
+  bool had_ = false;
+  std::string old_;
+};
+
+}  // namespace kavtest
+
+#endif
