@@ -83,6 +83,8 @@ std::vector<Case> load_cases() {
   return cases;
 }
 
+void PrintTo(const Case &c, std::ostream *os) { *os << c.name; }
+
 class WindchillCase : public ::testing::TestWithParam<Case> {};
 
 TEST_P(WindchillCase, OutputAndStatus) {
