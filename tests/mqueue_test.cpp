@@ -25,8 +25,8 @@
 #include <thread>
 #include <vector>
 
-#include "support/kavtest.h"
 #include "lib/resrc.h"
+#include "support/kavtest.h"
 
 namespace {
 
@@ -106,7 +106,9 @@ void raw_send(int fd, const std::string &bytes) {
   ASSERT_EQ(send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL), static_cast<ssize_t>(bytes.size()));
 }
 
-std::string frame(const std::string &text) { return std::string(1, static_cast<char>(text.size())) + text; }
+std::string frame(const std::string &text) {
+  return std::string(1, static_cast<char>(text.size())) + text;
+}
 
 std::string kavwin_path() {
   std::string w = KAV_WINDCHILL_BIN;
@@ -220,8 +222,10 @@ class TransportTest : public ChannelTest, public ::testing::WithParamInterface<i
     MQ_offset(offset_);
   }
   std::vector<std::string> server_args(std::vector<std::string> extra) const {
-    std::vector<std::string> a = {"-t", GetParam() ? "socket" : "mqueue", "-o", std::to_string(offset_),
-                                  "-k", std::to_string(num_), "-i", "20"};
+    std::vector<std::string> a = {"-t", GetParam() ? "socket" : "mqueue",
+                                  "-o", std::to_string(offset_),
+                                  "-k", std::to_string(num_),
+                                  "-i", "20"};
     a.insert(a.end(), extra.begin(), extra.end());
     return a;
   }
@@ -301,7 +305,8 @@ TEST_P(TransportTest, A118CharacterMessagePassesWholeBothWaysAndLongerIsRefused)
   ASSERT_GE(MQ_put(q, id, "set res x %s", value.c_str()), 0);
   EXPECT_EQ(MQ_get(q, id, item), 1);
 
-  auto cap = kavtest::capture([&] { EXPECT_EQ(MQ_put(q, id, "set res y %s", (value + "w").c_str()), -1); });
+  auto cap = kavtest::capture(
+      [&] { EXPECT_EQ(MQ_put(q, id, "set res y %s", (value + "w").c_str()), -1); });
   EXPECT_NE(cap.err.find("MQ_put"), std::string::npos);
 
   ASSERT_GE(MQ_put(q, id, "query res long"), 0);
@@ -352,7 +357,9 @@ TEST_P(TransportTest, CreateOnAChannelInUseFails) {
   EXPECT_NE(r.err.find("kavwin: cannot create"), std::string::npos);
 }
 
-std::string transport_name(const ::testing::TestParamInfo<int> &p) { return p.param ? "socket" : "mqueue"; }
+std::string transport_name(const ::testing::TestParamInfo<int> &p) {
+  return p.param ? "socket" : "mqueue";
+}
 
 INSTANTIATE_TEST_SUITE_P(Transports, TransportTest, ::testing::Values(0, 1), transport_name);
 
@@ -451,6 +458,27 @@ TEST_F(ChannelTest, DefaultTimeOutHandlerEndsTheProgramWithSeven) {
   MQ_timeout(1);
   char item[MQ_ITEMLEN];
   EXPECT_EXIT(MQ_get(q, 3, item), ::testing::ExitedWithCode(7), "Queue not responding!!");
+}
+
+TEST_F(ChannelTest, ConnectToAChannelNobodyServesGivesUpAtTheTimeOut) {
+  MQ_timeout(1);
+  MQ_timeout_func(count_timeout);
+  // A queue left behind by a window that has gone.
+  int q = MQ_create(33);
+  ASSERT_GE(q, 0);
+  EXPECT_EQ(MQ_connect(q), -1);
+  EXPECT_EQ(g_timeouts, 1);
+  // A port that accepts connections but never answers.
+  int p = free_ports(1);
+  ASSERT_GT(p, 0);
+  MQ_settype(1);
+  MQ_offset(p);
+  int lfd = raw_listen(p);
+  ASSERT_GE(lfd, 0);
+  ASSERT_EQ(MQ_open(0), 1);
+  EXPECT_EQ(MQ_connect(1), -1);
+  EXPECT_EQ(g_timeouts, 2);
+  close(lfd);
 }
 
 TEST_F(ChannelTest, ClientRejectsABadFrameWithoutReadingPastIt) {

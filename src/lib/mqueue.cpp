@@ -42,16 +42,16 @@ constexpr int kFirstId = 3;
 constexpr int kLastId = 21;
 
 struct MqState {
-  int type = 0;                       // transport: 0 message queues, 1 sockets
-  int offset = 0;                     // added to a channel number: queue key or port
-  int timeout = 20;                   // seconds before a blocked operation gives up
-  MQ_handler to_func = nullptr;       // time-out handler; null means MQ_intrp
-  MQ_handler top_func = nullptr;      // alarm handler in place before the last arming
-  int msgqid = -1;                    // queue id from the last open or create
-  int conn[kSlots] = {};              // server: 1 per id in use; element k is id k + 2
-  int sock1 = -1;                     // client: connected socket; server: listening socket
-  int sock2 = -1;                     // server: the accepted client socket
-  volatile sig_atomic_t struck = 0;   // the watchdog fired since the last arming
+  int type = 0;                      // transport: 0 message queues, 1 sockets
+  int offset = 0;                    // added to a channel number: queue key or port
+  int timeout = 20;                  // seconds before a blocked operation gives up
+  MQ_handler to_func = nullptr;      // time-out handler; null means MQ_intrp
+  MQ_handler top_func = nullptr;     // alarm handler in place before the last arming
+  int msgqid = -1;                   // queue id from the last open or create
+  int conn[kSlots] = {};             // server: 1 per id in use; element k is id k + 2
+  int sock1 = -1;                    // client: connected socket; server: listening socket
+  int sock2 = -1;                    // server: the accepted client socket
+  volatile sig_atomic_t struck = 0;  // the watchdog fired since the last arming
 };
 
 MqState mq;
@@ -90,7 +90,9 @@ void pause_for(double secs) {
 // deadline passed without it (the handler is then run here).
 class Watch {
  public:
-  Watch() : deadline_(Clock::now() + std::chrono::seconds(mq.timeout) + std::chrono::milliseconds(500)) {
+  Watch()
+      : deadline_(Clock::now() + std::chrono::seconds(mq.timeout) +
+                  std::chrono::milliseconds(500)) {
     MQ_enable_alarm();
   }
   ~Watch() { MQ_disable_alarm(); }
@@ -138,7 +140,8 @@ int format_text(char *text, int lead, const char *who, const char *format, va_li
     return -1;
   }
   if (len > MQ_MAXMSG) {
-    MESS_print(kError, "%s: message of %d characters refused, at most %d pass\n", who, len, MQ_MAXMSG);
+    MESS_print(kError, "%s: message of %d characters refused, at most %d pass\n", who, len,
+               MQ_MAXMSG);
     return -1;
   }
   text[0] = static_cast<char>(lead);
@@ -177,7 +180,9 @@ template <class Expired>
 bool wait_fd(int fd, short events, const Expired &expired) {
   for (;;) {
     if (expired()) return false;
-    struct pollfd p {fd, events, 0};
+    struct pollfd p {
+      fd, events, 0
+    };
     int r = poll(&p, 1, 50);
     if (r > 0) return true;
     if (r < 0 && errno != EINTR) return false;
@@ -230,7 +235,8 @@ int build_frame(unsigned char *frame, const char *text, int len) {
 // frame[0]; the body always fits, whatever the length. Decodes it into flag
 // and item. The decode result, or -2 when the body did not arrive whole.
 template <class Expired>
-int read_body(int fd, unsigned char *frame, int *got, int *flag, char *item, const Expired &expired) {
+int read_body(int fd, unsigned char *frame, int *got, int *flag, char *item,
+              const Expired &expired) {
   int want = frame[0];
   *got = recv_exact(fd, frame + 1, want, expired);
   if (*got < want) return -2;
@@ -291,10 +297,13 @@ int socket_sget(unsigned char *frame, int *flag, char *item) {
       MESS_print(kWarn, "MQ_sget: accept: %s\n", std::strerror(errno));
       return -1;
     }
-    MESS_print(kDebug, "Connection made from %X on port %d\n", ntohl(peer.sin_addr.s_addr), ntohs(peer.sin_port));
+    MESS_print(kDebug, "Connection made from %X on port %d\n", ntohl(peer.sin_addr.s_addr),
+               ntohs(peer.sin_port));
     mq.sock2 = fd;
   }
-  struct pollfd p {mq.sock2, POLLIN, 0};
+  struct pollfd p {
+    mq.sock2, POLLIN, 0
+  };
   if (poll(&p, 1, 0) <= 0) return 0;
   ssize_t r = recv(mq.sock2, frame, 1, MSG_DONTWAIT);
   if (r == 0 || (r < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) {
@@ -307,8 +316,8 @@ int socket_sget(unsigned char *frame, int *flag, char *item) {
   int got = 0;
   int res = read_body(mq.sock2, frame, &got, flag, item, [&] { return dl.expired(); });
   if (res == -2) {
-    MESS_print(kWarn, "MQ_sget: client sent %d of %d bytes of a frame and was dropped\n", got < 0 ? 0 : got,
-               frame[0]);
+    MESS_print(kWarn, "MQ_sget: client sent %d of %d bytes of a frame and was dropped\n",
+               got < 0 ? 0 : got, frame[0]);
     close_fd(&mq.sock2);
     return -1;
   }

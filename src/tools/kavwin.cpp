@@ -25,12 +25,12 @@ namespace {
 constexpr int kMaxIdle = 600;
 
 struct Options {
-  int type = 0;          // transport: 0 message queues, 1 sockets
-  int offset = 0;        // channel offset
-  int num = -1;          // channel number
-  int idle = 10;         // seconds without a message before the server ends
-  bool mute = false;     // never answer requests (a window that hangs)
-  bool closing = false;  // answer every request by closing the connection
+  int type = 0;                              // transport: 0 message queues, 1 sockets
+  int offset = 0;                            // channel offset
+  int num = -1;                              // channel number
+  int idle = 10;                             // seconds without a message before the server ends
+  bool mute = false;                         // never answer requests (a window that hangs)
+  bool closing = false;                      // answer every request by closing the connection
   std::map<std::string, std::string> table;  // resources answered to queries
 };
 
@@ -72,7 +72,8 @@ int parse(int argc, char **argv, Options *o) {
         if (!to_int(optarg, -2147483647L, 2147483647L, &o->offset)) return usage("bad offset");
         break;
       case 'i':
-        if (!to_int(optarg, 1, kMaxIdle, &o->idle)) return usage("the idle limit is 1 to 600 seconds");
+        if (!to_int(optarg, 1, kMaxIdle, &o->idle))
+          return usage("the idle limit is 1 to 600 seconds");
         break;
       case 'k':
         if (!to_int(optarg, 0, 2147483647L, &o->num)) return usage("bad channel number");
@@ -130,7 +131,9 @@ bool answer(int qid, int id, const std::string &text, Options *o) {
 }
 
 void pause_ms(long ms) {
-  struct timespec ts {ms / 1000, (ms % 1000) * 1000000L};
+  struct timespec ts {
+    ms / 1000, (ms % 1000) * 1000000L
+  };
   nanosleep(&ts, nullptr);
 }
 
