@@ -105,7 +105,8 @@ TEST(MenuPrint, ThirteenItemsEndWithItemSevenAlone) {
   for (int r = 1; r <= 6; ++r) want += left(r) + right(r + 7);
   want += right(7);
   // In two columns the return line leaves its line open.
-  want += "  0: " + pad30("Return to previous menu") + " " + " -1: Exit program                  \n\n";
+  want +=
+      "  0: " + pad30("Return to previous menu") + " " + " -1: Exit program                  \n\n";
   EXPECT_EQ(printed(numbered(13), 0, 3), want);
 }
 
@@ -129,10 +130,11 @@ TEST(MenuPrint, SeparatorsInBothColumns) {
 
 TEST(MenuPrint, MenuKindSelectsItemsAndTitleIsNotAFormat) {
   Menu m = numbered(2);
-  const std::string kind3 =
-      kavtest::capture([&] { MENU_print("100%s %d", m.table(), 3, 0); }).out;
-  EXPECT_EQ(kind3, "100%s %d\n" "  1: Hidden 1                      \n"
-                   "  2: Hidden 2                      \n\n");
+  const std::string kind3 = kavtest::capture([&] { MENU_print("100%s %d", m.table(), 3, 0); }).out;
+  EXPECT_EQ(kind3,
+            "100%s %d\n"
+            "  1: Hidden 1                      \n"
+            "  2: Hidden 2                      \n\n");
   const auto bad = kavtest::capture([&] { MENU_print("T", m.table(), 10, 0); });
   EXPECT_EQ(bad.out, "T\n\n");
   EXPECT_NE(bad.err.find("MENU_print"), std::string::npos);
@@ -161,9 +163,8 @@ TEST_P(MenuAnswer, GivesTheCode) {
   char answer[20] = "stale";
   int code = 0;
   kavtest::capture([&] {
-    kavtest::with_stdin(a.input, [&] {
-      code = MENU_process("Pick", m.table(), 0, "Choice: ", answer, a.flag);
-    });
+    kavtest::with_stdin(
+        a.input, [&] { code = MENU_process("Pick", m.table(), 0, "Choice: ", answer, a.flag); });
   });
   EXPECT_EQ(code, a.code);
   EXPECT_STREQ(answer, a.string);
@@ -173,9 +174,8 @@ INSTANTIATE_TEST_SUITE_P(
     Rows, MenuAnswer,
     ::testing::Values(
         // numbers count shown items, not table positions
-        Answer{"3\n", 0, 103, "i3"}, Answer{"1\n", 0, 101, "i1"},
-        Answer{"4\n", 0, -9999, "4"}, Answer{"0\n", 0, -9999, "0"},
-        Answer{"0\n", 2, 0, "0"}, Answer{"-1\n", 2, -9999, "-1"},
+        Answer{"3\n", 0, 103, "i3"}, Answer{"1\n", 0, 101, "i1"}, Answer{"4\n", 0, -9999, "4"},
+        Answer{"0\n", 0, -9999, "0"}, Answer{"0\n", 2, 0, "0"}, Answer{"-1\n", 2, -9999, "-1"},
         Answer{"-1\n", 1, -1, "-1"}, Answer{"0\n", 1, 0, "0"}, Answer{"-1\n", 3, -1, "-1"},
         Answer{"-2\n", 3, -9999, "-2"}, Answer{"-\n", 3, -9999, "-"},
         Answer{"99999999999999999999\n", 0, -9999, "9999999999999999999"},
@@ -190,8 +190,7 @@ INSTANTIATE_TEST_SUITE_P(
         Answer{"exit\n", 0, -9999, "exit"},
         // "?" lists and asks again; nonsense and silence match nothing
         Answer{"?\n2\n", 0, 102, "i2"}, Answer{"nonsense\n2\n", 0, -9999, "nonsense"},
-        Answer{"\n", 3, -9999, ""}, Answer{"", 3, -9999, ""},
-        Answer{"i1 i2\n", 0, 101, "i1"},
+        Answer{"\n", 3, -9999, ""}, Answer{"", 3, -9999, ""}, Answer{"i1 i2\n", 0, 101, "i1"},
         Answer{"abcdefghijklmnopqrstuvwxyz\n", 0, -9999, "abcdefghijklmnopqrs"}));
 
 TEST(MenuProcess, QuestionMarkListsAbbreviationsAndPromptsAgain) {

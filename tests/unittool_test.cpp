@@ -19,7 +19,9 @@
 
 namespace {
 
-float tolerance(double expected) { return static_cast<float>(2e-6 * std::max(1.0, std::fabs(expected))); }
+float tolerance(double expected) {
+  return static_cast<float>(2e-6 * std::max(1.0, std::fabs(expected)));
+}
 
 // Starts from an empty cache: a lookup of a pair no table holds replaces it.
 void reset_cache() {

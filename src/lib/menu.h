@@ -18,10 +18,10 @@ KAV_BEGIN_DECLS
 /* One menu entry. Entry 0 of a table is the return entry; items 1 onward
  * are the choices; a null name ends the table. The table owns its texts. */
 typedef struct {
-  char *name;            /* the line shown; a leading '-' makes a separator */
-  char *abbr;            /* the abbreviation typed or returned */
-  int index;             /* the code returned when the item is chosen */
-  int disp[MENU_KINDS];  /* shown in menu kind k when disp[k] is 1 */
+  char *name;           /* the line shown; a leading '-' makes a separator */
+  char *abbr;           /* the abbreviation typed or returned */
+  int index;            /* the code returned when the item is chosen */
+  int disp[MENU_KINDS]; /* shown in menu kind k when disp[k] is 1 */
 } MENU_item;
 
 /* Prints the title, the items of kind menu_num (one column below 13 items,
@@ -37,8 +37,8 @@ KAV_API int MENU_print(const char *title, const MENU_item *menu, int menu_num, i
  * string), -1 or 0 for the exit and return choices, or -9999 when the answer
  * (an empty line or the end of input included) matched nothing. Separator
  * lines are never chosen. */
-KAV_API int MENU_process(const char *title, const MENU_item *menu, int menu_num,
-                         const char *prompt, char *string, int flag);
+KAV_API int MENU_process(const char *title, const MENU_item *menu, int menu_num, const char *prompt,
+                         char *string, int flag);
 
 /* The index of the first entry (entry 0 included) whose abbreviation or name
  * equals item without regard to case; -9999 when none does or either

@@ -20,11 +20,11 @@ constexpr size_t kQuoteLen = 60;  // longest piece of a bad record quoted in a w
 
 // A unit text split into its prefix value and its base unit.
 struct Unit {
-  double value = 1.0;    // prefix value
-  double factor = 1.0;   // factor of a "f^e" prefix
-  double exponent = 1.0; // exponent of a "f^e" prefix
-  char form = ' ';       // '^', 'n' (plain number), '-' or ' ' (none)
-  std::string base;      // what follows the prefix
+  double value = 1.0;     // prefix value
+  double factor = 1.0;    // factor of a "f^e" prefix
+  double exponent = 1.0;  // exponent of a "f^e" prefix
+  char form = ' ';        // '^', 'n' (plain number), '-' or ' ' (none)
+  std::string base;       // what follows the prefix
 };
 
 // One conversion: out = in * scale + offset, with the prefixes of the pair.
@@ -36,10 +36,10 @@ struct Conversion {
 };
 
 struct UnitState {
-  std::string cache_iunit;  // input unit of the last table conversion
-  std::string cache_ounit;  // output unit of the last table conversion
-  Conversion cache;         // its prefix values, scale and offset
-  std::string missing_file; // table name last warned about as missing
+  std::string cache_iunit;   // input unit of the last table conversion
+  std::string cache_ounit;   // output unit of the last table conversion
+  Conversion cache;          // its prefix values, scale and offset
+  std::string missing_file;  // table name last warned about as missing
 };
 
 UnitState &state() {
@@ -266,8 +266,8 @@ bool table_lookup(const std::string &ibase, const std::string &obase, double *sc
       *scale = sc;
       *offset = of;
       found = true;
-      MESS_print(kTrace, "%s %s %s %f %f\n", words[0].c_str(), words[1].c_str(),
-                 words[2].c_str(), sc, of);
+      MESS_print(kTrace, "%s %s %s %f %f\n", words[0].c_str(), words[1].c_str(), words[2].c_str(),
+                 sc, of);
     }
   }
   return true;
@@ -313,8 +313,7 @@ float UNIT_cvt(float value, const char *iunit, const char *ounit) {
   if (value == KAV_MISSING) return KAV_MISSING;
 
   std::string in, out;
-  if (!copy_unit("UNIT_cvt", iunit, &in) || !copy_unit("UNIT_cvt", ounit, &out))
-    return KAV_MISSING;
+  if (!copy_unit("UNIT_cvt", iunit, &in) || !copy_unit("UNIT_cvt", ounit, &out)) return KAV_MISSING;
   if (stricmp(in.c_str(), out.c_str()) == 0 || (!in.empty() && out.empty())) return value;
 
   UnitState &st = state();
