@@ -23,7 +23,7 @@ KAV_BEGIN_DECLS
  * alone). The last table pair is cached and never read again while it is
  * repeated. Returns -9999 for a missing value, a unit text longer than 14
  * characters, a zero or unreadable prefix, or a table that cannot be opened
- * (each with a warning). */
+ * (each with a warning; the missing-table one once per file name). */
 KAV_API float UNIT_cvt(float value, const char *iunit, const char *ounit);
 
 /* Writes "%.0e %s%s" of the prefix value of in times scale, the base unit of
