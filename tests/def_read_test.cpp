@@ -328,7 +328,10 @@ TEST_P(DefCmp, KeyAddressesResource) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, DefCmp, ::testing::ValuesIn(load_cmp_rows()));
+INSTANTIATE_TEST_SUITE_P(Rows, DefCmp, ::testing::ValuesIn(load_cmp_rows()),
+                         [](const ::testing::TestParamInfo<CmpRow> &row) {
+                           return "row" + std::to_string(row.index);
+                         });
 
 TEST(DefValid, KeysOfOtherProgramsOrWithoutQualifierAreNot) {
   set_program("calc", "");

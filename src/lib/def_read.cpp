@@ -359,7 +359,8 @@ int DEF_valid(const char *string) {
   if (!string) return 0;
   std::string_view key(string);
   size_t start = name_start(key);
-  if (start == std::string_view::npos) return 0;
+  // A key ending in its qualifier names no resource.
+  if (start == std::string_view::npos || start == key.size()) return 0;
   return pattern_match(qualified_name(key.substr(start)), key) ? 1 : 0;
 }
 

@@ -63,7 +63,8 @@ KAV_API int DEF_getn(char *resrc, int resrc_size, char *value, int value_size);
 KAV_API int DEF_cmp(const char *resrc, const char *string);
 
 /* 1 when the key string addresses the running program at all, whatever
- * resource it names; 0 otherwise and for a key with neither '.' nor '*'. */
+ * resource it names; 0 otherwise, for a key with neither '.' nor '*', and
+ * for one that ends in them (it names no resource). */
 KAV_API int DEF_valid(const char *string);
 
 /* Copies the part of str after its last '.' or '*' (all of str when it has
