@@ -1,5 +1,6 @@
 // The console prompts: print a question, read one line, scan it; lines that
 // are commands are carried out and the question is asked again.
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -55,7 +56,14 @@ float KAV_promptf(const char *prompt) {
   float value = 0;
   prompt_loop(prompt, [&](const char *line) {
     value = 0;
-    return std::sscanf(line, "%f", &value);
+    int n = std::sscanf(line, "%f", &value);
+    // "nan", "inf" or a number beyond the float range is no answer: ask again.
+    if (n == 1 && !std::isfinite(value)) {
+      MESS_print(M_WARN, "KAV_promptf: Not a usable number: %s\n", line);
+      value = 0;
+      return 0;
+    }
+    return n;
   });
   return value;
 }
