@@ -155,8 +155,7 @@ TEST_F(DefRead, DirectivesAreObeyedInsideSkippedBlocks) {
 }
 
 TEST_F(DefRead, TagListHoldsTen) {
-  for (int i = 0; i < DEF_MAX_TAG; ++i)
-    EXPECT_EQ(DEF_tag(("t" + std::to_string(i)).c_str()), 0);
+  for (int i = 0; i < DEF_MAX_TAG; ++i) EXPECT_EQ(DEF_tag(("t" + std::to_string(i)).c_str()), 0);
   std::string err = kavtest::capture([] { EXPECT_EQ(DEF_tag("t10"), -1); }).err;
   EXPECT_NE(err.find("DEF_tag"), std::string::npos);
   EXPECT_EQ(read_text("DEF eleven\nIF eleven\nx 1\nEND\nIF t9\ny 2\nEND\n", err),
@@ -210,8 +209,7 @@ TEST_F(DefRead, LongLinesAreReadInPieces) {
   ASSERT_EQ(e.size(), 2u);
   EXPECT_EQ(e[0].first, "a");
   EXPECT_EQ(e[1], (std::pair<std::string, std::string>{"c", "d"}));
-  EXPECT_NE(err.find("DEF_get: line longer than 249 characters read in pieces"),
-            std::string::npos);
+  EXPECT_NE(err.find("DEF_get: line longer than 249 characters read in pieces"), std::string::npos);
 }
 
 TEST_F(DefRead, OverLongKeysAreSkippedAndValuesCut) {
@@ -368,8 +366,8 @@ TEST(DefParseName, TakesThePartAfterTheLastQualifier) {
 TEST(DefEnv, VariablesAreTriedInOrder) {
   set_program("calc", "");
   char value[DEF_VALUE_SIZE];
-  kavtest::ScopedEnv a("kavcalc.units", nullptr), b("UNITS_ENV", nullptr),
-      c("kavunits", nullptr), d("kavday.units", nullptr), e("kavcalc.day.units", nullptr);
+  kavtest::ScopedEnv a("kavcalc.units", nullptr), b("UNITS_ENV", nullptr), c("kavunits", nullptr),
+      d("kavday.units", nullptr), e("kavcalc.day.units", nullptr);
   EXPECT_EQ(DEF_env("units", "UNITS_ENV", value), 0);
   {
     kavtest::ScopedEnv last("kavunits", "generic");

@@ -63,7 +63,7 @@ int reap(int pid) {
 
 // Skips the case when the background starts of earlier cases in this process
 // have used up the table's starts.
-#define NEED_BACKGROUND_STARTS(n)                                          \
+#define NEED_BACKGROUND_STARTS(n) \
   if (KAV_numproc() + (n) > KAV_MAX_PROC) GTEST_SKIP() << "background starts used up"
 
 double now_seconds() {
@@ -109,9 +109,9 @@ TEST(SetCommand, OverLongNamesAreRefused) {
   std::string nineteen(19, 'n'), twenty(20, 't');
   EXPECT_EQ(KAV_set_command(("set " + nineteen + "=1").c_str()), 1);
   EXPECT_STREQ(RES_get(nineteen.c_str()), "1");
-  std::string err =
-      kavtest::capture([&] { EXPECT_EQ(KAV_set_command(("set " + twenty + "=1").c_str()), 1); })
-          .err;
+  std::string err = kavtest::capture([&] {
+                      EXPECT_EQ(KAV_set_command(("set " + twenty + "=1").c_str()), 1);
+                    }).err;
   EXPECT_EQ(RES_get(twenty.c_str()), nullptr);
   EXPECT_EQ(RES_get(twenty.substr(0, 19).c_str()), nullptr);
   EXPECT_NE(err.find("KAV_set_command: resource name longer than 19 characters"),
@@ -139,8 +139,7 @@ TEST(SetCommand, PromptStoresAndAsksAgain) {
 }
 
 TEST(SetCommand, WindchillPromptsTakeSetAndExit) {
-  kavtest::RunResult r =
-      kavtest::run({KAV_WINDCHILL_BIN}, "set table=yes\nset\nexit\n", {}, 20);
+  kavtest::RunResult r = kavtest::run({KAV_WINDCHILL_BIN}, "set table=yes\nset\nexit\n", {}, 20);
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.out.find("Set resources\n"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("table: yes\n"), std::string::npos) << r.out;
@@ -210,7 +209,8 @@ TEST(Run, InputAndOutputFilesReplaceTheStandardStreams) {
 }
 
 TEST(Run, ChildrenGetTheDefaultInterruptAction) {
-  struct sigaction ignore {}, old {};
+  struct sigaction ignore {
+  }, old{};
   ignore.sa_handler = SIG_IGN;
   sigaction(SIGINT, &ignore, &old);
   int code = run_sh("kill -INT $$; exit 0");
@@ -222,7 +222,8 @@ TEST(Run, ChildrenGetTheDefaultInterruptAction) {
 
 TEST(Run, DirectoryFlagChangesDirectoryFirst) {
   Argv argv{"x"};
-  kavtest::capture([&] { EXPECT_EQ(KAV_run("/kav-no-such-directory", argv.get(), environ, 1), 1); });
+  kavtest::capture(
+      [&] { EXPECT_EQ(KAV_run("/kav-no-such-directory", argv.get(), environ, 1), 1); });
 }
 
 TEST(RunFunc, ReturnsTheFunctionsResult) {

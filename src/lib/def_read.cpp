@@ -19,15 +19,15 @@ namespace {
 // The definition-file layer's state: one instance for the process. Tags and
 // the stack of open blocks outlive the file they were read from.
 struct DefState {
-  std::FILE *def_file = nullptr;              // the definition file being read
-  std::string prog_name = "Kav";              // the running program's name
-  std::string prog_title;                     // replaces prog_name in keys; "+t" adds t
-  std::array<std::string, DEF_MAX_TAG> tag;   // the defined tags (copies)
-  int num_tag = 0;                            // tags in use
-  std::array<int, DEF_MAX_MATCH> match{};     // state of each open block: 0, 1 or 99
-  int num_match = 0;                          // depth of the block stack
-  int num_over = 0;                           // IF blocks opened past the stack, skipped whole
-  int matches = 1;                            // 1 while lines are taken
+  std::FILE *def_file = nullptr;             // the definition file being read
+  std::string prog_name = "Kav";             // the running program's name
+  std::string prog_title;                    // replaces prog_name in keys; "+t" adds t
+  std::array<std::string, DEF_MAX_TAG> tag;  // the defined tags (copies)
+  int num_tag = 0;                           // tags in use
+  std::array<int, DEF_MAX_MATCH> match{};    // state of each open block: 0, 1 or 99
+  int num_match = 0;                         // depth of the block stack
+  int num_over = 0;                          // IF blocks opened past the stack, skipped whole
+  int matches = 1;                           // 1 while lines are taken
 };
 
 DefState &state() {
@@ -305,8 +305,7 @@ int DEF_getn(char *resrc, int resrc_size, char *value, int value_size) {
   bool cut = false;
   while (read_piece(s.def_file, line, cut)) {
     if (cut)
-      MESS_print(M_WARN, "DEF_get: line longer than %d characters read in pieces\n",
-                 DEF_LINE_MAX);
+      MESS_print(M_WARN, "DEF_get: line longer than %d characters read in pieces\n", DEF_LINE_MAX);
     if (line.empty() || line[0] == '#') continue;
     std::string_view text(line);
     size_t pos = 0;
@@ -341,8 +340,7 @@ int DEF_getn(char *resrc, int resrc_size, char *value, int value_size) {
       continue;
     }
     if (val.size() > static_cast<size_t>(value_size - 1))
-      MESS_print(M_WARN, "DEF_get: value of %s cut to %d characters\n", k.c_str(),
-                 value_size - 1);
+      MESS_print(M_WARN, "DEF_get: value of %s cut to %d characters\n", k.c_str(), value_size - 1);
     copy_out(resrc, resrc_size, k);
     copy_out(value, value_size, val);
     return 1;

@@ -29,12 +29,12 @@ namespace {
 // copy that lives only until they execute another program.
 struct ProcState {
   std::array<proc_item, KAV_MAX_PROC> procs;  // the background children
-  int num_proc = 0;          // one more than the highest slot ever filled
-  std::string proc_infile;   // standard input of started programs ("" = none)
-  std::string proc_outfile;  // standard output of started programs ("" = none)
-  struct timeval start {};   // when KAV_init_time ran
-  struct timeval current {}; // the last clock reading of KAV_elapse_time
-  float elapse = 0;          // seconds slept through KAV_sleep since then
+  int num_proc = 0;                           // one more than the highest slot ever filled
+  std::string proc_infile;                    // standard input of started programs ("" = none)
+  std::string proc_outfile;                   // standard output of started programs ("" = none)
+  struct timeval start {};                    // when KAV_init_time ran
+  struct timeval current {};                  // the last clock reading of KAV_elapse_time
+  float elapse = 0;                           // seconds slept through KAV_sleep since then
 
   ProcState() {
     for (proc_item &p : procs) {
@@ -106,8 +106,7 @@ bool replace_fd(int target, const char *name, int flags) {
 }
 
 // The child's side of KAV_run; never returns.
-[[noreturn]] void run_child(const char *filename, char *const argv[], char *const env[],
-                            int flag) {
+[[noreturn]] void run_child(const char *filename, char *const argv[], char *const env[], int flag) {
   const ProcState &s = state();
   ::signal(SIGINT, SIG_DFL);
   if ((flag & 1) && ::chdir(filename) != 0) {
@@ -198,7 +197,9 @@ int KAV_proc(int pid) {
   return -1;
 }
 
-int KAV_proc_id(int proc) { return in_range(proc) ? state().procs[static_cast<size_t>(proc)].id : -1; }
+int KAV_proc_id(int proc) {
+  return in_range(proc) ? state().procs[static_cast<size_t>(proc)].id : -1;
+}
 
 const char *KAV_proc_name(int proc) {
   return in_range(proc) ? state().procs[static_cast<size_t>(proc)].name : "";
