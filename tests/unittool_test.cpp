@@ -224,6 +224,17 @@ TEST_F(UnitTableFile, OffsetsAndSignedScales) {
   EXPECT_FLOAT_EQ(UNIT_cvt(1.0f, "2_e", "0.5_f"), 1.5f);  // (2 * 1 * 0.5 - 0.25) / 0.5
 }
 
+TEST_F(UnitTableFile, PairMissingFromTheTableIsKeptWithAWarning) {
+  use("C F *1.8+32\n");
+  float got = 0;
+  const auto out = kavtest::capture([&] { got = UNIT_cvt(7.0f, "1000_m", "knots"); });
+  EXPECT_FLOAT_EQ(got, 7000.0f);  // by the prefixes alone
+  EXPECT_NE(out.err.find("UNIT_cvt: No conversion from m to knots"), std::string::npos) << out.err;
+  // Cached: the second conversion of the pair is quiet.
+  const auto again = kavtest::capture([&] { UNIT_cvt(1.0f, "1000_m", "knots"); });
+  EXPECT_EQ(again.err, "");
+}
+
 TEST_F(UnitTableFile, BlanksAndUnderscoresAreOneCharacter) {
   use("deg_C deg_F *1.8+32\n");
   EXPECT_FLOAT_EQ(UNIT_cvt(100.0f, "deg C", "deg_F"), 212.0f);

@@ -270,6 +270,11 @@ bool table_lookup(const std::string &ibase, const std::string &obase, double *sc
                  sc, of);
     }
   }
+  // The pair still converts by the prefixes alone, as callers expect, but a
+  // value carried across unrelated units must not pass unremarked.
+  if (!found)
+    MESS_print(M_WARN, "UNIT_cvt: No conversion from %s to %s in %s; value not converted\n",
+               ibase.c_str(), obase.c_str(), file.c_str());
   return true;
 }
 
