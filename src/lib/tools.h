@@ -3,9 +3,10 @@
 #ifndef KAV_TOOLS_H
 #define KAV_TOOLS_H
 
-#include <stdio.h>
-
 #include "lib/kavdefs.h"
+
+/* FILE */
+#include <stdio.h>
 
 KAV_BEGIN_DECLS
 
