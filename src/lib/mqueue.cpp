@@ -488,7 +488,7 @@ int MQ_get(int msgqid, int conn_id, char *item) {
       int err = errno;
       MESS_print(kDebug, "GET-MSG:%d %d %d %d\n", msgqid, conn_id, tries, static_cast<int>(n));
       if (n < 0 && err != ENOMSG && err != EINTR) break;
-      if (tries >= 3) pause_for(tries > 200 ? 1.0 : 0.1);
+      if (tries >= 3) KAV_sleep(tries > 200 ? 1.0f : 0.1f);
       if (n >= 0) break;
       if (w.expired()) break;
     }
