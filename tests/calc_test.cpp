@@ -1,6 +1,8 @@
 // Surface and thermodynamic formulas against published tables and hand
 // computations (tests/data/calc_formulas.txt), the missing-value rule for
 // every argument of every formula, and inverse pairs over their ranges.
+#include "lib/calc.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,8 +11,6 @@
 #include <sstream>
 #include <string>
 #include <vector>
-
-#include "lib/calc.h"
 
 namespace {
 
@@ -44,15 +44,20 @@ const std::map<std::string, Formula> &formulas() {
       {"lcl_temp", {3, [](V a) { return lcl_temp(a[0], a[1], a[2]); }, {300, 950, 850}}},
       {"eq_pot_temp", {3, [](V a) { return eq_pot_temp(a[0], a[1], a[2]); }, {300, 290, 950}}},
       {"wet_bulb", {3, [](V a) { return wet_bulb(a[0], a[1], a[2]); }, {300, 290, 950}}},
-      {"wet_bulb_pot_temp", {3, [](V a) { return wet_bulb_pot_temp(a[0], a[1], a[2]); }, {300, 290, 950}}},
+      {"wet_bulb_pot_temp",
+       {3, [](V a) { return wet_bulb_pot_temp(a[0], a[1], a[2]); }, {300, 290, 950}}},
       {"conv_temp", {3, [](V a) { return conv_temp(a[0], a[1], a[2]); }, {10, 800, 1000}}},
       {"heat_index", {2, [](V a) { return heat_index(a[0], a[1]); }, {305, 295}}},
       {"humiture", {2, [](V a) { return humiture(a[0], a[1]); }, {305, 295}}},
       {"temp_hum_index", {2, [](V a) { return temp_hum_index(a[0], a[1]); }, {305, 295}}},
       {"sfc_pr_alt", {2, [](V a) { return sfc_pr_alt(a[0], a[1]); }, {1013, 300}}},
       {"pres_alt", {1, [](V a) { return pres_alt(a[0]); }, {700}}},
-      {"interp_temp", {5, [](V a) { return interp_temp(a[0], a[1], a[2], a[3], a[4]); }, {280, 260, 1000, 500, 700}}},
-      {"calc_earth_dist", {4, [](V a) { return calc_earth_dist(a[0], a[1], a[2], a[3]); }, {40, -95, 36, -86}}},
+      {"interp_temp",
+       {5,
+        [](V a) { return interp_temp(a[0], a[1], a[2], a[3], a[4]); },
+        {280, 260, 1000, 500, 700}}},
+      {"calc_earth_dist",
+       {4, [](V a) { return calc_earth_dist(a[0], a[1], a[2], a[3]); }, {40, -95, 36, -86}}},
   };
   return table;
 }
@@ -139,7 +144,8 @@ TEST(Formulas, NonPhysicalInputStaysFinite) {
         std::vector<float> args = f.plausible;
         args[i] = v;
         float got = f.call(args);
-        EXPECT_TRUE(std::isfinite(got)) << name << " argument " << i << " = " << v << " gives " << got;
+        EXPECT_TRUE(std::isfinite(got))
+            << name << " argument " << i << " = " << v << " gives " << got;
       }
     }
   }

@@ -2,6 +2,8 @@
 // faults that must not come back, soundings of every awkward shape, and two
 // real radiosonde ascents (tests/data/ua_*.txt) checked against values worked
 // out by hand from their mandatory levels and by numerical integration.
+#include "lib/ua_calc.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -13,7 +15,6 @@
 
 #include "lib/calc.h"
 #include "lib/mess.h"
-#include "lib/ua_calc.h"
 #include "support/kavtest.h"
 
 namespace {
@@ -43,8 +44,8 @@ std::vector<UPA_level> load_sounding(const std::string &name) {
   while (std::getline(in, line)) {
     UPA_level l;
     char c[5];
-    if (std::sscanf(line.c_str(), " %f %c %f %c %f %c %f %c %f %c %f", &l.p, &c[0], &l.h, &c[1], &l.t, &c[2],
-                    &l.td, &c[3], &l.dir, &c[4], &l.spd) == 11)
+    if (std::sscanf(line.c_str(), " %f %c %f %c %f %c %f %c %f %c %f", &l.p, &c[0], &l.h, &c[1],
+                    &l.t, &c[2], &l.td, &c[3], &l.dir, &c[4], &l.spd) == 11)
       s.push_back(l);
   }
   return s;
@@ -53,8 +54,8 @@ std::vector<UPA_level> load_sounding(const std::string &name) {
 // ---- Interpolation: the worked edge cases ----
 
 std::vector<UPA_level> simple() {
-  return {lev(1000, 100, 20, 15, 180, 10), lev(850, 1500, 12, 8, 220, 20), lev(700, 3100, 4, -6, 250, 30),
-          lev(500, 5800, -12, -30, 270, 40)};
+  return {lev(1000, 100, 20, 15, 180, 10), lev(850, 1500, 12, 8, 220, 20),
+          lev(700, 3100, 4, -6, 250, 30), lev(500, 5800, -12, -30, 270, 40)};
 }
 
 TEST(UpaInterp, RequestAtALevelGivesItsFieldsExactly) {
@@ -194,7 +195,8 @@ TEST(UpaInterp, UnknownCodeAndSurfaceCodeGiveMissing) {
 
 TEST(UpaGetLevel, KeysOfEachFamily) {
   UPA_level l = lev(850, 1500, 12, 8);
-  for (int c : {1, 100, 101, 102, 115, 116}) EXPECT_FLOAT_EQ(UPA_get_level(c, &l), -std::log(850.0f)) << c;
+  for (int c : {1, 100, 101, 102, 115, 116})
+    EXPECT_FLOAT_EQ(UPA_get_level(c, &l), -std::log(850.0f)) << c;
   for (int c : {103, 104, 105, 106}) EXPECT_EQ(UPA_get_level(c, &l), 1500) << c;
   for (int c : {113, 114}) EXPECT_FLOAT_EQ(UPA_get_level(c, &l), pot_temp(285.15f, 850)) << c;
   UPA_level bad = lev(0, M, M, 8);
@@ -206,8 +208,8 @@ TEST(UpaGetLevel, KeysOfEachFamily) {
 // ---- Temperature fill, depths, surface pressure, merging ----
 
 TEST(UpaCalcTemp, FillsLinearlyInPressureAndNeverDividesByZero) {
-  std::vector<UPA_level> s = {lev(M, 0, M, M), lev(1000, 0, 20, 0), lev(900, 0, M, 0), lev(800, 0, 10, 0),
-                              lev(700, 0, M, 0)};
+  std::vector<UPA_level> s = {lev(M, 0, M, M), lev(1000, 0, 20, 0), lev(900, 0, M, 0),
+                              lev(800, 0, 10, 0), lev(700, 0, M, 0)};
   UPA_calc_temp(s.data(), 5);
   EXPECT_EQ(s[0].t, M);
   EXPECT_FLOAT_EQ(s[2].t, 15);
@@ -242,8 +244,9 @@ TEST(UpaSfcPres, IndexOrDefault) {
 
 TEST(UpaMergeArray, InterleavesMergesAndDropsLevelsAboveIn1) {
   std::vector<UPA_level> in1 = {lev(1000, 100, 20, M), lev(850, M, 12, 8), lev(700, 3100, 4, -6)};
-  std::vector<UPA_level> in2 = {lev(1010, 0, 21, 15), lev(850, 1500, 99, 99, 220, 20), lev(800, 2000, 9, 1),
-                                lev(500, 5800, -12, -30), lev(300, 9500, -40, -50)};
+  std::vector<UPA_level> in2 = {lev(1010, 0, 21, 15), lev(850, 1500, 99, 99, 220, 20),
+                                lev(800, 2000, 9, 1), lev(500, 5800, -12, -30),
+                                lev(300, 9500, -40, -50)};
   std::vector<UPA_level> out(8);
   int n = UPA_merge_array(in1.data(), 3, in2.data(), 5, out.data());
   ASSERT_EQ(n, 5);
@@ -273,7 +276,8 @@ TEST(UpaLayer, HandComputedLayers) {
 }
 
 TEST(UpaLayer, StaticStabilityByHand) {
-  std::vector<UPA_level> s = {lev(520, 5500, -10, -20), lev(500, 5750, -12, -22), lev(490, 5880, -13, -23)};
+  std::vector<UPA_level> s = {lev(520, 5500, -10, -20), lev(500, 5750, -12, -22),
+                              lev(490, 5880, -13, -23)};
   double thb = 263.15 * std::pow(1000.0 / 520, 0.286), tht = 260.15 * std::pow(1000.0 / 490, 0.286);
   double thm = 261.15 * std::pow(2.0, 0.286);
   double want = -287.05 * 261.15 / (thm * 500 * 10000) * (tht - thb) / (490.0 - 520.0);
@@ -296,8 +300,10 @@ TEST(UpaLayer, ParcelMeanOfThreeLevelsByHand) {
     th[i] = (ts[i] + 273.15) * std::pow(1000.0 / ps[i], 0.286);
     wr[i] = mix_ratio(tds[i] + 273.15f, ps[i]);
   }
-  double tw = ((th[0] + th[1]) * (lp[0] - lp[1]) + (th[1] + th[2]) * (lp[1] - lp[2])) / (2 * (lp[0] - lp[2]));
-  double ww = ((wr[0] + wr[1]) * (lp[0] - lp[1]) + (wr[1] + wr[2]) * (lp[1] - lp[2])) / (2 * (lp[0] - lp[2]));
+  double tw = ((th[0] + th[1]) * (lp[0] - lp[1]) + (th[1] + th[2]) * (lp[1] - lp[2])) /
+              (2 * (lp[0] - lp[2]));
+  double ww = ((wr[0] + wr[1]) * (lp[0] - lp[1]) + (wr[1] + wr[2]) * (lp[1] - lp[2])) /
+              (2 * (lp[0] - lp[2]));
   EXPECT_NEAR(o, tw, 1e-3);
   EXPECT_NEAR(w, ww, 1e-4);
 }
@@ -310,7 +316,8 @@ TEST(UpaLayer, ParcelMeanMatchesFineIntegration) {
   auto dewp = [](double p) { return 18 + 45 * std::log(p / 1000); };
   std::vector<UPA_level> s;
   for (int p = 1000; p >= 600; p -= 10)
-    s.push_back(lev(static_cast<float>(p), M, static_cast<float>(temp(p)), static_cast<float>(dewp(p))));
+    s.push_back(
+        lev(static_cast<float>(p), M, static_cast<float>(temp(p)), static_cast<float>(dewp(p))));
   float w, o;
   layer_parcel_mean(s.data(), static_cast<int>(s.size()), 100, 995, 705, &w, &o);
   const int steps = 30000;
@@ -334,9 +341,9 @@ TEST(UpaLayer, ParcelMeanRefusesWhatItCannotForm) {
     EXPECT_EQ(w, M) << bottom << "-" << top;
     EXPECT_EQ(o, M) << bottom << "-" << top;
   };
-  check_missing(M, 700);   // missing bottom
-  check_missing(850, M);   // missing top
-  check_missing(850, 850);  // no depth
+  check_missing(M, 700);     // missing bottom
+  check_missing(850, M);     // missing top
+  check_missing(850, 850);   // no depth
   check_missing(1100, 900);  // bottom below the sounding
   check_missing(300, 200);   // layer above the sounding
   check_missing(700, 850);   // upside down
@@ -379,8 +386,9 @@ TEST(UpaLayer, ParcelMeanTraceAtDebugLevel) {
 
 TEST(UpaIndices, SweatShearTermBounds) {
   auto make = [](float dir850, float dir500, float spd850, float spd500) {
-    return std::vector<UPA_level>{lev(1000, 100, 25, 20, 180, 10), lev(850, 1500, 20, 15, dir850, spd850),
-                                  lev(700, 3100, 8, 0, 230, 30), lev(500, 5800, -10, -30, dir500, spd500)};
+    return std::vector<UPA_level>{
+        lev(1000, 100, 25, 20, 180, 10), lev(850, 1500, 20, 15, dir850, spd850),
+        lev(700, 3100, 8, 0, 230, 30), lev(500, 5800, -10, -30, dir500, spd500)};
   };
   // TT = 20 + 15 + 20 = 55: 12*15 + 20*6 + 2*20 + 30 = 370 without shear.
   auto s = make(130, 250, 20, 30);
@@ -427,7 +435,8 @@ TEST(UpaIndices, LiftedIndexRefusals) {
 TEST(UpaIndices, LiftedIndexDryBranchByHand) {
   // A dry parcel whose condensation level lies above 500 mb: the parcel
   // follows the dry adiabat, T = 298.15 (500/1000)^0.286.
-  std::vector<UPA_level> s = {lev(1000, 100, 25, -40), lev(850, 1500, 15, -45), lev(500, 5800, -12, -60)};
+  std::vector<UPA_level> s = {lev(1000, 100, 25, -40), lev(850, 1500, 15, -45),
+                              lev(500, 5800, -12, -60)};
   double parcel = 298.15 * std::pow(0.5, 0.286) - 273.15;
   EXPECT_NEAR(lifted_index(s.data(), 3, 100, 1000, 0, 500), -12 - parcel, 1e-3);
 }
@@ -444,7 +453,8 @@ TEST(UpaRobust, RandomSoundingsGiveFiniteOrMissing) {
     // Exactly sized on the heap so that the sanitizer sees any read past n.
     std::vector<UPA_level> s(static_cast<size_t>(n));
     for (auto &l : s) {
-      l = lev(pick(100, 1050), pick(0, 15000), pick(-70, 40), pick(-90, 30), pick(0, 360), pick(0, 120));
+      l = lev(pick(100, 1050), pick(0, 15000), pick(-70, 40), pick(-90, 30), pick(0, 360),
+              pick(0, 120));
       if (u(rng) < 0.1f && &l != s.data()) l = *(&l - 1);  // duplicate level
     }
     UPA_level *d = n > 0 ? s.data() : nullptr;
@@ -476,11 +486,11 @@ TEST(UpaRobust, RandomSoundingsGiveFiniteOrMissing) {
 
 struct Ascent {
   const char *file;
-  float sfc;                         // surface pressure: the first level with a temperature
-  float tt, vt, ct, k, sweat;        // by hand from the mandatory levels
-  float thick1000_500;               // 500 mb height less 1000 mb height
-  float li_sfc;                      // surface parcel to 500 mb, numerical integration
-  float li_mixed;                    // 100 mb layer-mean parcel, the same integration
+  float sfc;                   // surface pressure: the first level with a temperature
+  float tt, vt, ct, k, sweat;  // by hand from the mandatory levels
+  float thick1000_500;         // 500 mb height less 1000 mb height
+  float li_sfc;                // surface parcel to 500 mb, numerical integration
+  float li_mixed;              // 100 mb layer-mean parcel, the same integration
 };
 
 // Hand computations (C): OAX T850 21.0 Td850 14.0 T700 11.6 Td700 2.6
@@ -493,8 +503,10 @@ struct Ascent {
 // 16.79 g/kg; BNA 306.47 K, 18.64 g/kg) at the surface pressure.
 const Ascent kAscents[] = {
     {"ua_oax_2014061619.txt", 965, 57.2f, 32.1f, 25.1f, 37.1f,
-     static_cast<float>(168 + 164 + 100 + 52 + 125 * (0.2 + std::sin(65 * M_PI / 180))), 5786, -12.18f, -9.88f},
-    {"ua_bna_2014072800.txt", 989, 54.7f, 27.9f, 26.8f, 19.2f, 231.6f + 114 + 58 + 47.01f, 5818, -8.92f, -8.62f},
+     static_cast<float>(168 + 164 + 100 + 52 + 125 * (0.2 + std::sin(65 * M_PI / 180))), 5786,
+     -12.18f, -9.88f},
+    {"ua_bna_2014072800.txt", 989, 54.7f, 27.9f, 26.8f, 19.2f, 231.6f + 114 + 58 + 47.01f, 5818,
+     -8.92f, -8.62f},
 };
 
 class RealAscent : public ::testing::TestWithParam<Ascent> {};

@@ -1,6 +1,8 @@
 // Upper-air code groups: the worked examples (tests/data/ua_groups.txt), round
 // trips over the whole range of each field, the missing-group text by file
 // type, and every five-character group over an alphabet of awkward bytes.
+#include "lib/ua_read.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -10,7 +12,6 @@
 #include <vector>
 
 #include "support/kavtest.h"
-#include "lib/ua_read.h"
 
 namespace {
 
@@ -81,7 +82,8 @@ TEST_F(UaGroups, WorkedExamples) {
   auto rows = load_groups();
   ASSERT_GT(rows.size(), 80u);
   for (const auto &r : rows) {
-    SCOPED_TRACE("line " + std::to_string(r.line) + ": " + r.dir + " " + r.kind + " \"" + r.group + "\"");
+    SCOPED_TRACE("line " + std::to_string(r.line) + ": " + r.dir + " " + r.kind + " \"" + r.group +
+                 "\"");
     kavtest::capture([&] {
       if (r.dir == "dec") {
         float a = 1, b = 1;
@@ -211,7 +213,8 @@ TEST_F(UaGroups, AnyFiveCharactersDecode) {
       }
     }
   });
-  for (size_t pos = 0; (pos = out.err.find("Unreadable", pos)) != std::string::npos; ++pos) ++warnings;
+  for (size_t pos = 0; (pos = out.err.find("Unreadable", pos)) != std::string::npos; ++pos)
+    ++warnings;
   EXPECT_GT(warnings, 0);
   EXPECT_TRUE(out.out.empty());
   // Longer texts are read only to their fifth character.

@@ -57,7 +57,9 @@ double temp_of_vapor(double e) {
 inline float vapor_of(float temp) { return temp <= 100 ? temp : vapor_pr(temp); }
 
 // Kelvin to Fahrenheit, narrowed to float.
-inline float fahrenheit(float k) { return narrow(32.0 + 9.0 * (static_cast<double>(k) - 273.15) / 5.0); }
+inline float fahrenheit(float k) {
+  return narrow(32.0 + 9.0 * (static_cast<double>(k) - 273.15) / 5.0);
+}
 
 // Fahrenheit to kelvin, narrowed to float.
 inline float kelvin_of_f(double f) { return narrow(273.15 + 5.0 * (f - 32.0) / 9.0); }
@@ -76,15 +78,20 @@ extern "C" {
 
 int is_missing(float v) { return v == kMissing || !std::isfinite(v); }
 
-float to_kelvin(float t) { return is_missing(t) ? kMissing : narrow(static_cast<double>(t) + 273.15); }
+float to_kelvin(float t) {
+  return is_missing(t) ? kMissing : narrow(static_cast<double>(t) + 273.15);
+}
 
-float to_celsius(float t) { return is_missing(t) ? kMissing : narrow(static_cast<double>(t) - 273.15); }
+float to_celsius(float t) {
+  return is_missing(t) ? kMissing : narrow(static_cast<double>(t) - 273.15);
+}
 
 float vapor_pr(float t) {
   if (is_missing(t) || t < 0) return kMissing;
   if (t < 100) return 0;
   double k = t;
-  double x = 23.832241 - 5.02808 * std::log10(k) - 1.3816e-7 * std::pow(10.0, 11.344 - 0.0303998 * k) +
+  double x = 23.832241 - 5.02808 * std::log10(k) -
+             1.3816e-7 * std::pow(10.0, 11.344 - 0.0303998 * k) +
              0.008132801 * std::pow(10.0, 3.49149 - 1302.8844 / k) - 2949.076 / k;
   return narrow(std::pow(10.0, x));
 }
@@ -271,7 +278,8 @@ float sfc_pr_alt(float alt, float el) {
 
 float pres_alt(float pres) {
   if (is_missing(pres) || pres <= 0) return kMissing;
-  if (static_cast<double>(pres) < 226.32) return narrow(11000.0 + 6341.62 * std::log(226.32 / pres));
+  if (static_cast<double>(pres) < 226.32)
+    return narrow(11000.0 + 6341.62 * std::log(226.32 / pres));
   float t = narrow(288.15 * std::pow(pres / 1013.25, 0.190263));
   return narrow((288.15 - t) / 0.0065);
 }

@@ -65,7 +65,7 @@ float level_mixrat(float td, float p) { return mix_ratio(to_kelvin(td), p); }
 float kelvin_result(float k) { return is_missing(k) || k <= 0 ? kMissing : k; }
 
 // The fields of a level in the order they are interpolated.
-float UPA_level::*const kFields[6] = {&UPA_level::p, &UPA_level::h, &UPA_level::t,
+float UPA_level::*const kFields[6] = {&UPA_level::p,  &UPA_level::h,   &UPA_level::t,
                                       &UPA_level::td, &UPA_level::dir, &UPA_level::spd};
 
 // The keys of a sounding for one coordinate code, and the interpolation of
@@ -122,7 +122,9 @@ class Interpolator {
       return 0;
     }
     int k = 1;
-    while (k < m && (is_missing(keys_[static_cast<size_t>(k)]) || keys_[static_cast<size_t>(k)] < target)) ++k;
+    while (k < m &&
+           (is_missing(keys_[static_cast<size_t>(k)]) || keys_[static_cast<size_t>(k)] < target))
+      ++k;
     for (float UPA_level::*field : kFields) {
       if (!fill_field(field, k, value, target, tol, out)) {
         *out = missing_level();
@@ -135,7 +137,8 @@ class Interpolator {
  private:
   // Finds one field at the target; false when the pressure gap rule refuses
   // the whole request.
-  bool fill_field(float UPA_level::*field, int k, float value, float target, float tol, UPA_level *out) const {
+  bool fill_field(float UPA_level::*field, int k, float value, float target, float tol,
+                  UPA_level *out) const {
     int m = count();
     int lo = k - 1;
     while (lo >= 0 && is_missing(levels_[lo].*field)) --lo;
@@ -182,8 +185,9 @@ class Interpolator {
         dst = flo;
       } else {
         double frac = (static_cast<double>(target) - klo) / (static_cast<double>(khi) - klo);
-        dst = field == &UPA_level::dir ? direction(flo, fhi, frac)
-                                       : static_cast<float>(flo + (static_cast<double>(fhi) - flo) * frac);
+        dst = field == &UPA_level::dir
+                  ? direction(flo, fhi, frac)
+                  : static_cast<float>(flo + (static_cast<double>(fhi) - flo) * frac);
       }
     }
     return true;
@@ -246,8 +250,8 @@ struct Walk {
   double weight = 0;
 };
 
-Walk walk_layer(const UPA_level *levels, int n, const UPA_level &b, const UPA_level &t, int lb, int ub,
-                float UPA_level::*field, float (*quantity)(float, float)) {
+Walk walk_layer(const UPA_level *levels, int n, const UPA_level &b, const UPA_level &t, int lb,
+                int ub, float UPA_level::*field, float (*quantity)(float, float)) {
   Walk w;
   int a_index = -1;  // where the next step starts: -1 is B
   UPA_level a = b;
@@ -256,12 +260,14 @@ Walk walk_layer(const UPA_level *levels, int n, const UPA_level &b, const UPA_le
     if (a_index < 0 && b_index < 0)
       MESS_print(M_DEBUG, "LB,LT  %5.1f,%5.1f %5.1f,%5.1f %5.1f,%5.1f\n", fa, fb, pa, pb, qa, qb);
     else if (a_index < 0)
-      MESS_print(M_DEBUG, "LB,%2d  %5.1f,%5.1f %5.1f,%5.1f %5.1f,%5.1f\n", b_index, fa, fb, pa, pb, qa, qb);
-    else if (b_index < 0)
-      MESS_print(M_DEBUG, "%2d,LT  %5.1f,%5.1f %5.1f,%5.1f %5.1f,%5.1f\n", a_index, fa, fb, pa, pb, qa, qb);
-    else
-      MESS_print(M_DEBUG, "%2d,%2d  %5.1f,%5.1f %5.1f,%5.1f %5.1f,%5.1f\n", a_index, b_index, fa, fb, pa, pb,
+      MESS_print(M_DEBUG, "LB,%2d  %5.1f,%5.1f %5.1f,%5.1f %5.1f,%5.1f\n", b_index, fa, fb, pa, pb,
                  qa, qb);
+    else if (b_index < 0)
+      MESS_print(M_DEBUG, "%2d,LT  %5.1f,%5.1f %5.1f,%5.1f %5.1f,%5.1f\n", a_index, fa, fb, pa, pb,
+                 qa, qb);
+    else
+      MESS_print(M_DEBUG, "%2d,%2d  %5.1f,%5.1f %5.1f,%5.1f %5.1f,%5.1f\n", a_index, b_index, fa,
+                 fb, pa, pb, qa, qb);
   };
   // One step from a to the level to; a step of no depth is not taken.
   auto step = [&](int b_index, const UPA_level &to) {
@@ -424,12 +430,14 @@ int UPA_merge_array(const UPA_level *in1, int n1, const UPA_level *in2, int n2, 
   return count;
 }
 
-void layer_parcel_mean(UPA_level *levels, int n, int coord, float bottom, float top, float *wbar, float *obar) {
+void layer_parcel_mean(UPA_level *levels, int n, int coord, float bottom, float top, float *wbar,
+                       float *obar) {
   float w_out = kMissing, o_out = kMissing;
   if (levels != nullptr && n == 1) {
     w_out = level_mixrat(levels[0].td, levels[0].p);
     o_out = level_theta(levels[0].t, levels[0].p);
-  } else if (levels != nullptr && n > 1 && !is_missing(bottom) && !is_missing(top) && bottom != top) {
+  } else if (levels != nullptr && n > 1 && !is_missing(bottom) && !is_missing(top) &&
+             bottom != top) {
     int lb = 0, ub = 0;
     UPA_level b = level_at(levels, n, coord, bottom, &lb);
     UPA_level t = level_at(levels, n, coord == 1 ? 100 : coord, top, &ub);
@@ -519,8 +527,8 @@ float sweat_index(UPA_level *levels, int n) {
   if (!is_missing(a.spd)) s += 2.0 * a.spd;
   if (!is_missing(u.spd)) s += u.spd;
   double shear = static_cast<double>(u.dir) - a.dir;
-  if (a.dir >= 135 && a.dir <= 250 && u.dir >= 210 && u.dir <= 310 && shear > 0 && !is_missing(a.spd) &&
-      !is_missing(u.spd) && a.spd >= 15 && u.spd >= 15)
+  if (a.dir >= 135 && a.dir <= 250 && u.dir >= 210 && u.dir <= 310 && shear > 0 &&
+      !is_missing(a.spd) && !is_missing(u.spd) && a.spd >= 15 && u.spd >= 15)
     s += 125 * (0.2 + std::sin(shear * kDegToRad));
   return static_cast<float>(s);
 }

@@ -27,20 +27,20 @@ typedef struct {
 /* One decoded upper-air report: the header and three separate level lists,
  * which the report-merging code turns into one level array. */
 typedef struct {
-  char id[12];   /* station identifier, up to 11 characters */
-  char area[12]; /* area or state, up to 11 characters */
-  int wmo;       /* WMO station number */
-  float lat;     /* latitude, degrees */
-  float lon;     /* longitude, degrees */
-  float elev;    /* station elevation, m */
-  int time;      /* observation time */
-  int type;      /* report type */
-  int numman;    /* mandatory levels in man */
-  UPA_level man[UPA_MAX_MAN];  /* mandatory levels, all six fields */
-  int numsig;                  /* significant levels in sig */
-  UPA_level sig[UPA_MAX_SIG];  /* significant temperature levels: p, t, td */
-  int numwnd;                  /* wind levels in wnd */
-  UPA_level wnd[UPA_MAX_WND];  /* wind levels: h, dir, spd */
+  char id[12];                /* station identifier, up to 11 characters */
+  char area[12];              /* area or state, up to 11 characters */
+  int wmo;                    /* WMO station number */
+  float lat;                  /* latitude, degrees */
+  float lon;                  /* longitude, degrees */
+  float elev;                 /* station elevation, m */
+  int time;                   /* observation time */
+  int type;                   /* report type */
+  int numman;                 /* mandatory levels in man */
+  UPA_level man[UPA_MAX_MAN]; /* mandatory levels, all six fields */
+  int numsig;                 /* significant levels in sig */
+  UPA_level sig[UPA_MAX_SIG]; /* significant temperature levels: p, t, td */
+  int numwnd;                 /* wind levels in wnd */
+  UPA_level wnd[UPA_MAX_WND]; /* wind levels: h, dir, spd */
 } UPA_report;
 
 /* Sets all six fields of *level missing. */
@@ -145,7 +145,8 @@ KAV_API float sweat_index(UPA_level *levels, int n);
  * of a parcel lifted from bottom (the layer-mean parcel of depth thick when
  * thick is positive, else the level at bottom). -9999 for an empty sounding,
  * one starting above 500 mb, or a parcel without temperature or dew point. */
-KAV_API float lifted_index(UPA_level *levels, int n, int coord, float bottom, float thick, float top);
+KAV_API float lifted_index(UPA_level *levels, int n, int coord, float bottom, float thick,
+                           float top);
 
 KAV_END_DECLS
 

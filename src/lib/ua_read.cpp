@@ -51,7 +51,8 @@ void warn_unreadable(const char *fn, const char *what, const Group &g) {
 // Writes the missing-group text of the current file type.
 int write_missing() {
   int type = state().file_type;
-  std::snprintf(state().group, sizeof state().group, "%s", (type >= 3 && type <= 5) ? "X" : "99999");
+  std::snprintf(state().group, sizeof state().group, "%s",
+                (type >= 3 && type <= 5) ? "X" : "99999");
   return -1;
 }
 
@@ -169,7 +170,8 @@ int decd_td(const char *str, float *temp, float *dewpt) {
   float t = static_cast<float>(tc % 2 == 0 ? tc / 10.0 : -tc / 10.0);
   *temp = t;
   if (n < 2 || dc < 0) {
-    if (g.text[3] != '\0' && !unobserved(g.text + 3)) warn_unreadable("decd_td", "dew-point depression", g);
+    if (g.text[3] != '\0' && !unobserved(g.text + 3))
+      warn_unreadable("decd_td", "dew-point depression", g);
     return 0;
   }
   if (dc == 99) return 0;
@@ -210,7 +212,8 @@ int encd_ph(float pres, float hght) {
   // The two pressure digits only tell the levels 1000 mb (00) to 1 mb (-1)
   // apart; beyond that range a group would name another level.
   if (is_missing(pres) || pres < 1 || pres >= 1010) {
-    if (!is_missing(pres)) MESS_print(M_WARN, "encd_ph: Pressure %g mb has no pressure/height group\n", pres);
+    if (!is_missing(pres))
+      MESS_print(M_WARN, "encd_ph: Pressure %g mb has no pressure/height group\n", pres);
     return write_missing();
   }
   bool have_h = !is_missing(hght);
@@ -250,7 +253,8 @@ int encd_td(float temp, float dewpt) {
   if (!is_missing(dewpt)) {
     double dd = 10.0 * (static_cast<double>(temp) - static_cast<double>(dewpt) + 0.01);
     if (dd < 0) {
-      MESS_print(M_WARN, "encd_td: Dew point %g C above temperature %g C: written missing\n", dewpt, temp);
+      MESS_print(M_WARN, "encd_td: Dew point %g C above temperature %g C: written missing\n", dewpt,
+                 temp);
     } else if (dd < 1000.0) {
       dcode = static_cast<int>(dd);
       if (dcode >= 60)
