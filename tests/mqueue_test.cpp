@@ -26,52 +26,16 @@
 #include <vector>
 
 #include "lib/resrc.h"
+#include "support/channel.h"
 #include "support/kavtest.h"
 
 namespace {
 
-constexpr int kSpan = 256;  // channel numbers 0..255 are this run's
-
-int queue_base() {
-  static const int base = 0x4B560000 + ((getpid() & 0x3FFF) << 8);
-  return base;
-}
-
-// Removes every queue with a key of this run.
-void remove_queues() {
-  for (int k = 0; k < kSpan; ++k) {
-    int id = msgget(static_cast<key_t>(queue_base() + k), 0);
-    if (id >= 0) msgctl(id, IPC_RMID, nullptr);
-  }
-}
-
-const bool janitor_registered = [] {
-  std::atexit(remove_queues);
-  return true;
-}();
-
-// A port with the given number of free ports from it on, below the
-// ephemeral range so that outgoing connections do not take it meanwhile.
-int free_ports(int count) {
-  static int next = 20000 + (getpid() % 5000) * 2;
-  for (int tries = 0; tries < 500; ++tries) {
-    int p = next;
-    next += count + 1;
-    if (next > 32000) next = 20000;
-    bool ok = true;
-    for (int i = 0; i < count && ok; ++i) {
-      int fd = socket(AF_INET, SOCK_STREAM, 0);
-      sockaddr_in a{};
-      a.sin_family = AF_INET;
-      a.sin_port = htons(static_cast<uint16_t>(p + i));
-      a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-      ok = bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0;
-      close(fd);
-    }
-    if (ok) return p;
-  }
-  return -1;
-}
+using kavtest::free_ports;
+using kavtest::kavwin_path;
+using kavtest::queue_base;
+using kavtest::remove_queues;
+using kavtest::Server;
 
 // A listening socket of the test's own on 127.0.0.1:port (a raw peer).
 int raw_listen(int port) {
@@ -109,79 +73,6 @@ void raw_send(int fd, const std::string &bytes) {
 std::string frame(const std::string &text) {
   return std::string(1, static_cast<char>(text.size())) + text;
 }
-
-std::string kavwin_path() {
-  std::string w = KAV_WINDCHILL_BIN;
-  return w.substr(0, w.rfind('/') + 1) + "kavwin";
-}
-
-// kavwin in a child process, ended (and its channel removed) on destruction.
-class Server {
- public:
-  explicit Server(std::vector<std::string> args) {
-    args.insert(args.begin(), kavwin_path());
-    int out[2];
-    if (pipe(out)) return;
-    pid_ = fork();
-    if (pid_ == 0) {
-      dup2(out[1], 1);
-      close(out[0]);
-      close(out[1]);
-      std::vector<char *> av;
-      for (auto &a : args) av.push_back(a.data());
-      av.push_back(nullptr);
-      execv(av[0], av.data());
-      _exit(127);
-    }
-    close(out[1]);
-    fd_ = out[0];
-    // Ready once it says it serves the channel (or has ended).
-    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (output_.find('\n') == std::string::npos && std::chrono::steady_clock::now() < until)
-      if (!read_some(100)) break;
-    ready_ = output_.rfind("kavwin: serving", 0) == 0;
-  }
-  ~Server() { stop(); }
-  Server(const Server &) = delete;
-  Server &operator=(const Server &) = delete;
-
-  bool ready() const { return ready_; }
-
-  // Ends the server and returns all it printed.
-  const std::string &stop() {
-    if (pid_ > 0) {
-      kill(pid_, SIGTERM);
-      int status = 0;
-      for (int i = 0; i < 300 && waitpid(pid_, &status, WNOHANG) == 0; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-      if (waitpid(pid_, &status, WNOHANG) == 0) {
-        kill(pid_, SIGKILL);
-        waitpid(pid_, &status, 0);
-      }
-      pid_ = -1;
-      while (read_some(50)) {
-      }
-      close(fd_);
-    }
-    return output_;
-  }
-
- private:
-  bool read_some(int ms) {
-    pollfd p{fd_, POLLIN, 0};
-    if (poll(&p, 1, ms) <= 0) return ms > 0 && output_.find('\n') == std::string::npos;
-    char buf[512];
-    ssize_t n = read(fd_, buf, sizeof buf);
-    if (n <= 0) return false;
-    output_.append(buf, static_cast<size_t>(n));
-    return true;
-  }
-
-  pid_t pid_ = -1;
-  int fd_ = -1;
-  bool ready_ = false;
-  std::string output_;
-};
 
 int g_timeouts = 0;
 void count_timeout(int) { ++g_timeouts; }
