@@ -246,6 +246,20 @@ TEST(ResDecode, BatchAndHelpSetFlags) {
   EXPECT_EQ(FLAG_help(), 1);
 }
 
+// A second decoding converts only what its own command line stored: records
+// of the first keep their values but are not run through the new table.
+TEST(ResDecode, LaterDecodingIgnoresEarlierEntries) {
+  std::vector<res_type> many(20, RES_table);
+  many.push_back(RES_parameter);
+  many.push_back(RES_batch);
+  decode({"-pa", "w", "-ba"}, many);
+  EXPECT_EQ(FLAG_batch(), 1);
+  decode({}, {RES_batch});
+  EXPECT_EQ(FLAG_batch(), 0);
+  EXPECT_EQ(get("parameter"), "w");
+  EXPECT_EQ(get("batch"), "");
+}
+
 TEST(ResDecode, TooManyKeysAreCutWithAWarning) {
   std::vector<res_type> keyed(80, RES_table);
   auto c = kavtest::capture([&] { decode({"-ta"}, keyed); });

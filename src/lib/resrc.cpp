@@ -310,9 +310,17 @@ void main_pass(int argc, char **argv, RES_defobj *table) {
   }
 }
 
+// Entry indices belong to one decoding table: records left by an earlier
+// decoding are free resources to this one.
+void forget_entries() {
+  for (resource *r = state().root_res.next; r; r = r->next) r->index = KAV_IMISSING;
+}
+
 void conversion_pass(RES_defobj *table) {
+  int entries = 0;
+  while (table[entries].def) ++entries;
   for (resource *r = state().root_res.next; r; r = r->next) {
-    if (r->index == KAV_IMISSING || r->index < 0) continue;
+    if (r->index == KAV_IMISSING || r->index < 0 || r->index >= entries) continue;
     const RES_defobj &e = table[r->index];
     if (r->cvt == CV_strings && e.out) {
       auto **list = static_cast<char ***>(e.out);
@@ -367,6 +375,10 @@ int RES_init(int argc, char **argv, const res_type *res_key, const res_type *res
 int RES_decode(const char *progname, const char *class_name, int argc, char **argv,
                RES_defobj *def_table) {
   (void)class_name;
+  static RES_defobj no_entries[1] = {};
+  if (!def_table) def_table = no_entries;
+  if (argc < 1 || !argv) argc = 0;
+  forget_entries();
   RES_setCL(argc, argv);
   kav::res::sources_identify(progname);
   prescan(argc, argv);
