@@ -279,6 +279,22 @@ TEST(ResProgname, BaseNameAndBoundedCopy) {
   EXPECT_STREQ(RES_get_prognamen(small, sizeof small), "pr");
 }
 
+// Scribbles over the stack below the caller, where a call's locals lived.
+[[gnu::noinline]] void scribble_stack() {
+  volatile char junk[4096];
+  for (auto &c : junk) c = 'x';
+}
+
+TEST(ResProgname, WithoutACommandLine) {
+  const res_type none[] = {RES_null};
+  RES_init(0, nullptr, none, none);
+  scribble_stack();
+  ASSERT_NE(RES_get_prog(), nullptr);
+  EXPECT_STREQ(RES_get_prog(), "");
+  char buf[8] = "junk";
+  EXPECT_STREQ(RES_get_progname(buf), "");
+}
+
 TEST(ResHelp, Entries) {
   auto c = kavtest::capture([] {
     RES_help_item(RES_color_hodtxt);

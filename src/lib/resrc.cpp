@@ -361,8 +361,9 @@ int RES_init(int argc, char **argv, const res_type *res_key, const res_type *res
     MESS_print(M_WARN, "RES_init: More than %d options declared; the rest are ignored\n",
                RES_MAX_DEFOBJ - 1);
   table.push_back(RES_defobj{});  // null def ends the table
+  // The stored command line outlives this call: the stand-in must too.
   static char empty_name[] = "";
-  char *fallback[] = {empty_name, nullptr};
+  static char *fallback[] = {empty_name, nullptr};
   if (argc < 1 || !argv) {
     argc = 1;
     argv = fallback;
