@@ -263,16 +263,6 @@ std::string standard_label(const Date &date) {
          fmt(" %2d %3s %2.2d", local.day, mon(local.month), two_digit(local.year));
 }
 
-// Reads "%2d" style decimal fields of a fixed width, as the current-time
-// specifications write them; returns the number of characters used.
-int read_fixed(const char *p, int width, int &value) {
-  int n = 0, v = 0;
-  while (n < width && std::isdigit(static_cast<unsigned char>(p[n]))) v = v * 10 + (p[n++] - '0');
-  if (n == 0) return 0;
-  value = v;
-  return n;
-}
-
 // A negative hour or minute -(100*o + s): the current value rounded down to a
 // multiple of s, plus o.
 int resolve_negative(int value, int current) {
