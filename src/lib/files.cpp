@@ -239,8 +239,11 @@ int FILE_type(const char *filename) {
   std::string name = expand_user(filename);
   std::string lead;
   if (!read_lead(name, lead)) {
-    const size_t dash = name.find('-');
-    if (dash == std::string::npos || dash == 0 || !read_lead(name.substr(0, dash), lead))
+    // The dash is looked for in the last component: directories keep theirs.
+    const size_t slash = name.rfind('/');
+    const size_t base = slash == std::string::npos ? 0 : slash + 1;
+    const size_t dash = name.find('-', base);
+    if (dash == std::string::npos || dash == base || !read_lead(name.substr(0, dash), lead))
       return -1;
   }
   for (const Kind &k : kinds)
