@@ -317,7 +317,7 @@ int DATE_get_current_str(char *str) {
 int DATE_print_current(M_type level) {
   char buf[DATE_CURRENT_LEN];
   DATE_get_current_str(buf);
-  MESS_print(level, "%s\n", buf);
+  MESS_print(level, "%s", buf);
   return 0;
 }
 
