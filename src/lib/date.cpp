@@ -267,7 +267,7 @@ std::string standard_label(const Date &date) {
 // multiple of s, plus o.
 int resolve_negative(int value, int current) {
   if (value == MISS || value >= 0) return value;
-  const int code = -value;
+  const int code = value < -9999999 ? 9999999 : -value;
   int step = code % 100;
   if (step <= 0) step = 1;
   const int cur = current == MISS ? 0 : current;
@@ -587,6 +587,8 @@ char *DATE_fhour_label(char *str, int fhour, int flag) {
 
 int DATE_make_label_for(int fhour, int model, int64_t seconds, char *str) {
   if (!str) return -1;
+  constexpr int64_t kFar = INT64_C(1) << 50;  // far beyond any date a label can show
+  seconds = seconds > kFar ? kFar : (seconds < -kFar ? -kFar : seconds);
   const Fhour f = split_fhour(fhour);
   std::string s = fhour_text(f.period, 0);
   const std::string name = model_name(model);
@@ -817,6 +819,10 @@ int DATE_set_datim(const Date *date) {
       MESS_print(0xF00, "Decoding for: %2.2d:%2.2dZ\n", resolve_negative(H, fd.hour),
                  M == MISS ? 0 : resolve_negative(M, fd.min));
     }
+    // Windows beyond a year are cut to a year.
+    constexpr int kYear = 527040;
+    P = P < -kYear ? -kYear : (P > kYear ? kYear : P);
+    Q = Q < -kYear ? -kYear : (Q > kYear ? kYear : Q);
     if (known && window) {
       MESS_print(0xF00, "Decoding range: %d +%d mins\n", -P, Q);
       DATE_set_range(-P, Q);

@@ -115,7 +115,8 @@ KAV_API int DATE_decode_label(const char *str, Date *date);
  * name is not recognised or str is null. */
 KAV_API int DATE_decode_month(const char *str);
 /* Expands a label pattern (%F %f %x %y %m %d %M %h %n) into str, which must
- * hold the format plus DATE_LABEL_LEN. -1 when str or format is null, else 0. */
+ * hold 20 bytes per character of the format, plus one (no escape writes more
+ * than 40 characters). -1 when str or format is null, else 0. */
 KAV_API int DATE_format_label(char *str, const char *format, int fhour, const char *model,
                               const Date *date);
 /* Writes the forecast period text ("36 hour", "1.5 day", "2 month", or empty)

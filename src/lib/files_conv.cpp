@@ -61,7 +61,7 @@ int round_down(int v, int step) { return step > 1 ? (v / step) * step : v; }
 // A negative fixed hour or minute -(100*o + s): value rounded down to a
 // multiple of s, plus o. The step is returned in step.
 int negative_fixed(int fixed, int value, int &step) {
-  const int code = -fixed;
+  const int code = fixed < -9999999 ? 9999999 : -fixed;
   step = code % 100;
   if (step <= 0) step = 1;
   return ((value == MISS ? 0 : value) / step) * step + code / 100;
@@ -311,7 +311,7 @@ int FILE_set_date(const Date *datim, char *out_file) {
       return fix.day;
     }
     if (fix.day != MISS) {
-      const int k = -fix.day;
+      const int k = fix.day < -9999999 ? 9999999 : -fix.day;
       x.period(static_cast<long>(k) * 86400);
       return date.day == MISS ? MISS : round_down(date.day, k);
     }

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "lib/date.h"
 #include "lib/files.h"
@@ -51,8 +52,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   FILE_reset_time();
   Date back;
   DATE_decode_label(type.c_str(), &back);
-  char label[DATE_LABEL_LEN * 4];
-  if (type.size() < DATE_LABEL_LEN) DATE_format_label(label, type.c_str(), 36, "M", &d);
+  std::vector<char> label(20 * type.size() + 1);
+  DATE_format_label(label.data(), type.c_str(), 36, "M", &d);
   std::remove(conv_file.c_str());
   return 0;
 }
