@@ -371,9 +371,8 @@ int FILE_get_key(int key, char *str) {
     copy_out(str, "", FILE_KEY_LEN);
     return 0;
   }
-  const std::string &v = state().keys[static_cast<size_t>(key)];
-  copy_out(str, v, FILE_KEY_LEN);
-  return v.empty() ? 0 : 1;
+  copy_out(str, state().keys[static_cast<size_t>(key)], FILE_KEY_LEN);
+  return 0;
 }
 
 int FILE_set_type(int kind) {

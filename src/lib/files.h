@@ -118,7 +118,7 @@ KAV_API int FILE_get_date(Date *date);
  * turned into '_' (null str clears it). */
 KAV_API int FILE_set_key(int key, const char *str);
 /* Copies the value stored for key into str (FILE_KEY_LEN bytes; empty when
- * none). Returns 1 when a value is stored, else 0. */
+ * none). Returns 0. */
 KAV_API int FILE_get_key(int key, char *str);
 KAV_API int FILE_set_type(int kind);
 KAV_API int FILE_get_type(void);
