@@ -83,6 +83,8 @@ std::vector<Case> load_cases() {
   return cases;
 }
 
+void PrintTo(const Case &c, std::ostream *os) { *os << c.name; }
+
 class WindchillCase : public ::testing::TestWithParam<Case> {};
 
 TEST_P(WindchillCase, OutputAndStatus) {
@@ -128,6 +130,23 @@ TEST(WindchillOptions, HugeOptionNameIsHarmless) {
   kavtest::RunResult r = kavtest::run({KAV_WINDCHILL_BIN, opt, "20", "15"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, "5.3\n");
+}
+
+// The command itself against chart cells, the wind converted from mph to knots.
+TEST(WindchillChart, CommandMatchesPublishedCells) {
+  struct Cell {
+    double t_f, v_mph, chart_f;
+  };
+  const Cell cells[] = {{40, 5, 36},   {20, 15, 6},  {0, 30, -26},
+                        {-10, 15, -32}, {-20, 5, -34}, {-40, 30, -80}};
+  for (const Cell &c : cells) {
+    char t[32], v[32];
+    std::snprintf(t, sizeof t, "%g", c.t_f);
+    std::snprintf(v, sizeof v, "%.4f", c.v_mph * 0.868976);
+    kavtest::RunResult r = kavtest::run({KAV_WINDCHILL_BIN, t, v});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NEAR(std::stod(r.out), c.chart_f, 1.0) << t << " F, " << c.v_mph << " mph";
+  }
 }
 
 // A closed standard input ends both prompts at once.

@@ -98,12 +98,15 @@ void with_stdin(const std::string &input, const std::function<void()> &fn) {
     // the test will see an empty input
   }
   lseek(tmp, 0, SEEK_SET);
+  // Drop whatever the stream buffered from the previous input, so that no
+  // stale bytes answer the next read.
+  std::fflush(stdin);
   int saved = dup(0);
   dup2(tmp, 0);
   close(tmp);
   clearerr(stdin);
-  std::rewind(stdin);
   fn();
+  std::fflush(stdin);
   dup2(saved, 0);
   close(saved);
   clearerr(stdin);

@@ -1,0 +1,606 @@
+// The display-window channel on both transports, against the kavwin test
+// server in a child process and against raw peers that misbehave.
+//
+// Queue keys are unique to this run (an offset made from the process id) and
+// every queue in that range is removed after each test and at exit, even when
+// a test fails. Sockets use 127.0.0.1 only.
+#include "lib/mqueue.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/ipc.h>
+#include <sys/msg.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "lib/resrc.h"
+#include "support/kavtest.h"
+
+namespace {
+
+constexpr int kSpan = 256;  // channel numbers 0..255 are this run's
+
+int queue_base() {
+  static const int base = 0x4B560000 + ((getpid() & 0x3FFF) << 8);
+  return base;
+}
+
+// Removes every queue with a key of this run.
+void remove_queues() {
+  for (int k = 0; k < kSpan; ++k) {
+    int id = msgget(static_cast<key_t>(queue_base() + k), 0);
+    if (id >= 0) msgctl(id, IPC_RMID, nullptr);
+  }
+}
+
+const bool janitor_registered = [] {
+  std::atexit(remove_queues);
+  return true;
+}();
+
+// A port with the given number of free ports from it on, below the
+// ephemeral range so that outgoing connections do not take it meanwhile.
+int free_ports(int count) {
+  static int next = 20000 + (getpid() % 5000) * 2;
+  for (int tries = 0; tries < 500; ++tries) {
+    int p = next;
+    next += count + 1;
+    if (next > 32000) next = 20000;
+    bool ok = true;
+    for (int i = 0; i < count && ok; ++i) {
+      int fd = socket(AF_INET, SOCK_STREAM, 0);
+      sockaddr_in a{};
+      a.sin_family = AF_INET;
+      a.sin_port = htons(static_cast<uint16_t>(p + i));
+      a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+      ok = bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0;
+      close(fd);
+    }
+    if (ok) return p;
+  }
+  return -1;
+}
+
+// A listening socket of the test's own on 127.0.0.1:port (a raw peer).
+int raw_listen(int port) {
+  int fd = socket(AF_INET, SOCK_STREAM, 0);
+  int one = 1;
+  setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(static_cast<uint16_t>(port));
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) || listen(fd, 5)) {
+    close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+int raw_connect(int port) {
+  int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(static_cast<uint16_t>(port));
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (connect(fd, reinterpret_cast<sockaddr *>(&a), sizeof a)) {
+    close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+void raw_send(int fd, const std::string &bytes) {
+  ASSERT_EQ(send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL), static_cast<ssize_t>(bytes.size()));
+}
+
+std::string frame(const std::string &text) {
+  return std::string(1, static_cast<char>(text.size())) + text;
+}
+
+std::string kavwin_path() {
+  std::string w = KAV_WINDCHILL_BIN;
+  return w.substr(0, w.rfind('/') + 1) + "kavwin";
+}
+
+// kavwin in a child process, ended (and its channel removed) on destruction.
+class Server {
+ public:
+  explicit Server(std::vector<std::string> args) {
+    args.insert(args.begin(), kavwin_path());
+    int out[2];
+    if (pipe(out)) return;
+    pid_ = fork();
+    if (pid_ == 0) {
+      dup2(out[1], 1);
+      close(out[0]);
+      close(out[1]);
+      std::vector<char *> av;
+      for (auto &a : args) av.push_back(a.data());
+      av.push_back(nullptr);
+      execv(av[0], av.data());
+      _exit(127);
+    }
+    close(out[1]);
+    fd_ = out[0];
+    // Ready once it says it serves the channel (or has ended).
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (output_.find('\n') == std::string::npos && std::chrono::steady_clock::now() < until)
+      if (!read_some(100)) break;
+    ready_ = output_.rfind("kavwin: serving", 0) == 0;
+  }
+  ~Server() { stop(); }
+  Server(const Server &) = delete;
+  Server &operator=(const Server &) = delete;
+
+  bool ready() const { return ready_; }
+
+  // Ends the server and returns all it printed.
+  const std::string &stop() {
+    if (pid_ > 0) {
+      kill(pid_, SIGTERM);
+      int status = 0;
+      for (int i = 0; i < 300 && waitpid(pid_, &status, WNOHANG) == 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      if (waitpid(pid_, &status, WNOHANG) == 0) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, &status, 0);
+      }
+      pid_ = -1;
+      while (read_some(50)) {
+      }
+      close(fd_);
+    }
+    return output_;
+  }
+
+ private:
+  bool read_some(int ms) {
+    pollfd p{fd_, POLLIN, 0};
+    if (poll(&p, 1, ms) <= 0) return ms > 0 && output_.find('\n') == std::string::npos;
+    char buf[512];
+    ssize_t n = read(fd_, buf, sizeof buf);
+    if (n <= 0) return false;
+    output_.append(buf, static_cast<size_t>(n));
+    return true;
+  }
+
+  pid_t pid_ = -1;
+  int fd_ = -1;
+  bool ready_ = false;
+  std::string output_;
+};
+
+int g_timeouts = 0;
+void count_timeout(int) { ++g_timeouts; }
+
+// Each test starts from the default channel settings on this run's keys.
+class ChannelTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    MQ_settype(0);
+    MQ_offset(queue_base());
+    MQ_timeout(20);
+    MQ_timeout_func(nullptr);
+    g_timeouts = 0;
+  }
+  void TearDown() override {
+    MQ_del(-1);
+    MQ_settype(1);
+    MQ_del(-1);
+    MQ_settype(0);
+    remove_queues();
+  }
+};
+
+// Both transports against kavwin: transport and the matching kavwin options.
+class TransportTest : public ChannelTest, public ::testing::WithParamInterface<int> {
+ protected:
+  void SetUp() override {
+    ChannelTest::SetUp();
+    MQ_settype(GetParam());
+    if (GetParam() == 0) {
+      num_ = 100;
+      offset_ = queue_base();
+    } else {
+      num_ = 100;
+      offset_ = free_ports(1) - num_;
+      ASSERT_GT(offset_, 0);
+    }
+    MQ_offset(offset_);
+  }
+  std::vector<std::string> server_args(std::vector<std::string> extra) const {
+    std::vector<std::string> a = {"-t", GetParam() ? "socket" : "mqueue",
+                                  "-o", std::to_string(offset_),
+                                  "-k", std::to_string(num_),
+                                  "-i", "20"};
+    a.insert(a.end(), extra.begin(), extra.end());
+    return a;
+  }
+  int open_channel() {
+    int q = MQ_open(num_);
+    EXPECT_GE(q, 0) << "MQ_open failed: " << std::strerror(errno);
+    return q;
+  }
+  // Drops a client connection: only sockets have one (MQ_del on a queue
+  // would remove the server's queue).
+  void drop(int q) {
+    if (GetParam() == 1) MQ_del(q);
+  }
+  int num_ = 0;
+  int offset_ = 0;
+};
+
+TEST_P(TransportTest, IdsAreHandedOutFromThreeAndReusedAfterANegativeFlag) {
+  Server srv(server_args({}));
+  ASSERT_TRUE(srv.ready()) << srv.stop();
+  int q = open_channel();
+  EXPECT_EQ(MQ_connect(q), 3);
+  EXPECT_EQ(MQ_connect(q), 4);
+  char item[MQ_ITEMLEN];
+  ASSERT_GE(MQ_put(q, 3, "quit"), 0);
+  EXPECT_EQ(MQ_get(q, 3, item), -3);  // the server closed id 3 with "-"
+  drop(q);
+  q = open_channel();
+  EXPECT_EQ(MQ_connect(q), 3);
+  EXPECT_EQ(MQ_connect(q), 5);
+  std::string out = srv.stop();
+  EXPECT_NE(out.find("kavwin: 3: quit"), std::string::npos) << out;
+}
+
+TEST_P(TransportTest, QueriesAndSetsResources) {
+  Server srv(server_args({"color=red", "empty="}));
+  ASSERT_TRUE(srv.ready()) << srv.stop();
+  int q = open_channel();
+  int id = MQ_connect(q);
+  ASSERT_EQ(id, 3);
+  char item[MQ_ITEMLEN];
+  ASSERT_GE(MQ_put(q, id, "query res %s", "color"), 0);
+  EXPECT_EQ(MQ_get(q, id, item), 0);
+  EXPECT_STREQ(item, "red\n");
+  EXPECT_EQ(MQ_get(q, id, item), 1);
+  EXPECT_STREQ(item, "");
+
+  ASSERT_GE(MQ_put(q, id, "query res %s", "missing"), 0);
+  EXPECT_EQ(MQ_get(q, id, item), 1);
+
+  ASSERT_GE(MQ_put(q, id, "set res %s %s", "color", "deep blue"), 0);
+  EXPECT_EQ(MQ_get(q, id, item), 1);
+  ASSERT_GE(MQ_put(q, id, "query res color"), 0);
+  EXPECT_EQ(MQ_get(q, id, item), 0);
+  EXPECT_STREQ(item, "deep blue\n");
+  EXPECT_EQ(MQ_get(q, id, item), 1);
+
+  ASSERT_GE(MQ_put(q, id, "bogus"), 0);
+  EXPECT_EQ(MQ_get(q, id, item), 1);
+  EXPECT_EQ(item[0], '!');
+  std::string out = srv.stop();
+  EXPECT_NE(out.find("kavwin: 3: set res color deep blue"), std::string::npos) << out;
+}
+
+TEST_P(TransportTest, A118CharacterMessagePassesWholeBothWaysAndLongerIsRefused) {
+  const std::string back(117, 'r');  // answered with its line end: 118
+  Server srv(server_args({"long=" + back}));
+  ASSERT_TRUE(srv.ready()) << srv.stop();
+  int q = open_channel();
+  int id = MQ_connect(q);
+  ASSERT_EQ(id, 3);
+  char item[MQ_ITEMLEN + 8];
+  std::memset(item, 'Z', sizeof item);
+
+  const std::string value(108, 'v');  // "set res x " + 108 = 118
+  ASSERT_EQ(std::string("set res x " + value).size(), 118u);
+  ASSERT_GE(MQ_put(q, id, "set res x %s", value.c_str()), 0);
+  EXPECT_EQ(MQ_get(q, id, item), 1);
+
+  auto cap = kavtest::capture(
+      [&] { EXPECT_EQ(MQ_put(q, id, "set res y %s", (value + "w").c_str()), -1); });
+  EXPECT_NE(cap.err.find("MQ_put"), std::string::npos);
+
+  ASSERT_GE(MQ_put(q, id, "query res long"), 0);
+  EXPECT_EQ(MQ_get(q, id, item), 0);
+  EXPECT_EQ(std::string(item), back + "\n");
+  EXPECT_EQ(item[MQ_ITEMLEN], 'Z');  // nothing written past the buffer
+  EXPECT_EQ(MQ_get(q, id, item), 1);
+
+  // The refused message never reached the server; the accepted one did whole.
+  std::string out = srv.stop();
+  EXPECT_NE(out.find("kavwin: 3: set res x " + value + "\n"), std::string::npos) << out;
+  EXPECT_EQ(out.find("set res y"), std::string::npos) << out;
+}
+
+TEST_P(TransportTest, ASilentServerEndsTheWaitAtTheTimeOut) {
+  Server srv(server_args({"-m"}));
+  ASSERT_TRUE(srv.ready()) << srv.stop();
+  MQ_timeout(1);
+  MQ_timeout_func(count_timeout);
+  int q = open_channel();
+  int id = MQ_connect(q);
+  ASSERT_EQ(id, 3);
+  ASSERT_GE(MQ_put(q, id, "query res color"), 0);
+  char item[MQ_ITEMLEN];
+  EXPECT_EQ(MQ_get(q, id, item), -1);
+  EXPECT_STREQ(item, "");
+  EXPECT_GE(g_timeouts, 1);
+}
+
+TEST_P(TransportTest, ANoServerChannelIsReportedAtOpen) {
+  errno = 0;
+  EXPECT_EQ(MQ_open(num_), -1);
+  if (GetParam() == 0) {
+    EXPECT_EQ(errno, ENOENT);
+  }
+}
+
+TEST_P(TransportTest, CreateOnAChannelInUseFails) {
+  Server srv(server_args({}));
+  ASSERT_TRUE(srv.ready()) << srv.stop();
+  EXPECT_EQ(MQ_create(num_), -1);
+  EXPECT_EQ(MQ_create(-1), -2);
+  // A second test server on the same channel refuses to start.
+  auto args = server_args({});
+  args.insert(args.begin(), kavwin_path());
+  auto r = kavtest::run(args, "", {}, 10);
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("kavwin: cannot create"), std::string::npos);
+}
+
+std::string transport_name(const ::testing::TestParamInfo<int> &p) {
+  return p.param ? "socket" : "mqueue";
+}
+
+INSTANTIATE_TEST_SUITE_P(Transports, TransportTest, ::testing::Values(0, 1), transport_name);
+
+TEST_F(ChannelTest, FindGivesTheFirstFreeQueue) {
+  ASSERT_GE(MQ_create(100), 0);
+  ASSERT_GE(MQ_create(101), 0);
+  EXPECT_EQ(MQ_find(100), 102);
+  EXPECT_EQ(MQ_find(102), 102);
+}
+
+TEST_F(ChannelTest, FindGivesTheFirstFreePort) {
+  int p = free_ports(3);
+  ASSERT_GT(p, 0);
+  MQ_settype(1);
+  MQ_offset(p - 100);
+  int a = raw_listen(p), b = raw_listen(p + 1);
+  ASSERT_GE(a, 0);
+  ASSERT_GE(b, 0);
+  EXPECT_EQ(MQ_find(100), 102);
+  close(a);
+  close(b);
+}
+
+TEST_F(ChannelTest, CreateOnAnExistingQueueFailsAndKeyZeroIsNeverPrivate) {
+  int id = MQ_create(7);
+  ASSERT_GE(id, 0);
+  EXPECT_EQ(MQ_create(7), -1);
+  EXPECT_EQ(MQ_open(7), id);
+  // Key 0 would make a private queue that nobody else can find.
+  MQ_offset(0);
+  EXPECT_EQ(MQ_create(0), -1);
+  errno = 0;
+  EXPECT_EQ(MQ_open(0), -1);
+  EXPECT_EQ(errno, ENOENT);
+}
+
+TEST_F(ChannelTest, ServerRefusesTheTwentiethClientAtOnce) {
+  // Server and clients share one process and one queue.
+  int q = MQ_create(30);
+  ASSERT_GE(q, 0);
+  char item[MQ_ITEMLEN];
+  int id = 0;
+  for (int want = 3; want <= 21; ++want) {
+    ASSERT_GE(MQ_put(q, -1, "%d", 1000), 0);
+    ASSERT_EQ(MQ_sget(q, &id, item), 2);
+    EXPECT_EQ(id, want);
+    EXPECT_EQ(MQ_get(q, 2, item), 2);
+    EXPECT_EQ(std::atoi(item), want);
+  }
+  ASSERT_GE(MQ_put(q, -1, "%d", 1000), 0);
+  kavtest::Captured cap = kavtest::capture([&] { EXPECT_EQ(MQ_sget(q, &id, item), 2); });
+  EXPECT_EQ(id, -1);
+  EXPECT_NE(cap.err.find("MQ_sget"), std::string::npos);
+  EXPECT_EQ(MQ_get(q, 2, item), -1);  // the refusal, flag "/"
+  // Closing id 5 frees it for the next request.
+  EXPECT_GE(MQ_sput(q, 5, -1, "bye"), 0);
+  EXPECT_EQ(MQ_get(q, 5, item), -1);
+  EXPECT_STREQ(item, "bye");
+  ASSERT_GE(MQ_put(q, -1, "%d", 1000), 0);
+  EXPECT_EQ(MQ_sget(q, &id, item), 2);
+  EXPECT_EQ(id, 5);
+}
+
+TEST_F(ChannelTest, ServerSendChecksItsArguments) {
+  int q = MQ_create(31);
+  ASSERT_GE(q, 0);
+  int id = 0;
+  char item[MQ_ITEMLEN];
+  EXPECT_EQ(MQ_sget(-1, &id, item), -1);
+  EXPECT_LE(MQ_sget(q, &id, item), 0);  // nothing there
+  EXPECT_EQ(MQ_sput(-1, 3, 0, "x"), -1);
+  EXPECT_EQ(MQ_sput(q, -3, 0, "x"), -1);
+  EXPECT_EQ(MQ_sput(q, 3, 0, "x"), -1);    // not in use
+  EXPECT_EQ(MQ_sput(q, 400, 0, "x"), -1);  // no such id
+  ASSERT_GE(MQ_put(q, -1, "1"), 0);
+  ASSERT_EQ(MQ_sget(q, &id, item), 2);
+  ASSERT_EQ(MQ_get(q, 2, item), 2);
+  const std::string full(MQ_MAXMSG, 's');
+  EXPECT_EQ(MQ_sput(q, 3, 0, "%s", full.c_str()), 0);
+  EXPECT_EQ(MQ_get(q, 3, item), 0);
+  EXPECT_EQ(item, full);
+  auto cap = kavtest::capture([&] { EXPECT_EQ(MQ_sput(q, 3, 0, "%sx", full.c_str()), -1); });
+  EXPECT_NE(cap.err.find("MQ_sput"), std::string::npos);
+  // A client message from id 3 reaches the server with its id.
+  ASSERT_GE(MQ_put(q, 3, "hello %d", 42), 0);
+  EXPECT_EQ(MQ_sget(q, &id, item), 1);
+  EXPECT_EQ(id, 3);
+  EXPECT_STREQ(item, "hello 42");
+  MQ_del(q);
+  EXPECT_EQ(MQ_open(31), -1);
+}
+
+TEST_F(ChannelTest, DefaultTimeOutHandlerEndsTheProgramWithSeven) {
+  int q = MQ_create(32);
+  ASSERT_GE(q, 0);
+  MQ_timeout(1);
+  char item[MQ_ITEMLEN];
+  EXPECT_EXIT(MQ_get(q, 3, item), ::testing::ExitedWithCode(7), "Queue not responding!!");
+}
+
+TEST_F(ChannelTest, ConnectToAChannelNobodyServesGivesUpAtTheTimeOut) {
+  MQ_timeout(1);
+  MQ_timeout_func(count_timeout);
+  // A queue left behind by a window that has gone.
+  int q = MQ_create(33);
+  ASSERT_GE(q, 0);
+  EXPECT_EQ(MQ_connect(q), -1);
+  EXPECT_EQ(g_timeouts, 1);
+  // A port that accepts connections but never answers.
+  int p = free_ports(1);
+  ASSERT_GT(p, 0);
+  MQ_settype(1);
+  MQ_offset(p);
+  int lfd = raw_listen(p);
+  ASSERT_GE(lfd, 0);
+  ASSERT_EQ(MQ_open(0), 1);
+  EXPECT_EQ(MQ_connect(1), -1);
+  EXPECT_EQ(g_timeouts, 2);
+  close(lfd);
+}
+
+TEST_F(ChannelTest, ClientRejectsABadFrameWithoutReadingPastIt) {
+  int p = free_ports(1);
+  ASSERT_GT(p, 0);
+  MQ_settype(1);
+  MQ_offset(p);
+  int lfd = raw_listen(p);
+  ASSERT_GE(lfd, 0);
+  ASSERT_EQ(MQ_open(0), 1);
+  int peer = accept(lfd, nullptr, nullptr);
+  ASSERT_GE(peer, 0);
+  char item[MQ_ITEMLEN + 8];
+  std::memset(item, 'Z', sizeof item);
+
+  // A length of 200: the body is read and rejected, and the stream stays in
+  // step for the next frame.
+  raw_send(peer, std::string(1, static_cast<char>(200)) + std::string(200, 'b'));
+  raw_send(peer, frame("0fine"));
+  auto cap = kavtest::capture([&] { EXPECT_EQ(MQ_get(1, 3, item), -1); });
+  EXPECT_NE(cap.err.find("MQ_get"), std::string::npos);
+  EXPECT_EQ(item[MQ_ITEMLEN], 'Z');
+  EXPECT_EQ(MQ_get(1, 3, item), 0);
+  EXPECT_STREQ(item, "fine");
+
+  // A length of 0 is rejected too.
+  raw_send(peer, std::string(1, '\0'));
+  kavtest::capture([&] { EXPECT_EQ(MQ_get(1, 3, item), -1); });
+
+  // A frame cut short by a peer that then goes away fails at once.
+  raw_send(peer, std::string(1, static_cast<char>(50)) + "1abc");
+  close(peer);
+  MQ_timeout(30);
+  EXPECT_EQ(MQ_get(1, 3, item), -1);
+  EXPECT_EQ(MQ_get(1, 3, item), -1);  // and the end of the stream likewise
+  close(lfd);
+}
+
+TEST_F(ChannelTest, ServerDropsBadFramesAndServesTheNextClient) {
+  int p = free_ports(1);
+  ASSERT_GT(p, 0);
+  MQ_settype(1);
+  MQ_offset(p);
+  ASSERT_EQ(MQ_create(0), 1);
+  int c = raw_connect(p);
+  ASSERT_GE(c, 0);
+  raw_send(c, std::string(1, static_cast<char>(250)) + std::string(250, '/'));
+  raw_send(c, frame("/1000"));
+  int id = 0;
+  char item[MQ_ITEMLEN];
+  int got = 0;
+  std::string err;
+  for (int i = 0; i < 200 && got != 2; ++i) {
+    err += kavtest::capture([&] { got = MQ_sget(1, &id, item); }).err;
+    if (got != 2) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  ASSERT_EQ(got, 2);
+  EXPECT_EQ(id, 3);
+  EXPECT_NE(err.find("MQ_sget"), std::string::npos);
+  char answer[3];
+  ASSERT_EQ(recv(c, answer, 3, MSG_WAITALL), 3);
+  EXPECT_EQ(std::string(answer, 3), frame("23"));
+  close(c);
+  // The server notices the disconnect, then accepts the next client.
+  for (int i = 0; i < 100 && MQ_sget(1, &id, item) != -1; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  c = raw_connect(p);
+  ASSERT_GE(c, 0);
+  raw_send(c, frame("4hi"));
+  got = 0;
+  for (int i = 0; i < 200 && got != 1; ++i) {
+    got = MQ_sget(1, &id, item);
+    if (got != 1) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  EXPECT_EQ(got, 1);
+  EXPECT_EQ(id, 4);
+  EXPECT_STREQ(item, "hi");
+  close(c);
+}
+
+TEST_F(ChannelTest, ParamsSetTheTimeOutAndTheTransport) {
+  RES_put("parameter", "wctemp,TO=5,qtype=sock");
+  MQ_params();
+  MQ_enable_alarm();
+  EXPECT_EQ(alarm(0), 5u);
+  int p = free_ports(1);
+  ASSERT_GT(p, 0);
+  MQ_offset(p);
+  ASSERT_EQ(MQ_create(0), 1);  // a listening socket now, not a queue
+  int c = raw_connect(p);
+  EXPECT_GE(c, 0);
+  if (c >= 0) close(c);
+
+  RES_put("parameter", "to=abc,qtype=mqueue");
+  auto cap = kavtest::capture([] { MQ_params(); });
+  EXPECT_NE(cap.err.find("MQ_params"), std::string::npos);
+  MQ_enable_alarm();
+  EXPECT_EQ(alarm(0), 5u);
+  MQ_offset(queue_base());
+  EXPECT_GE(MQ_create(40), 0);
+  EXPECT_GE(msgget(static_cast<key_t>(queue_base() + 40), 0), 0);
+  RES_put("parameter", "");
+}
+
+TEST(FrameDecode, ChecksTheLengthAgainstTheBytesPresent) {
+  char item[MQ_ITEMLEN];
+  int flag = 99;
+  const unsigned char ok[] = {3, '-', 'h', 'i', 'x'};
+  EXPECT_EQ(MQ_frame_decode(ok, 5, &flag, item), 4);
+  EXPECT_EQ(flag, -3);
+  EXPECT_STREQ(item, "hi");
+  EXPECT_EQ(MQ_frame_decode(ok, 3, &flag, item), 0);  // incomplete
+  EXPECT_EQ(MQ_frame_decode(ok, 0, &flag, item), 0);
+  const unsigned char zero[] = {0, '0'};
+  EXPECT_EQ(MQ_frame_decode(zero, 2, &flag, item), -1);
+  std::vector<unsigned char> big(200, 'a');
+  big[0] = MQ_MAXMSG + 2;
+  EXPECT_EQ(MQ_frame_decode(big.data(), 200, &flag, item), -1);
+  EXPECT_STREQ(item, "");
+  big[0] = MQ_MAXMSG + 1;
+  EXPECT_EQ(MQ_frame_decode(big.data(), 200, &flag, item), MQ_MAXMSG + 2);
+  EXPECT_EQ(std::strlen(item), static_cast<size_t>(MQ_MAXMSG));
+}
+
+}  // namespace
