@@ -1,7 +1,5 @@
 #include "lib/def_read.h"
 
-#include <sys/stat.h>
-
 #include <array>
 #include <cctype>
 #include <cstdio>
@@ -10,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "lib/files.h"
 #include "lib/mess.h"
 #include "lib/resrc.h"
 #include "lib/string.h"
@@ -40,20 +39,13 @@ constexpr int kNotYet = 0;  // no branch taken yet: skipping
 constexpr int kTaken = 1;   // the current branch is taken
 constexpr int kDone = 99;   // a branch was taken earlier: skipping the rest
 
-// Stand-ins for the file-name layer until it is linked in: plain stat and
-// fopen, without the name expansion of user-given names.
-bool file_is_dir(const std::string &name) {
-  struct stat st;
-  return ::stat(name.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
+// The file-name layer: names given by users get its expansion ("~", "-").
+bool file_is_dir(const std::string &name) { return FILE_is_dir(name.c_str()) == 1; }
 
-bool file_exist(const std::string &name) {
-  struct stat st;
-  return ::stat(name.c_str(), &st) == 0;
-}
+bool file_exist(const std::string &name) { return FILE_exist(name.c_str()) == 1; }
 
 std::FILE *file_open(const std::string &name, const char *access) {
-  return std::fopen(name.c_str(), access);
+  return FILE_open(name.c_str(), access);
 }
 
 // Reads the next piece of a line: at most DEF_LINE_MAX characters, without the
@@ -174,10 +166,7 @@ bool conditional(std::string_view key, std::string_view value) {
 }
 
 // Letters A-Z become a-z.
-void low_text(std::string &text) {
-  for (char &c : text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-}
+void low_text(std::string &text) { low_string(text.data()); }
 
 void copy_out(char *out, int size, const std::string &text) {
   size_t n = text.size();
@@ -257,7 +246,7 @@ int DEF_open(const char *filename) {
 
 int DEF_close(void) {
   DefState &s = state();
-  if (s.def_file) std::fclose(s.def_file);
+  if (s.def_file) FILE_close(s.def_file);
   s.def_file = nullptr;
   return 0;
 }

@@ -361,6 +361,8 @@ int MQ_params(void) {
   return 0;
 }
 
+int MQ_gettype(void) { return mq.type; }
+
 int MQ_settype(int ind) {
   if (ind != 0 && ind != 1) {
     MESS_print(kWarn, "MQ_settype: unknown transport %d ignored\n", ind);

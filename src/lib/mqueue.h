@@ -43,6 +43,8 @@ KAV_API int MQ_params(void);
 /* Selects the transport: 0 message queues, 1 sockets (other values are
  * reported and ignored). Returns 0. */
 KAV_API int MQ_settype(int ind);
+/* The transport in use: 0 message queues, 1 sockets. */
+KAV_API int MQ_gettype(void);
 /* Sets the number added to every channel number to form the queue key or
  * the port. Returns 0. */
 KAV_API int MQ_offset(int ind);

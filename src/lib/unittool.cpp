@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "lib/files.h"
 #include "lib/mess.h"
 #include "lib/resrc.h"
 #include "lib/string.h"
@@ -188,9 +189,9 @@ std::string table_file_name() {
   return name + kTableName;
 }
 
-// Opens a data file for reading. File names are taken as they are.
+// Opens a data file for reading through the file-name layer.
 std::unique_ptr<FILE, int (*)(FILE *)> open_table(const std::string &name) {
-  return {std::fopen(name.c_str(), "r"), &std::fclose};
+  return {FILE_open(name.c_str(), "r"), &FILE_close};
 }
 
 bool read_line(FILE *fp, std::string *line) {
