@@ -252,7 +252,10 @@ int encd_td(float temp, float dewpt) {
   int dcode = 99;
   if (!is_missing(dewpt)) {
     double dd = 10.0 * (static_cast<double>(temp) - static_cast<double>(dewpt) + 0.01);
-    if (dd < 0) {
+    // The integer part is taken toward zero, so a dew point less than a
+    // tenth above the temperature is saturation (code 0); only a code that
+    // would come out negative has no digits.
+    if (dd <= -1.0) {
       MESS_print(M_WARN, "encd_td: Dew point %g C above temperature %g C: written missing\n", dewpt,
                  temp);
     } else if (dd < 1000.0) {

@@ -45,8 +45,9 @@ KAV_API int encd_ph(float pres, float hght);
 
 /* Encodes a temperature/dew-point group. Returns 0, or -1 when it wrote the
  * missing-group text: the temperature missing or outside -99.7..99.9 C. A
- * dew point that is missing, above the temperature or 49 degrees or more
- * below it is written as the missing depression 99. */
+ * dew point that is missing, more than a tenth of a degree above the
+ * temperature, or 49 degrees or more below it is written as the missing
+ * depression 99; one less than a tenth above is saturation (depression 0). */
 KAV_API int encd_td(float temp, float dewpt);
 
 /* Encodes a wind group, the direction rounded to 5 degrees. Returns 0, or -1
