@@ -487,6 +487,12 @@ TEST_F(Latest, SearchSkipsSmallFiles) {
   EXPECT_STREQ(FILE_get_filename(nullptr), out);
   FILE_set_min_size(100);  // the run-time minimum replaces the convention's
   EXPECT_EQ(FILE_set_current("l", out), utc(2024, 3, 5, 12));
+  // A run-time minimum below 1 leaves the convention's, and a missing file
+  // (13 UTC) never counts as present.
+  FILE_set_min_size(-5);
+  EXPECT_EQ(FILE_set_current("la", out), utc(2024, 3, 5, 11));
+  EXPECT_EQ(out, file("24030511_sao.sfc"));
+  FILE_set_min_size(0);
 }
 
 TEST_F(Latest, LimitsOffsetsAndSigns) {
