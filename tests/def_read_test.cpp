@@ -199,10 +199,9 @@ TEST_F(DefRead, LongLinesAreReadInPieces) {
   std::string exact = "k " + std::string(DEF_LINE_MAX - 2, 'v');
   std::string err;
   EXPECT_EQ(read_text(exact + "\nnext 1\n", err),
-            (Entries{{"k", std::string(DEF_LINE_MAX - 2, 'v').substr(0, DEF_VALUE_SIZE - 1)},
-                     {"next", "1"}}));
-  // 249 characters exactly: no second piece, only the cut value is reported.
-  EXPECT_EQ(err.find("pieces"), std::string::npos);
+            (Entries{{"k", std::string(DEF_LINE_MAX - 2, 'v')}, {"next", "1"}}));
+  // 249 characters exactly: one piece, returned whole, nothing reported.
+  EXPECT_EQ(err, "");
 
   std::string line = "a " + std::string(DEF_LINE_MAX - 4, 'x') + " b c d";
   Entries e = read_text(line + "\n", err);
@@ -212,22 +211,29 @@ TEST_F(DefRead, LongLinesAreReadInPieces) {
   EXPECT_NE(err.find("DEF_get: line longer than 249 characters read in pieces"), std::string::npos);
 }
 
-TEST_F(DefRead, OverLongKeysAreSkippedAndValuesCut) {
-  std::string long_key(DEF_KEY_SIZE, 'k');
-  std::string long_value(DEF_VALUE_SIZE + 20, 'v');
+TEST_F(DefRead, KeysAndValuesOfAWholeLineComeBackWhole) {
+  // A 59-character qualified key and a 185-character value fill 245
+  // characters of one line: both come back whole.
+  std::string key = "windchill.some_program_title." + std::string(30, 'r');
+  std::string value(185, 'v');
   std::string err;
-  Entries e = read_text(long_key + " 1\nok " + long_value + "\nafter 2\n", err);
-  EXPECT_EQ(e, (Entries{{"ok", std::string(DEF_VALUE_SIZE - 1, 'v')}, {"after", "2"}}));
-  EXPECT_NE(err.find("DEF_get: key longer than 49 characters skipped"), std::string::npos);
-  EXPECT_NE(err.find("DEF_get: value of ok cut to 199 characters"), std::string::npos);
+  EXPECT_EQ(read_text(key + " " + value + "\n", err), (Entries{{key, value}}));
+  EXPECT_EQ(err, "");
+}
 
-  // A caller with smaller buffers gets its own bounds.
-  std::string name = dir_.write("small.txt", "abcdef 123456789\nab 12345\n");
+TEST_F(DefRead, SmallerBuffersSkipLongKeysAndCutValues) {
+  std::string name = dir_.write("small.txt", "abcdef 123456789\nab 123456789\nok 1\n");
   ASSERT_EQ(DEF_open(name.c_str()), 0);
   char key[4], value[6];
-  kavtest::capture([&] { EXPECT_EQ(DEF_getn(key, sizeof key, value, sizeof value), 1); });
+  std::string err = kavtest::capture([&] {
+                      EXPECT_EQ(DEF_getn(key, sizeof key, value, sizeof value), 1);
+                    }).err;
   EXPECT_STREQ(key, "ab");
   EXPECT_STREQ(value, "12345");
+  EXPECT_NE(err.find("DEF_get: key longer than 3 characters skipped"), std::string::npos);
+  EXPECT_NE(err.find("DEF_get: value of ab cut to 5 characters"), std::string::npos);
+  EXPECT_EQ(DEF_getn(key, sizeof key, value, sizeof value), 1);
+  EXPECT_STREQ(key, "ok");
 }
 
 TEST_F(DefRead, GetWithoutFileOrBufferEnds) {
@@ -398,7 +404,7 @@ TEST(DefEnv, VariablesAreTriedInOrder) {
   kavtest::ScopedEnv huge("kavunits", big.c_str());
   std::string err = kavtest::capture([&] { EXPECT_EQ(DEF_env("units", nullptr, value), 1); }).err;
   EXPECT_EQ(std::string(value), big.substr(0, DEF_VALUE_SIZE - 1));
-  EXPECT_NE(err.find("DEF_env: value of units cut to 199 characters"), std::string::npos);
+  EXPECT_NE(err.find("DEF_env: value of units cut to 249 characters"), std::string::npos);
 }
 
 }  // namespace

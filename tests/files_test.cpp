@@ -3,6 +3,7 @@
 // template language (cases in tests/data/files_templates.txt), current and
 // latest files with the clock pinned, overwriting, and a time-stamped log.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -224,6 +225,17 @@ TEST_F(Files, PackageFileKinds) {
   dir.write("grid.grd", "KAVGRID4 rest");
   EXPECT_EQ(FILE_type(dir.file("grid.grd-3").c_str()), 6);  // cut at the first '-'
   EXPECT_EQ(FILE_type(dir.file("absent").c_str()), -1);
+  // A named pipe is not read: its bytes stay for their reader.
+  const std::string fifo = dir.file("pipe.fifo");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const int fd = ::open(fifo.c_str(), O_RDWR | O_NONBLOCK);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::write(fd, "KAVSFC1234", 10), 10);
+  EXPECT_EQ(FILE_type(fifo.c_str()), -1);
+  char left[16] = "";
+  EXPECT_EQ(::read(fd, left, sizeof left), 10);
+  ::close(fd);
+  EXPECT_EQ(FILE_type(dir.path().c_str()), -1);
   EXPECT_EQ(FILE_type("-"), -1);
   EXPECT_EQ(FILE_type("|echo KAVSFC"), -1);
   EXPECT_EQ(FILE_type(nullptr), -1);
@@ -487,6 +499,12 @@ TEST_F(Latest, SearchSkipsSmallFiles) {
   EXPECT_STREQ(FILE_get_filename(nullptr), out);
   FILE_set_min_size(100);  // the run-time minimum replaces the convention's
   EXPECT_EQ(FILE_set_current("l", out), utc(2024, 3, 5, 12));
+  // A run-time minimum below 1 leaves the convention's, and a missing file
+  // (13 UTC) never counts as present.
+  FILE_set_min_size(-5);
+  EXPECT_EQ(FILE_set_current("la", out), utc(2024, 3, 5, 11));
+  EXPECT_EQ(out, file("24030511_sao.sfc"));
+  FILE_set_min_size(0);
 }
 
 TEST_F(Latest, LimitsOffsetsAndSigns) {

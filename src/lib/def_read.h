@@ -13,11 +13,12 @@ KAV_BEGIN_DECLS
  * of this many characters, each taken as a line of its own. */
 #define DEF_LINE_MAX 249
 
-/* Buffer sizes DEF_get and DEF_env fill (terminator included): a key of more
- * than DEF_KEY_SIZE-1 characters is skipped with a warning, a value of more
- * than DEF_VALUE_SIZE-1 characters is cut with a warning. */
-#define DEF_KEY_SIZE 50
-#define DEF_VALUE_SIZE 200
+/* Buffer sizes DEF_get and DEF_env fill (terminator included): each holds a
+ * whole line, so DEF_get returns every key and value of a line whole. With
+ * DEF_getn's smaller buffers a longer key is skipped with a warning and a
+ * longer value cut with a warning; DEF_env cuts a longer variable's value. */
+#define DEF_KEY_SIZE (DEF_LINE_MAX + 1)
+#define DEF_VALUE_SIZE (DEF_LINE_MAX + 1)
 
 /* The most tags and the deepest nesting of open IF blocks. */
 #define DEF_MAX_TAG 10

@@ -102,7 +102,13 @@ const Kind kinds[] = {{"KAVSFC", FILE_KIND_SFC},   {"KAVUPA", FILE_KIND_UPA},
                       {"KAVMETA", FILE_KIND_META}, {"KAVIMG", FILE_KIND_IMG}};
 
 // Reads the first characters of a plain file; false when it cannot be opened.
+// Anything but a regular file reads as empty: reading a named pipe or a
+// terminal could wait for ever and would take bytes from their real reader.
 bool read_lead(const std::string &name, std::string &lead) {
+  lead.clear();
+  struct stat st;
+  if (::stat(name.c_str(), &st) != 0) return false;
+  if (!S_ISREG(st.st_mode)) return true;
   FILE *fp = std::fopen(name.c_str(), "rb");
   if (!fp) return false;
   char buf[10];

@@ -80,7 +80,8 @@ KAV_API int FILE_is_stdio(const char *name);
 /* The package file kind from the file's first characters (KAVSFC 11, KAVUPA
  * 12, KAVRAW 5, KAVGRID 6, KAVMETA 8, KAVIMG 9); -1 for anything else or when
  * unreadable. A name that cannot be opened is tried again cut at its first
- * '-'. Standard streams and pipes are never read: -1. */
+ * '-'. Standard streams, command pipes and anything but a regular file
+ * (named pipes, devices, directories) are never read: -1. */
 KAV_API int FILE_type(const char *filename);
 /* What to do with an output file that may exist: 1 write it, 2 append, 3 use
  * it as it is; 0 for an unknown flag. Asks the user (flag 1 or 2) unless the

@@ -526,7 +526,9 @@ int64_t FILE_set_current(const char *cur, char *filename) {
       if (tries < 1) tries = 1;
       if (tries > 100000) tries = 100000;
     }
-    const int minimum = FILE_get_min_size();
+    // The run-time minimum counts when it is positive; a missing file never
+    // counts, whatever the minimum.
+    const int minimum = s.rmin_size > 0 ? s.rmin_size : s.min_size;
     bool found = false;
     long i = 0;
     for (; i < tries; ++i) {
@@ -534,7 +536,8 @@ int64_t FILE_set_current(const char *cur, char *filename) {
       MESS_print(kTrace, "LATE:%d %d %d %d %d\n", c.year, c.month, c.day, c.hour, c.min);
       FILE_set_date(&c, name);
       MESS_print(kTrace, "LATE: %s\n", name);
-      if (FILE_size(name) > minimum) {
+      const long size = FILE_size(name);
+      if (size >= 0 && size > minimum) {
         found = true;
         break;
       }
