@@ -185,13 +185,29 @@ TEST_F(Mess, LogFiles) {
 }
 
 TEST_F(Mess, UnopenableLogKeepsTheConsole) {
-  auto c = kavtest::capture([] {
-    MESS_set_str("fi=/nonexistent-dir/x/y.log");
+  // A directory cannot be made below a plain file.
+  kavtest::TempDir dir;
+  const std::string blocked = dir.write("plain", "x") + "/x/y.log";
+  auto c = kavtest::capture([&] {
+    MESS_set_str(("fi=" + blocked).c_str());
     EXPECT_EQ(MESS_print(0xF, "still here\n"), 1);
   });
   EXPECT_EQ(c.out, "still here\n");
-  EXPECT_NE(c.err.find("MESS_set_str: Unable to open log file: /nonexistent-dir/x/y.log"),
-            std::string::npos);
+  EXPECT_NE(c.err.find("MESS_set_str: Unable to open log file: " + blocked), std::string::npos);
+}
+
+TEST_F(Mess, LogInANewDirectoryAndThroughAPipe) {
+  kavtest::TempDir dir;
+  const std::string nested = dir.file("logs/today/run.log");
+  MESS_set_str(("+fi=" + nested).c_str());
+  kavtest::capture([] { MESS_print(0xF, "nested\n"); });
+  const std::string piped = dir.file("piped.txt");
+  MESS_set_str(("+fi=|cat > " + piped).c_str());
+  kavtest::capture([] { MESS_print(0xF, "through a pipe\n"); });
+  MESS_set_str(("+fi=" + dir.file("other.log")).c_str());  // closes the pipe
+  EXPECT_EQ(kavtest::read_file(nested), "nested\n");
+  EXPECT_EQ(kavtest::read_file(piped), "through a pipe\n");
+  MESS_set_out(1);
 }
 
 TEST_F(Mess, CopyFile) {

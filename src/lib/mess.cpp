@@ -6,9 +6,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <string>
 
+#include "lib/date.h"
+#include "lib/files.h"
 #include "lib/flag.h"
 #include "lib/string.h"
 #include "lib/system.h"
@@ -37,26 +38,21 @@ MessState &state() {
 }
 
 void close_stream(FILE *&f) {
-  if (f && f != stdout && f != stderr) std::fclose(f);
+  if (f) FILE_close(f);  // leaves the standard streams open, closes pipes
   f = nullptr;
 }
 
-// Opens a log or copy file.
+// Opens a log or copy file through the file-name layer ("~", "|command",
+// missing directories created).
 FILE *open_file(const char *name, const char *access) {
   if (!name || !*name) return nullptr;
-  return std::fopen(name, access);
+  return FILE_open(name, access);
 }
 
 // The current UTC time as the log stamp "24 MAR 05  12:30:00Z".
 std::string current_stamp() {
-  static const char *const kMonths[] = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
-                                        "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
-  std::time_t now = std::time(nullptr);
-  std::tm tm{};
-  gmtime_r(&now, &tm);
-  char buf[40];
-  std::snprintf(buf, sizeof buf, "%2.2d %s %2.2d  %2.2d:%2.2d:%2.2dZ", tm.tm_year % 100,
-                kMonths[tm.tm_mon], tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
+  char buf[DATE_CURRENT_LEN];
+  DATE_get_current_str(buf);
   return buf;
 }
 
