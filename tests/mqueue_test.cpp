@@ -351,6 +351,14 @@ TEST_F(ChannelTest, DefaultTimeOutHandlerEndsTheProgramWithSeven) {
   EXPECT_EXIT(MQ_get(q, 3, item), ::testing::ExitedWithCode(7), "Queue not responding!!");
 }
 
+TEST_F(ChannelTest, AChildThatEndsLeavesThisRunsQueuesAlone) {
+  const int q = MQ_create(34);
+  ASSERT_GE(q, 0);
+  EXPECT_EXIT(std::exit(0), ::testing::ExitedWithCode(0), "");
+  EXPECT_EXIT(std::abort(), ::testing::KilledBySignal(SIGABRT), "");
+  EXPECT_EQ(MQ_open(34), q);
+}
+
 TEST_F(ChannelTest, ConnectToAChannelNobodyServesGivesUpAtTheTimeOut) {
   MQ_timeout(1);
   MQ_timeout_func(count_timeout);
