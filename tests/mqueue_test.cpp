@@ -380,6 +380,34 @@ TEST_F(ChannelTest, ConnectToAChannelNobodyServesGivesUpAtTheTimeOut) {
   close(lfd);
 }
 
+TEST_F(ChannelTest, OpenGivesUpAtTheTimeOutWhenTheWindowStopsAccepting) {
+  int p = free_ports(1);
+  ASSERT_GT(p, 0);
+  MQ_settype(1);
+  MQ_offset(p);
+  MQ_timeout(1);
+  int lfd = raw_listen(p);
+  ASSERT_GE(lfd, 0);
+  ASSERT_EQ(listen(lfd, 0), 0);  // the smallest backlog, never accepted from
+  // Fill the backlog with connections nobody accepts.
+  std::vector<int> pending;
+  for (int i = 0; i < 8; ++i) {
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(static_cast<uint16_t>(p));
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    connect(fd, reinterpret_cast<sockaddr *>(&a), sizeof a);
+    pending.push_back(fd);
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(MQ_open(0), -1);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+  for (int fd : pending) close(fd);
+  close(lfd);
+}
+
 TEST_F(ChannelTest, ClientRejectsABadFrameWithoutReadingPastIt) {
   int p = free_ports(1);
   ASSERT_GT(p, 0);
