@@ -351,6 +351,14 @@ TEST_F(ChannelTest, DefaultTimeOutHandlerEndsTheProgramWithSeven) {
   EXPECT_EXIT(MQ_get(q, 3, item), ::testing::ExitedWithCode(7), "Queue not responding!!");
 }
 
+TEST_F(ChannelTest, AChildThatEndsLeavesThisRunsQueuesAlone) {
+  const int q = MQ_create(34);
+  ASSERT_GE(q, 0);
+  EXPECT_EXIT(std::exit(0), ::testing::ExitedWithCode(0), "");
+  EXPECT_EXIT(std::abort(), ::testing::KilledBySignal(SIGABRT), "");
+  EXPECT_EQ(MQ_open(34), q);
+}
+
 TEST_F(ChannelTest, ConnectToAChannelNobodyServesGivesUpAtTheTimeOut) {
   MQ_timeout(1);
   MQ_timeout_func(count_timeout);
@@ -369,6 +377,34 @@ TEST_F(ChannelTest, ConnectToAChannelNobodyServesGivesUpAtTheTimeOut) {
   ASSERT_EQ(MQ_open(0), 1);
   EXPECT_EQ(MQ_connect(1), -1);
   EXPECT_EQ(g_timeouts, 2);
+  close(lfd);
+}
+
+TEST_F(ChannelTest, OpenGivesUpAtTheTimeOutWhenTheWindowStopsAccepting) {
+  int p = free_ports(1);
+  ASSERT_GT(p, 0);
+  MQ_settype(1);
+  MQ_offset(p);
+  MQ_timeout(1);
+  int lfd = raw_listen(p);
+  ASSERT_GE(lfd, 0);
+  ASSERT_EQ(listen(lfd, 0), 0);  // the smallest backlog, never accepted from
+  // Fill the backlog with connections nobody accepts.
+  std::vector<int> pending;
+  for (int i = 0; i < 8; ++i) {
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(static_cast<uint16_t>(p));
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    connect(fd, reinterpret_cast<sockaddr *>(&a), sizeof a);
+    pending.push_back(fd);
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(MQ_open(0), -1);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+  for (int fd : pending) close(fd);
   close(lfd);
 }
 

@@ -1,7 +1,11 @@
 // The sources of resources besides the command line: defaults files along the
 // search path with tags, display windows named in the path, the environment,
 // and their precedence, in process and through the windchill command.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <deque>
@@ -220,9 +224,68 @@ TEST_P(Window, AWindowThatIsNotRunningGivesOneWarning) {
 TEST_P(Window, AWindowThatClosesTheConnectionIsLeftAlone) {
   kavtest::Server server(server_args({"-c"}));
   ASSERT_TRUE(server.ready());
+  // Every declared resource already has a value the window could be told.
   auto c = kavtest::capture([&] { decode_path("#" + std::to_string(channel_), {"-pa=x"}); });
   EXPECT_NE(c.err.find("ZIVavaz not running!\n"), std::string::npos) << c.err;
   EXPECT_EQ(get("parameter"), "x");
+  // A connection of our own: once it is answered, the server has read all
+  // that the decoding sent before.
+  int q = MQ_open(channel_);
+  ASSERT_GE(q, 0);
+  EXPECT_EQ(MQ_connect(q), 3);
+  if (GetParam() == 1) MQ_del(q);
+  const std::string &log = server.stop();
+  EXPECT_NE(log.find("query res parameter"), std::string::npos) << log;
+  EXPECT_EQ(log.find("set res"), std::string::npos) << log;
+  EXPECT_EQ(log.find("quit"), std::string::npos) << log;
+}
+
+int g_gave_up = 0;
+void give_up(int) { ++g_gave_up; }
+
+// A channel that is there but never answers: a queue left behind by a window
+// that has gone, or a port that accepts and stays silent.
+TEST_P(Window, AWindowThatNeverAnswersTheConnectionIsDropped) {
+  MQ_timeout(1);
+  MQ_timeout_func(give_up);
+  g_gave_up = 0;
+  int lfd = -1;
+  if (GetParam() == 0) {
+    ASSERT_GE(MQ_create(channel_), 0);
+  } else {
+    lfd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(static_cast<uint16_t>(channel_));
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(bind(lfd, reinterpret_cast<sockaddr *>(&a), sizeof a), 0);
+    ASSERT_EQ(listen(lfd, 5), 0);
+  }
+  auto c = kavtest::capture([&] { decode_path("#" + std::to_string(channel_), {"-pa=x"}); });
+  MQ_timeout_func(nullptr);
+  EXPECT_EQ(c.err, "ZIVavaz window: " + std::to_string(channel_) + " unable to connect\n");
+  EXPECT_EQ(g_gave_up, 1);
+  EXPECT_EQ(get("parameter"), "x");
+  if (lfd < 0) return;
+  // The connection was closed: the silent window sees the request, then the
+  // end of the stream, and no option and no "quit".
+  int peer = accept(lfd, nullptr, nullptr);
+  ASSERT_GE(peer, 0);
+  std::string got;
+  bool ended = false;
+  for (int i = 0; i < 20 && !ended; ++i) {
+    pollfd p{peer, POLLIN, 0};
+    if (poll(&p, 1, 100) <= 0) continue;
+    char buf[256];
+    ssize_t n = recv(peer, buf, sizeof buf, 0);
+    if (n <= 0) ended = true;
+    else got.append(buf, static_cast<size_t>(n));
+  }
+  close(peer);
+  close(lfd);
+  EXPECT_TRUE(ended) << "the connection was left open";
+  const std::string request = "/" + std::to_string(getuid());
+  EXPECT_EQ(got, std::string(1, static_cast<char>(request.size())) + request);
 }
 
 INSTANTIATE_TEST_SUITE_P(Transports, Window, ::testing::Values(0, 1),

@@ -7,10 +7,12 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <limits>
 #include <map>
 #include <set>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "lib/mess.h"
@@ -263,6 +265,24 @@ TEST(UnitCvt, RefusesLongTextsAndUnusablePrefixes) {
   EXPECT_FLOAT_EQ(UNIT_cvt(7.0f, nullptr, nullptr), 7.0f);
 }
 
+// A result no float can hold is missing, never an infinity or NaN, whether
+// it comes from the prefixes, the table or a value cached from earlier.
+TEST(UnitCvt, ResultsBeyondTheFloatRangeAreMissing) {
+  use_shipped_table();
+  for (const auto &[v, i, o] : std::vector<std::tuple<float, const char *, const char *>>{
+           {3e38f, "km", "m"},
+           {3e38f, "m", "10^-3_m"},
+           {3e38f, "km", "m"},
+           {std::numeric_limits<float>::infinity(), "C", "F"},
+           {std::numeric_limits<float>::quiet_NaN(), "1000_m", "m"}}) {
+    float got = 0;
+    const auto out = kavtest::capture([&, v = v, i = i, o = o] { got = UNIT_cvt(v, i, o); });
+    EXPECT_EQ(got, -9999.0f) << v << " " << i << " -> " << o;
+    EXPECT_NE(out.err.find("UNIT_cvt: "), std::string::npos) << i << " -> " << o;
+  }
+  EXPECT_FLOAT_EQ(UNIT_cvt(3e35f, "km", "m"), 3e38f);
+}
+
 TEST(UnitScale, WritesScaledLabels) {
   char out[64];
   EXPECT_EQ(UNIT_scale("m/s", 0.001f, "", out), 0);
@@ -279,6 +299,9 @@ TEST(UnitScale, WritesScaledLabels) {
   kavtest::capture([&] { EXPECT_EQ(UNIT_scale("abcdefghijklmno", 1.0f, "", out), -1); });
   EXPECT_STREQ(out, "");
   EXPECT_EQ(UNIT_scale(nullptr, 1.0f, "", out), -1);
+  const auto inf = kavtest::capture([&] { EXPECT_EQ(UNIT_scale("10^400_m", 1.0f, "", out), -1); });
+  EXPECT_STREQ(out, "");
+  EXPECT_NE(inf.err.find("UNIT_scale: "), std::string::npos);
 }
 
 TEST(UnitLabel, ParseAndChange) {

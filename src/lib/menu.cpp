@@ -161,7 +161,6 @@ int MENU_process(const char *title, const MENU_item *menu, int menu_num, const c
 
     std::string list = have_entry0 ? text_or_empty(menu[0].abbr) : "";
     for (const MENU_item *item : items) {
-      if (is_separator(*item)) continue;
       list += ',';
       list += text_or_empty(item->abbr);
     }

@@ -9,6 +9,7 @@
 #include "lib/mqueue.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/ioctl.h>
@@ -264,6 +265,31 @@ struct sockaddr_in loopback(int port) {
   return addr;
 }
 
+// Connects fd to addr, waiting at most the time-out: a window whose backlog
+// is full (it has stopped accepting) would otherwise hold the caller for the
+// system's own connection time-out, minutes. true, or false with errno set.
+bool connect_within_timeout(int fd, const struct sockaddr_in &addr) {
+  int flags = fcntl(fd, F_GETFL);
+  if (flags < 0 || fcntl(fd, F_SETFL, flags | O_NONBLOCK) < 0) return false;
+  int res = connect(fd, reinterpret_cast<const struct sockaddr *>(&addr), sizeof addr);
+  if (res < 0 && errno != EINPROGRESS) return false;
+  if (res < 0) {
+    Deadline dl;
+    if (!wait_fd(fd, POLLOUT, [&] { return dl.expired(); })) {
+      errno = ETIMEDOUT;
+      return false;
+    }
+    int err = 0;
+    socklen_t len = sizeof err;
+    if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len) < 0) return false;
+    if (err) {
+      errno = err;
+      return false;
+    }
+  }
+  return fcntl(fd, F_SETFL, flags) == 0;
+}
+
 // Answers a connection request: the first free id, or a refusal (flag -1)
 // when every id is taken, so the client stops waiting at once.
 void answer_request(int msgqid, int *conn_id) {
@@ -429,7 +455,7 @@ int MQ_open(int num) {
   if (fd < 0) return -1;
   MESS_print(kDebug, "Opened socket\n");
   struct sockaddr_in addr = loopback(port);
-  if (connect(fd, reinterpret_cast<struct sockaddr *>(&addr), sizeof addr) < 0) {
+  if (!connect_within_timeout(fd, addr)) {
     int err = errno;
     close(fd);
     errno = err;

@@ -71,7 +71,8 @@ KAV_API void MQ_intrp(int sig);
  * offset + num; -1 with errno ENOENT when no such queue exists (and for the
  * key 0, which names no shared queue); -1 with another errno when the
  * look-up fails otherwise. Sockets: connects to 127.0.0.1 on port
- * offset + num, closing any earlier client connection: 1, or -1. */
+ * offset + num, closing any earlier client connection, waiting at most the
+ * time-out: 1, or -1. */
 KAV_API int MQ_open(int num);
 
 /* Client: asks the server for a connection id. The id (3 to 21), or -1 when

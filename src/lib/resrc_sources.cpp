@@ -68,6 +68,9 @@ void window_exchange(const char *number, RES_defobj *table) {
   int conn = queue < 0 ? -1 : MQ_connect(queue);
   if (conn == -1) {
     MESS_print(M_WARN, "ZIVavaz window: %s unable to connect\n", number);
+    // A socket left open would hold the window, which serves one client at
+    // a time, and nothing more may go to it.
+    if (queue >= 0 && MQ_gettype() == 1) MQ_del(queue);
     return;
   }
   for (int k = 0; table[k].def; ++k)
@@ -93,13 +96,13 @@ void window_exchange(const char *number, RES_defobj *table) {
         answered = true;
       }
     }
-    if (!answered) {
-      const char *have = RES_get(table[k].def);
-      if (have && send_set(queue, conn, table[k].def, have)) ++sets;
-    }
     if (flag == -3) {
+      // The window has closed this connection: nothing more is sent to it.
       MESS_print(M_WARN, "ZIVavaz not running!\n");
       stopped = true;
+    } else if (!answered) {
+      const char *have = RES_get(table[k].def);
+      if (have && send_set(queue, conn, table[k].def, have)) ++sets;
     }
   }
   signal(SIGALRM, SIG_IGN);

@@ -1,5 +1,6 @@
 #include "lib/unittool.h"
 
+#include <cfloat>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -299,8 +300,16 @@ void trace_output(const Unit &u, const std::string &text) {
     MESS_print(kTrace, "OSC-: %f %s\n", u.value, u.base.c_str());
 }
 
+// The converted value; -9999 (with a warning) when it is not a finite float,
+// for a non-finite input or a result beyond the float range.
 float apply(float value, const Conversion &c) {
-  return static_cast<float>((c.iscale * value * c.scale + c.offset) / c.oscale);
+  const double out = (c.iscale * value * c.scale + c.offset) / c.oscale;
+  if (!std::isfinite(out) || std::fabs(out) > FLT_MAX) {
+    MESS_print(M_WARN, "UNIT_cvt: Value %g cannot be converted: result out of range\n",
+               static_cast<double>(value));
+    return KAV_MISSING;
+  }
+  return static_cast<float>(out);
 }
 
 // Copies at most UNIT_LABEL_LEN characters of [b, e) into out.
@@ -363,6 +372,10 @@ int UNIT_scale(const char *in, float scale, const char *mstr, char *out) {
   else if (u.form == '-')
     MESS_print(kTrace, "SC-ISC-: %e %s\n", u.value, u.base.c_str());
   const double total = u.value * scale;
+  if (!std::isfinite(total)) {
+    MESS_print(M_WARN, "UNIT_scale: Unusable unit prefix: %s\n", text.c_str());
+    return -1;
+  }
   std::snprintf(out, UNIT_LABEL_LEN + 1, "%.0e %s%s", total, u.base.c_str(), mstr ? mstr : "");
   MESS_print(kTrace, "SC: %s %e = %e = %s %s = %s\n", in, static_cast<double>(scale), total,
              u.base.c_str(), mstr ? mstr : "", out);

@@ -22,14 +22,15 @@ KAV_BEGIN_DECLS
  * file_path resource (a pair not in the table converts by the prefixes
  * alone). The last table pair is cached and never read again while it is
  * repeated. Returns -9999 for a missing value, a unit text longer than 14
- * characters, a zero or unreadable prefix, or a table that cannot be opened
- * (each with a warning; the missing-table one once per file name). */
+ * characters, a zero or unreadable prefix, a table that cannot be opened, or
+ * a result that is not a finite float (each with a warning; the
+ * missing-table one once per file name). */
 KAV_API float UNIT_cvt(float value, const char *iunit, const char *ounit);
 
 /* Writes "%.0e %s%s" of the prefix value of in times scale, the base unit of
  * in and mstr into out, cut to 63 characters (out holds at least 64).
- * Returns 0, or -1 with out empty for a null in or a unit text longer than
- * 14 characters (with a warning). */
+ * Returns 0, or -1 with out empty for a null in, a unit text longer than
+ * 14 characters or a prefix that overflows (with a warning). */
 KAV_API int UNIT_scale(const char *in, float scale, const char *mstr, char *out);
 
 /* Splits the label str: var gets the text before the first '(' without

@@ -29,10 +29,31 @@ void remove_queues() {
 }
 
 namespace {
+
+// The process that owns this run's queues. Children (death tests, forked
+// checks) share the keys and must not remove the queues when they end.
+pid_t g_owner = -1;
+
+void remove_at_exit() {
+  if (getpid() == g_owner) remove_queues();
+}
+
+// A run that aborts (a sanitizer report, a failed check) or is stopped still
+// removes its queues, then ends as the signal would have ended it.
+void remove_on_signal(int sig) {
+  if (getpid() == g_owner) remove_queues();
+  signal(sig, SIG_DFL);
+  raise(sig);
+}
+
 const bool janitor_registered = [] {
-  std::atexit(remove_queues);
+  g_owner = getpid();
+  queue_base();  // fixed now, before any signal handler needs it
+  std::atexit(remove_at_exit);
+  for (int sig : {SIGABRT, SIGTERM, SIGINT, SIGHUP}) signal(sig, remove_on_signal);
   return true;
 }();
+
 }  // namespace
 
 int free_ports(int count) {

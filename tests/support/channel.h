@@ -16,7 +16,9 @@ constexpr int kChannelSpan = 256;
 // The first queue key of this run (used as the channel offset).
 int queue_base();
 
-// Removes every queue with a key of this run (also run at exit).
+// Removes every queue with a key of this run. It also runs when the test
+// process ends, normally or by SIGABRT, SIGTERM, SIGINT or SIGHUP, but not
+// when a child of it ends.
 void remove_queues();
 
 // A port with the given number of free ports from it on, below the
