@@ -27,14 +27,7 @@ Date make(int y, int mo, int d, int h = M, int mi = M, int s = M) {
 }
 
 int64_t utc(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
-  struct tm tm = {};
-  tm.tm_year = y - 1900;
-  tm.tm_mon = mo - 1;
-  tm.tm_mday = d;
-  tm.tm_hour = h;
-  tm.tm_min = mi;
-  tm.tm_sec = s;
-  return static_cast<int64_t>(timegm(&tm));
+  return static_cast<int64_t>(kavtest::utc(y, mo, d, h, mi, s));
 }
 
 // The display zone cannot be taken back to the 24-hour clock once a sign has

@@ -25,14 +25,8 @@ namespace {
 
 constexpr int M = KAV_IMISSING;
 
-int64_t utc(int y, int mo, int d, int h = 0, int mi = 0) {
-  struct tm tm = {};
-  tm.tm_year = y - 1900;
-  tm.tm_mon = mo - 1;
-  tm.tm_mday = d;
-  tm.tm_hour = h;
-  tm.tm_min = mi;
-  return static_cast<int64_t>(timegm(&tm));
+int64_t utc(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
+  return static_cast<int64_t>(kavtest::utc(y, mo, d, h, mi, s));
 }
 
 Date make(int y, int mo, int d, int h = M, int mi = M) { return Date{y, mo, d, M, M, h, mi, 0}; }

@@ -8,7 +8,6 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <deque>
 #include <string>
 #include <vector>
 
@@ -17,33 +16,13 @@
 #include "lib/mqueue.h"
 #include "lib/resrc.h"
 #include "support/channel.h"
+#include "support/decode.h"
 #include "support/kavtest.h"
 
 namespace {
 
-struct CommandLine {
-  std::vector<std::string> words;
-  std::vector<char *> argv;
-};
-std::deque<CommandLine> g_lines;  // the store keeps argv
-
-void decode(std::vector<std::string> words, std::vector<res_type> keyed,
-            std::vector<res_type> positional = {}) {
-  words.insert(words.begin(), "/usr/bin/prog");
-  g_lines.emplace_back();
-  CommandLine &cl = g_lines.back();
-  cl.words = std::move(words);
-  for (auto &w : cl.words) cl.argv.push_back(w.data());
-  cl.argv.push_back(nullptr);
-  keyed.push_back(RES_null);
-  positional.push_back(RES_null);
-  RES_init(static_cast<int>(cl.words.size()), cl.argv.data(), keyed.data(), positional.data());
-}
-
-std::string get(const char *name) {
-  const char *v = RES_get(name);
-  return v ? v : "<absent>";
-}
+using kavtest::decode;
+using kavtest::get;
 
 // Each test starts with no search path from the environment and no stored
 // values for the resources it reads.

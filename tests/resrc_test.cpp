@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <deque>
 #include <string>
 #include <vector>
 
@@ -10,34 +9,14 @@
 #include "lib/mess.h"
 #include "lib/resrc.h"
 #include "lib/string.h"
+#include "support/decode.h"
 #include "support/kavtest.h"
 
 namespace {
 
 // Command lines handed to RES_init must outlive it: the store keeps argv.
-struct CommandLine {
-  std::vector<std::string> words;
-  std::vector<char *> argv;
-};
-std::deque<CommandLine> g_lines;
-
-void decode(std::vector<std::string> words, std::vector<res_type> keyed,
-            std::vector<res_type> positional = {}) {
-  words.insert(words.begin(), "/usr/bin/prog");
-  g_lines.emplace_back();
-  CommandLine &cl = g_lines.back();
-  cl.words = std::move(words);
-  for (auto &w : cl.words) cl.argv.push_back(w.data());
-  cl.argv.push_back(nullptr);
-  keyed.push_back(RES_null);
-  positional.push_back(RES_null);
-  RES_init(static_cast<int>(cl.words.size()), cl.argv.data(), keyed.data(), positional.data());
-}
-
-std::string get(const char *name) {
-  const char *v = RES_get(name);
-  return v ? v : "<absent>";
-}
+using kavtest::decode;
+using kavtest::get;
 
 std::vector<std::string> values(const char *name) {
   int n = 0;

@@ -337,6 +337,15 @@ bool is_word(const char *data, const char *a, const char *b, const char *c) {
   return stricmp(data, a) == 0 || stricmp(data, b) == 0 || stricmp(data, c) == 0;
 }
 
+// The characters of argv[0] after its last "/" (the empty text before a
+// command line is stored).
+const char *program_base_name() {
+  const char *p = RES_get_prog();
+  if (!p) return "";
+  const char *slash = std::strrchr(p, '/');
+  return slash ? slash + 1 : p;
+}
+
 }  // namespace
 
 extern "C" {
@@ -575,12 +584,9 @@ const char *RES_get_prog(void) {
 
 char *RES_get_progname(char *prog) {
   static char fallback[] = "KAV";
-  const char *p = RES_get_prog();
-  if (!p) p = "";
-  const char *slash = std::strrchr(p, '/');
-  const char *base = slash ? slash + 1 : p;
+  const char *base = program_base_name();
   if (!prog) {
-    prog = static_cast<char *>(std::malloc(std::strlen(p) + 1));
+    prog = static_cast<char *>(std::malloc(std::strlen(base) + 1));
     if (!prog) return fallback;
   }
   std::memmove(prog, base, std::strlen(base) + 1);
@@ -589,11 +595,7 @@ char *RES_get_progname(char *prog) {
 
 char *RES_get_prognamen(char *prog, int size) {
   if (!prog || size < 1) return prog;
-  const char *p = RES_get_prog();
-  if (!p) p = "";
-  const char *slash = std::strrchr(p, '/');
-  const char *base = slash ? slash + 1 : p;
-  std::snprintf(prog, static_cast<size_t>(size), "%s", base);
+  std::snprintf(prog, static_cast<size_t>(size), "%s", program_base_name());
   return prog;
 }
 

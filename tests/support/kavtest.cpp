@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -134,6 +135,17 @@ std::string TempDir::write(const std::string &name, const std::string &text) con
   std::filesystem::create_directories(std::filesystem::path(full).parent_path(), ec);
   std::ofstream(full, std::ios::binary) << text;
   return full;
+}
+
+long long utc(int y, int mo, int d, int h, int mi, int s) {
+  struct tm tm = {};
+  tm.tm_year = y - 1900;
+  tm.tm_mon = mo - 1;
+  tm.tm_mday = d;
+  tm.tm_hour = h;
+  tm.tm_min = mi;
+  tm.tm_sec = s;
+  return static_cast<long long>(timegm(&tm));
 }
 
 std::string read_file(const std::string &name) {

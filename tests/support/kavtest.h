@@ -39,6 +39,10 @@ class TempDir {
   std::string path_;
 };
 
+// Seconds since 1970 of a UTC date by the C library's calendar (timegm), the
+// reference the date and file-name suites check against.
+long long utc(int y, int mo, int d, int h = 0, int mi = 0, int s = 0);
+
 // Reads a whole file; empty when it cannot be read.
 std::string read_file(const std::string &name);
 
