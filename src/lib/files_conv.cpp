@@ -466,7 +466,7 @@ int64_t FILE_set_current(const char *cur, char *filename) {
   const char *p = spec;
   Date d;
   if (*p == '#' && read_datetime(p + 1, d, &p)) {
-    // the starting time is in the specification
+    // the starting time is written in the request itself
   } else {
     if (*p == '#') ++p;  // "#" without digits: the current time
     const char *env = std::getenv("kavcurtime");
