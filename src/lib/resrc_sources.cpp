@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -57,10 +58,19 @@ bool send_set(int queue, int conn, const char *name, const char *value) {
   return MQ_put(queue, conn, "set res %s %s", name, value ? value : "") >= 0;
 }
 
+// The channel number of a "#" element, read as atoi would but clamped to the
+// int range instead of overflowing.
+int channel_number(const char *text) {
+  long n = std::strtol(text, nullptr, 10);
+  if (n > INT_MAX) return INT_MAX;
+  if (n < INT_MIN) return INT_MIN;
+  return static_cast<int>(n);
+}
+
 // Asks the window on channel `number` for every declared resource.
 void window_exchange(const char *number, RES_defobj *table) {
   errno = 0;
-  int queue = MQ_open(std::atoi(number));
+  int queue = MQ_open(channel_number(number));
   if (queue == -1 && errno == ENOENT) {
     MESS_print(M_WARN, "ZIVavaz window: %s not running or no message queue exists\n", number);
     return;
