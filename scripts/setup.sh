@@ -21,6 +21,14 @@ if [ ${#missing[@]} -gt 0 ]; then
   SUDO=""
   [ "$(id -u)" -eq 0 ] || SUDO="sudo"
   export DEBIAN_FRONTEND=noninteractive
-  $SUDO apt-get update -qq
-  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  log=$(mktemp)
+  if ! { $SUDO apt-get update -qq && \
+         $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"; } >"$log" 2>&1; then
+    tail -n 30 "$log"
+    rm -f "$log"
+    echo "setup: installing packages failed" >&2
+    exit 1
+  fi
+  rm -f "$log"
+  echo "setup: done"
 fi
