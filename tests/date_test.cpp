@@ -1,6 +1,8 @@
 // Dates: conversions against the C library's calendar, labels and their read-
 // back forms (rows in tests/data/date_*.txt), forecast labels, the display
 // zone and the decoding window.
+#include "lib/date.h"
+
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -13,7 +15,6 @@
 #include <string>
 #include <vector>
 
-#include "lib/date.h"
 #include "lib/files.h"
 #include "lib/resrc.h"
 #include "support/kavtest.h"
@@ -70,7 +71,8 @@ std::vector<std::vector<std::string>> rows(const char *file) {
         const size_t close = line.rfind(']');
         bar = line.find('|', close);
       }
-      std::string col = line.substr(start, bar == std::string::npos ? std::string::npos : bar - start);
+      std::string col =
+          line.substr(start, bar == std::string::npos ? std::string::npos : bar - start);
       const size_t a = col.find_first_not_of(' '), b = col.find_last_not_of(' ');
       cols.push_back(a == std::string::npos ? "" : col.substr(a, b - a + 1));
       if (bar == std::string::npos) break;
@@ -157,7 +159,8 @@ TEST(DateNumSec, KnownValuesAndTheCenturyRule) {
   EXPECT_EQ(DATE_num_sec(&d), 0);
   d = make(2000, 3, 1, 0, 0, 0);
   EXPECT_EQ(DATE_num_sec(&d), 951868800);
-  Date a = make(24, 3, 5, 12, 30, 0), b = make(2024, 3, 5, 12, 30, 0), c = make(124, 3, 5, 12, 30, 0);
+  Date a = make(24, 3, 5, 12, 30, 0), b = make(2024, 3, 5, 12, 30, 0),
+       c = make(124, 3, 5, 12, 30, 0);
   EXPECT_EQ(DATE_num_sec(&a), DATE_num_sec(&b));
   EXPECT_EQ(DATE_num_sec(&c), DATE_num_sec(&b));
   EXPECT_EQ(a.year, 2024);
@@ -211,7 +214,8 @@ TEST(DateSeq, NormalisesWritesAndReadsBack) {
   EXPECT_STREQ(str, "202403051230");
   Date back;
   ASSERT_EQ(DATE_decode_seq(str, &back), 0);
-  EXPECT_EQ(back.year * 100000000LL + back.month * 1000000 + back.day * 10000 + back.hour * 100 + back.min,
+  EXPECT_EQ(back.year * 100000000LL + back.month * 1000000 + back.day * 10000 + back.hour * 100 +
+                back.min,
             202403051230LL);
   d = make(-1, 0, 32, 24, 60);
   DATE_make_seq(&d, str);
@@ -243,9 +247,9 @@ TEST(DateDecodeMonth, FirstAndThirdLetters) {
   const struct {
     const char *name;
     int month;
-  } cases[] = {{"JAN", 1}, {"FEB", 2}, {"MAR", 3}, {"APR", 4},  {"MAY", 5},  {"JUN", 6},
-               {"JUL", 7}, {"AUG", 8}, {"SEP", 9}, {"OCT", 10}, {"NOV", 11}, {"DEC", 12},
-               {"jun", 6}, {"aug", 8}, {"Jun", 0}, {"Jan", 0},  {"F", 2},    {"JA", 1},
+  } cases[] = {{"JAN", 1}, {"FEB", 2}, {"MAR", 3}, {"APR", 4},  {"MAY", 5},     {"JUN", 6},
+               {"JUL", 7}, {"AUG", 8}, {"SEP", 9}, {"OCT", 10}, {"NOV", 11},    {"DEC", 12},
+               {"jun", 6}, {"aug", 8}, {"Jun", 0}, {"Jan", 0},  {"F", 2},       {"JA", 1},
                {"J", 0},   {"MA", 0},  {"", 0},    {"xyz", 0},  {"OCTOBER", 10}};
   for (const auto &c : cases) EXPECT_EQ(DATE_decode_month(c.name), c.month) << c.name;
   EXPECT_EQ(DATE_decode_month(nullptr), 0);
@@ -290,13 +294,15 @@ TEST(DateLabel, ReadBackRows) {
 }
 
 TEST(DateLabel, MakeThenReadBack) {
-  for (int64_t secs = utc(2000, 1, 1); secs < utc(2049, 12, 31); secs += 86400 * 37 + 3600 * 5 + 60 * 7) {
+  for (int64_t secs = utc(2000, 1, 1); secs < utc(2049, 12, 31);
+       secs += 86400 * 37 + 3600 * 5 + 60 * 7) {
     Date d, back;
     DATE_get_gmdate(&secs, &d);
     char str[DATE_LABEL_LEN];
     DATE_make_label(&d, str);
     ASSERT_EQ(DATE_decode_label(str, &back), 0) << str;
-    EXPECT_EQ(back.year * 100000000LL + back.month * 1000000 + back.day * 10000 + back.hour * 100 + back.min,
+    EXPECT_EQ(back.year * 100000000LL + back.month * 1000000 + back.day * 10000 + back.hour * 100 +
+                  back.min,
               d.year * 100000000LL + d.month * 1000000 + d.day * 10000 + d.hour * 100 + d.min)
         << str;
   }
@@ -408,7 +414,8 @@ TEST(DateCurrent, PinnedClock) {
   const auto p = kavtest::capture([&] { DATE_print(M_PRINT, &d); });
   EXPECT_EQ(p.out, "2024/3/5 12:30:07\n");
   DATE_set_clock(nullptr);
-  EXPECT_NEAR(static_cast<double>(DATE_get_time(nullptr)), static_cast<double>(std::time(nullptr)), 5.0);
+  EXPECT_NEAR(static_cast<double>(DATE_get_time(nullptr)), static_cast<double>(std::time(nullptr)),
+              5.0);
   EXPECT_EQ(DATE_get_current_str(nullptr), -1);
 }
 
@@ -478,7 +485,7 @@ TEST_F(DateWindow, HourWithWindow) {
 
 TEST_F(DateWindow, AcrossMidnight) {
   decode("23:50-0+30", make(2024, 3, 5));
-  EXPECT_EQ(DATE_chk_range(10), 1);    // 00:10 the next day
+  EXPECT_EQ(DATE_chk_range(10), 1);  // 00:10 the next day
   EXPECT_EQ(DATE_chk_range(30), 0);
   EXPECT_EQ(DATE_chk_range(2349), 0);
   decode("0-30+30", make(2024, 3, 5));

@@ -225,9 +225,8 @@ TEST_F(DefRead, SmallerBuffersSkipLongKeysAndCutValues) {
   std::string name = dir_.write("small.txt", "abcdef 123456789\nab 123456789\nok 1\n");
   ASSERT_EQ(DEF_open(name.c_str()), 0);
   char key[4], value[6];
-  std::string err = kavtest::capture([&] {
-                      EXPECT_EQ(DEF_getn(key, sizeof key, value, sizeof value), 1);
-                    }).err;
+  std::string err =
+      kavtest::capture([&] { EXPECT_EQ(DEF_getn(key, sizeof key, value, sizeof value), 1); }).err;
   EXPECT_STREQ(key, "ab");
   EXPECT_STREQ(value, "12345");
   EXPECT_NE(err.find("DEF_get: key longer than 3 characters skipped"), std::string::npos);

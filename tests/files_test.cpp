@@ -2,8 +2,10 @@
 // HOME, standard streams and pipes, file kinds, the name convention file, the
 // template language (cases in tests/data/files_templates.txt), current and
 // latest files with the clock pinned, overwriting, and a time-stamped log.
-#include <gtest/gtest.h>
+#include "lib/files.h"
+
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,7 +18,6 @@
 #include <vector>
 
 #include "lib/date.h"
-#include "lib/files.h"
 #include "lib/flag.h"
 #include "lib/resrc.h"
 #include "support/kavtest.h"
@@ -48,9 +49,9 @@ class Files : public ::testing::Test {
     FILE_set_header(0);
     FILE_set_type(0);
     FILE_set_late_off(3600);
-    for (const char *r : {"data_path", "raw_path", "grid_path", "model_path", "text_path",
-                          "file_path", "name_conv", "con_path", "image_path", "sat_path",
-                          "watch_path", "station"})
+    for (const char *r :
+         {"data_path", "raw_path", "grid_path", "model_path", "text_path", "file_path", "name_conv",
+          "con_path", "image_path", "sat_path", "watch_path", "station"})
       RES_put(r, "");
     FLAG_set(FLAG_FILE_PARAM, M);
     FLAG_set_batch(0);
@@ -208,9 +209,8 @@ TEST_F(Files, PackageFileKinds) {
   const struct {
     const char *text;
     int kind;
-  } cases[] = {{"KAVSFC 1\n", 11}, {"KAVUPA", 12},  {"KAVRAW x", 5},  {"KAVGRID4", 6},
-               {"KAVMETA", 8},     {"KAVIMG", 9},   {"KAVGRI", -1},   {"kavsfc", -1},
-               {"", -1},           {"GRIB", -1}};
+  } cases[] = {{"KAVSFC 1\n", 11}, {"KAVUPA", 12}, {"KAVRAW x", 5}, {"KAVGRID4", 6}, {"KAVMETA", 8},
+               {"KAVIMG", 9},      {"KAVGRI", -1}, {"kavsfc", -1},  {"", -1},        {"GRIB", -1}};
   int i = 0;
   for (const auto &c : cases) {
     const std::string name = dir.write("k" + std::to_string(i++), c.text);
@@ -350,15 +350,16 @@ TEST_F(Files, MissingConventionFileWarns) {
   RES_put("name_conv", "");
   RES_put("file_path", dir.file("nowhere").c_str());
   const auto c = kavtest::capture([] { EXPECT_EQ(FILE_set_name("%y%m%d%h.sfc"), 0); });
-  EXPECT_EQ(c.err, "FILE_set_name: No file name convention file: " + dir.file("nowhere/name_conv") + "\n");
+  EXPECT_EQ(c.err,
+            "FILE_set_name: No file name convention file: " + dir.file("nowhere/name_conv") + "\n");
   EXPECT_EQ(name_for(make(2024, 3, 5, 12)), "24030512.sfc");
   EXPECT_EQ(FILE_get_late_off(), 3600);
 }
 
 TEST_F(Files, LongAndHostileConventionLines) {
   const std::string long_type(400, 't');
-  conventions("# comment " + std::string(500, '#') + "\n" + long_type + " " + std::string(300, 'x') +
-              " - 12\n" + "abc%%x %y - 99999999999999\n" + "abc %y - -5\n");
+  conventions("# comment " + std::string(500, '#') + "\n" + long_type + " " +
+              std::string(300, 'x') + " - 12\n" + "abc%%x %y - 99999999999999\n" + "abc %y - -5\n");
   // The requested type is cut to 159 characters and the line to 160: no match.
   EXPECT_EQ(FILE_set_name(long_type.c_str()), 0);
   char out[FILE_NAME_LEN];
@@ -476,7 +477,7 @@ class Latest : public Files {
     Files::SetUp();
     RES_put("data_path", dir.path().c_str());
     conventions("sfc %D/%y%m%d%h_sao.sfc - 1000\n");
-    dir.write("24030512_sao.sfc", std::string(500, 'x'));   // too small to count
+    dir.write("24030512_sao.sfc", std::string(500, 'x'));  // too small to count
     dir.write("24030511_sao.sfc", std::string(2000, 'x'));
     dir.write("24030423_sao.sfc", std::string(1500, 'x'));
     FILE_set_name("sfc");
@@ -556,14 +557,16 @@ TEST_F(Files, OverwriteAnswers) {
     int flag;
     const char *answer;
     int result;
-  } cases[] = {{2, "Y\n", 1}, {2, "o\n", 1}, {2, "a\n", 2}, {2, "App\n", 2}, {2, "n\n", 3},
-               {2, "use\n", 3}, {2, "\n", 3}, {1, "A\n", 3}, {1, "over\n", 1}, {1, "y\n", 1}};
+  } cases[] = {{2, "Y\n", 1},   {2, "o\n", 1}, {2, "a\n", 2}, {2, "App\n", 2},  {2, "n\n", 3},
+               {2, "use\n", 3}, {2, "\n", 3},  {1, "A\n", 3}, {1, "over\n", 1}, {1, "y\n", 1}};
   for (const auto &c : cases) {
     int got = -1;
     kavtest::Captured cap;
     // Drop what standard input still buffers: a rewind alone would reuse it.
     std::fflush(stdin);
-    kavtest::with_stdin(c.answer, [&] { cap = kavtest::capture([&] { got = FILE_overwrite(name.c_str(), c.flag); }); });
+    kavtest::with_stdin(c.answer, [&] {
+      cap = kavtest::capture([&] { got = FILE_overwrite(name.c_str(), c.flag); });
+    });
     EXPECT_EQ(got, c.result) << c.flag << " " << c.answer;
     EXPECT_EQ(cap.out, name + (c.flag == 2 ? ": exists overwrite (Y,N,Use,Over,App): "
                                            : ": exists overwrite (Y,N,Use,Over): "));

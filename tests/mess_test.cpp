@@ -1,10 +1,11 @@
 // Console messages, the message specification, paging, flags and prompts.
+#include "lib/mess.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "lib/flag.h"
-#include "lib/mess.h"
 #include "lib/system.h"
 #include "support/kavtest.h"
 
@@ -32,12 +33,12 @@ struct LevelRow {
 
 TEST_F(Mess, SpecificationLevels) {
   const LevelRow rows[] = {
-      {"warn", 0x000FFFFF, 0xFF},       {"mess", 0x000FFFFF, 0xFFF},
-      {"messb", 0x000FFFFF, 0x3FF},     {"+debug", 0x000FFFFF, 0xF00FFFFF},
-      {"-out1", 0x000FFFFF, 0x000F0FFF}, {"none", 0x000FFFFF, 0},
-      {"bogus", 0x000FFFFF, 0},         {"errorc", 0x000FFFFF, 0},
+      {"warn", 0x000FFFFF, 0xFF},         {"mess", 0x000FFFFF, 0xFFF},
+      {"messb", 0x000FFFFF, 0x3FF},       {"+debug", 0x000FFFFF, 0xF00FFFFF},
+      {"-out1", 0x000FFFFF, 0x000F0FFF},  {"none", 0x000FFFFF, 0},
+      {"bogus", 0x000FFFFF, 0},           {"errorc", 0x000FFFFF, 0},
       {"+bogus", 0x000FFFFF, 0x000FFFFF}, {"print,+warn", 0x000FFFFF, 0xCF},
-      {"DEBUG", 0, 0xFFFFFFFF},         {"out3a", 0, 0x1FFFFF},
+      {"DEBUG", 0, 0xFFFFFFFF},           {"out3a", 0, 0x1FFFFF},
       {"-mess,+out4", 0xFFF, 0x0F0000FF},
   };
   for (const LevelRow &r : rows) {
@@ -105,9 +106,9 @@ TEST_F(Mess, PagingHoldsAfterMaxLines) {
   std::string out;
   kavtest::with_stdin("\n\n", [&] {
     out = kavtest::capture([] {
-      for (int i = 0; i < 23; ++i) MESS_print(0xF, "line %d\n", i);
-      MESS_print(0xF, "after\n");
-    }).out;
+            for (int i = 0; i < 23; ++i) MESS_print(0xF, "line %d\n", i);
+            MESS_print(0xF, "after\n");
+          }).out;
   });
   std::string expect;
   for (int i = 0; i < 23; ++i) expect += "line " + std::to_string(i) + "\n";

@@ -257,8 +257,10 @@ TEST_P(Window, AWindowThatNeverAnswersTheConnectionIsDropped) {
     if (poll(&p, 1, 100) <= 0) continue;
     char buf[256];
     ssize_t n = recv(peer, buf, sizeof buf, 0);
-    if (n <= 0) ended = true;
-    else got.append(buf, static_cast<size_t>(n));
+    if (n <= 0)
+      ended = true;
+    else
+      got.append(buf, static_cast<size_t>(n));
   }
   close(peer);
   close(lfd);

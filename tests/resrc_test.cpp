@@ -1,4 +1,6 @@
 // The resource store and the command-line decoder.
+#include "lib/resrc.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -7,7 +9,6 @@
 
 #include "lib/flag.h"
 #include "lib/mess.h"
-#include "lib/resrc.h"
 #include "lib/string.h"
 #include "support/decode.h"
 #include "support/kavtest.h"
@@ -295,7 +296,10 @@ TEST(ResHelp, Entries) {
             "               us,ne,at,se,mw,sp,nw,sw,var\n"
             " -oa smooth[,radinf,pass,conv,min]\n"
             "             Objective analysis parameters\n");
-  auto ten = kavtest::capture([] { RES_help_item(RES_font_list); RES_help_item(RES_age); });
+  auto ten = kavtest::capture([] {
+    RES_help_item(RES_font_list);
+    RES_help_item(RES_age);
+  });
   EXPECT_EQ(ten.out, " -fl list    List of fonts to use\n1\n");
 }
 

@@ -119,7 +119,8 @@ TEST(WindchillHelp, LongProgramNameIsCut) {
   kavtest::RunResult r = kavtest::run({link, "-h"});
   EXPECT_EQ(r.status, 0);
   std::string cut(49, 'w');
-  EXPECT_EQ(r.out.rfind(cut + ": This program calculates the wind chill given temperature\n", 0), 0u)
+  EXPECT_EQ(r.out.rfind(cut + ": This program calculates the wind chill given temperature\n", 0),
+            0u)
       << r.out.substr(0, 120);
   EXPECT_EQ(r.out.find(cut + "w"), std::string::npos);
 }
@@ -137,7 +138,7 @@ TEST(WindchillChart, CommandMatchesPublishedCells) {
   struct Cell {
     double t_f, v_mph, chart_f;
   };
-  const Cell cells[] = {{40, 5, 36},   {20, 15, 6},  {0, 30, -26},
+  const Cell cells[] = {{40, 5, 36},    {20, 15, 6},   {0, 30, -26},
                         {-10, 15, -32}, {-20, 5, -34}, {-40, 30, -80}};
   for (const Cell &c : cells) {
     char t[32], v[32];
@@ -163,8 +164,8 @@ TEST(WindChillFormula, MatchesPublishedChart) {
   struct Row {
     double t_f, v_mph, chart_f;
   };
-  const Row rows[] = {{40, 5, 36},   {40, 30, 28},  {30, 10, 21},  {20, 15, 6},
-                      {10, 20, -9},  {0, 15, -19},  {0, 60, -33},  {-10, 25, -37},
+  const Row rows[] = {{40, 5, 36},    {40, 30, 28},  {30, 10, 21},   {20, 15, 6},
+                      {10, 20, -9},   {0, 15, -19},  {0, 60, -33},   {-10, 25, -37},
                       {-20, 40, -57}, {-30, 5, -46}, {-45, 60, -98}, {25, 35, 8}};
   for (const Row &r : rows) {
     float tk = static_cast<float>(273.15 + 5.0 * (r.t_f - 32.0) / 9.0);

@@ -72,9 +72,12 @@ Formula read_formula() {
   char **items = nullptr;
   RES_getvals("parameter", &n, &items);
   for (int i = 0; i < n; ++i) {
-    if (stricmp(items[i], "wcval") == 0) formula = kWcval;
-    else if (stricmp(items[i], "wctemp") == 0) formula = kWctemp;
-    else if (stricmp(items[i], "wctemp2") == 0) formula = kWctemp2;
+    if (stricmp(items[i], "wcval") == 0)
+      formula = kWcval;
+    else if (stricmp(items[i], "wctemp") == 0)
+      formula = kWctemp;
+    else if (stricmp(items[i], "wctemp2") == 0)
+      formula = kWctemp2;
   }
   free_parsed_array(n, items);
   return formula;
@@ -92,8 +95,7 @@ int main(int argc, char **argv) {
 
   if (FLAG_help()) {
     RES_get_prognamen(temp_str, sizeof temp_str);
-    MESS_print(M_PRINT, "%s: This program calculates the wind chill given temperature\n",
-               temp_str);
+    MESS_print(M_PRINT, "%s: This program calculates the wind chill given temperature\n", temp_str);
     MESS_print(M_PRINT, "       and wind speed\n");
     RES_help_print(temp_str, kKeyed, kPositional);
     MESS_print(M_PRINT, " temp        Specifies the temperature in F\n");

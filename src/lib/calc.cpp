@@ -10,7 +10,8 @@ float wind_chill_temp(float temp, float ws) {
   if (ws < 2.0f || static_cast<double>(temp) > 306.15) return temp;
   double w = ws > 26.0f ? 26.0 : static_cast<double>(ws);
   double t = temp;
-  return static_cast<float>(306.15 - (0.474266 + 0.453843 * std::sqrt(w) - 0.0453843 * w) * (306.15 - t));
+  return static_cast<float>(306.15 -
+                            (0.474266 + 0.453843 * std::sqrt(w) - 0.0453843 * w) * (306.15 - t));
 }
 
 float wind_chill_temp2(float temp, float ws) {

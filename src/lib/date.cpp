@@ -1,8 +1,8 @@
 #include "lib/date.h"
 
 #include <cctype>
-#include <cstdarg>
 #include <cmath>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -21,9 +21,9 @@ const char *const months[] = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
                               "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
 const char *const months_lc[] = {"jan", "feb", "mar", "apr", "may", "jun",
                                  "jul", "aug", "sep", "oct", "nov", "dec"};
-const char *const months_long[] = {"January", "February", "March",     "April",
-                                   "May",     "June",     "July",      "August",
-                                   "September", "October", "November", "December"};
+const char *const months_long[] = {"January",   "February", "March",    "April",
+                                   "May",       "June",     "July",     "August",
+                                   "September", "October",  "November", "December"};
 const char *const day_of_week[] = {"SUN", "MON", "TUE", "WED", "THU", "FRI", "SAT"};
 const int num_day[] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334, 365};
 const int num_day_leap[] = {0, 31, 60, 91, 121, 152, 182, 213, 244, 274, 305, 335, 366};
@@ -31,17 +31,17 @@ const int num_day_leap[] = {0, 31, 60, 91, 121, 152, 182, 213, 244, 274, 305, 33
 int64_t system_clock() { return static_cast<int64_t>(std::time(nullptr)); }
 
 struct DateState {
-  int tz_off = 0;          // seconds added to UTC for display
-  char tz_str[8] = "Z";    // text printed after times (up to 6 characters)
-  int tz_pm = 0;           // 0 24-hour clock, 1 12-hour, -1 12-hour with [UTC]
+  int tz_off = 0;        // seconds added to UTC for display
+  char tz_str[8] = "Z";  // text printed after times (up to 6 characters)
+  int tz_pm = 0;         // 0 24-hour clock, 1 12-hour, -1 12-hour with [UTC]
   Date file_date = {MISS, MISS, MISS, MISS, MISS, MISS, MISS, MISS};  // requested decode time
-  int64_t base = 0;        // seconds of file_date
-  int64_t begin = 0;       // start of the decoding window, seconds
-  int64_t end = 0;         // end of the decoding window, seconds
-  int min_pre = -15;       // window start, minutes from base
-  int min_post = 10;       // window end, minutes from base
-  Date to_struct = {};     // the record DATE_to_struct hands out
-  struct tm tm_buf = {};   // the broken-down time DATE_get_gmtime hands out
+  int64_t base = 0;                                                   // seconds of file_date
+  int64_t begin = 0;                  // start of the decoding window, seconds
+  int64_t end = 0;                    // end of the decoding window, seconds
+  int min_pre = -15;                  // window start, minutes from base
+  int min_post = 10;                  // window end, minutes from base
+  Date to_struct = {};                // the record DATE_to_struct hands out
+  struct tm tm_buf = {};              // the broken-down time DATE_get_gmtime hands out
   int64_t (*clock)() = system_clock;  // source of the current time
 };
 
@@ -217,12 +217,18 @@ std::string fhour_text(int fhour, int flag) {
   if (fhour > 800) return fmt("%d day", fhour - 800);
   if (flag) {
     switch (fhour) {
-      case 12: return "0.5 day";
-      case 24: return "1 day";
-      case 36: return "1.5 day";
-      case 48: return "2 day";
-      case 60: return "2.5 day";
-      default: break;
+      case 12:
+        return "0.5 day";
+      case 24:
+        return "1 day";
+      case 36:
+        return "1.5 day";
+      case 48:
+        return "2 day";
+      case 60:
+        return "2.5 day";
+      default:
+        break;
     }
   }
   if (fhour > 60 && fhour % 24 == 0) return fmt("%d day", fhour / 24);
@@ -300,8 +306,8 @@ int DATE_init(Date *date) {
 
 int DATE_print(M_type level, const Date *date) {
   if (!date) return -1;
-  MESS_print(level, "%d/%d/%d %2.2d:%2.2d:%2.2d\n", date->year, date->month, date->day,
-             date->hour, date->min, date->sec);
+  MESS_print(level, "%d/%d/%d %2.2d:%2.2d:%2.2d\n", date->year, date->month, date->day, date->hour,
+             date->min, date->sec);
   return 0;
 }
 
@@ -375,8 +381,8 @@ int64_t DATE_num_sec(Date *date) {
 
 int64_t DATE_num_sec_tm(const struct tm *tm) {
   if (!tm) return MISS;
-  Date d = {tm->tm_year, tm->tm_mon + 1, tm->tm_mday, MISS, MISS, tm->tm_hour, tm->tm_min,
-            tm->tm_sec};
+  Date d = {tm->tm_year, tm->tm_mon + 1, tm->tm_mday, MISS,
+            MISS,        tm->tm_hour,    tm->tm_min,  tm->tm_sec};
   return DATE_num_sec(&d);
 }
 
@@ -439,8 +445,8 @@ int DATE_make_seq(Date *date, char *str) {
   if (date->day < 0 || date->day > 31) date->day = 1;
   if (date->hour < 0 || date->hour > 23) date->hour = 0;
   if (date->min < 0 || date->min > 59) date->min = 0;
-  std::snprintf(str, DATE_SEQ_LEN, "%4.4d%2.2d%2.2d%2.2d%2.2d", date->year, date->month,
-                date->day, date->hour, date->min);
+  std::snprintf(str, DATE_SEQ_LEN, "%4.4d%2.2d%2.2d%2.2d%2.2d", date->year, date->month, date->day,
+                date->hour, date->min);
   return 0;
 }
 
@@ -462,7 +468,8 @@ int DATE_decode_month(const char *str) {
   if (!str || !str[0]) return 0;
   for (int lower = 0; lower < 2; ++lower) {
     auto is = [&](char c, char want) {
-      return c == (lower ? static_cast<char>(std::tolower(static_cast<unsigned char>(want))) : want);
+      return c ==
+             (lower ? static_cast<char>(std::tolower(static_cast<unsigned char>(want))) : want);
     };
     const char a = str[0];
     if (is(a, 'F')) return 2;
@@ -518,8 +525,7 @@ int DATE_decode_label(const char *str, Date *date) {
   }
   // 3: "12:30:00Z  5 MAR 24" on the last 19 characters.
   if (!ok && len >= 19 &&
-      named(std::sscanf(str + len - 19, "%2d:%2d:%2dZ %2d %3s %2d", &h, &m, &s, &d, name, &y),
-            6)) {
+      named(std::sscanf(str + len - 19, "%2d:%2d:%2dZ %2d %3s %2d", &h, &m, &s, &d, name, &y), 6)) {
     r.hour = h;
     r.min = m;
     r.sec = s;
@@ -563,16 +569,36 @@ int DATE_format_label(char *str, const char *format, int fhour, const char *mode
     const char c = *++p;
     if (!c) break;
     switch (c) {
-      case 'F': out += fhour_text(split_fhour(fhour).period, d.hour == MISS); break;
-      case 'f': out += fmt("%d", fhour); break;
-      case 'x': if (model) out += std::string(model).substr(0, DATE_MODEL_LEN); break;
-      case 'y': if (d.year != MISS) out += fmt("%2.2d", two_digit(century(d.year))); break;
-      case 'm': if (d.month != MISS) out += fmt("%2.2d", d.month); break;
-      case 'd': if (d.day != MISS) out += fmt("%2.2d", d.day); break;
-      case 'M': out += fmt("%3.3s", mon(d.month)); break;
-      case 'h': if (d.hour != MISS) out += fmt("%2.2d", d.hour); break;
-      case 'n': if (d.min != MISS) out += fmt("%2.2d", d.min); break;
-      default: out += c; break;
+      case 'F':
+        out += fhour_text(split_fhour(fhour).period, d.hour == MISS);
+        break;
+      case 'f':
+        out += fmt("%d", fhour);
+        break;
+      case 'x':
+        if (model) out += std::string(model).substr(0, DATE_MODEL_LEN);
+        break;
+      case 'y':
+        if (d.year != MISS) out += fmt("%2.2d", two_digit(century(d.year)));
+        break;
+      case 'm':
+        if (d.month != MISS) out += fmt("%2.2d", d.month);
+        break;
+      case 'd':
+        if (d.day != MISS) out += fmt("%2.2d", d.day);
+        break;
+      case 'M':
+        out += fmt("%3.3s", mon(d.month));
+        break;
+      case 'h':
+        if (d.hour != MISS) out += fmt("%2.2d", d.hour);
+        break;
+      case 'n':
+        if (d.min != MISS) out += fmt("%2.2d", d.min);
+        break;
+      default:
+        out += c;
+        break;
     }
   }
   std::memcpy(str, out.c_str(), out.size() + 1);
@@ -618,8 +644,8 @@ int DATE_make_label_for(int fhour, int model, int64_t seconds, char *str) {
   display_pair(seconds + static_cast<int64_t>(t3) * 3600, local, utc);
   const std::string t = time_text(local, utc, false, true);
   if (forecast)
-    s += fmt(" %s %3s %2d %3s %2.2d", t.c_str(), wday_name(local.wday), local.day,
-             mon(local.month), two_digit(local.year));
+    s += fmt(" %s %3s %2d %3s %2.2d", t.c_str(), wday_name(local.wday), local.day, mon(local.month),
+             two_digit(local.year));
   else
     s += fmt(" %s %2d %3s %2.2d", t.c_str(), local.day, mon(local.month), two_digit(local.year));
   put(str, s);
@@ -676,8 +702,7 @@ int DATE_make_label_for_time_mod(int fhour, const char *model, const Date *date,
     else if (no_hour)
       s += fmt(" %2d %3s %2d", local.day, mon(local.month), two_digit(local.year));
     else
-      s += fmt(" %s %2d %3s %2.2d", t.c_str(), local.day, mon(local.month),
-               two_digit(local.year));
+      s += fmt(" %s %2d %3s %2.2d", t.c_str(), local.day, mon(local.month), two_digit(local.year));
   } else {
     s += name.empty() ? "Analysis for " : " analysis for ";
     s += standard_label(*date);
@@ -859,7 +884,8 @@ int DATE_chk_range(int date) {
     d += 24;
   else if (d >= 12)
     d -= 24;
-  const int64_t t = s.base + static_cast<int64_t>(d) * 3600 + static_cast<int64_t>(mm - req_min) * 60;
+  const int64_t t =
+      s.base + static_cast<int64_t>(d) * 3600 + static_cast<int64_t>(mm - req_min) * 60;
   const int in = (t >= s.begin && t <= s.end) ? 1 : 0;
   MESS_print(0x80000000u, "%d %d %d-%d = %d\n", date, static_cast<int>((t - s.base) / 60),
              s.min_pre, s.min_post, in);

@@ -128,8 +128,7 @@ KAV_API int DATE_make_label_for(int fhour, int model, int64_t seconds, char *str
 /* Forecast labels from a Date and a model number or name (null or empty for
  * none). 0, or -1 for a null str or date. */
 KAV_API int DATE_make_label_for_time(int fhour, int model, const Date *date, char *str);
-KAV_API int DATE_make_label_for_time_mod(int fhour, const char *model, const Date *date,
-                                         char *str);
+KAV_API int DATE_make_label_for_time_mod(int fhour, const char *model, const Date *date, char *str);
 /* Writes the valid time (date + forecast hours) in the display zone. 0, or -1
  * for a null argument. */
 KAV_API int DATE_make_label_valid_time(int fhour, const Date *date, char *str);

@@ -42,7 +42,8 @@ void copy_out(char *dst, const std::string &s, size_t size) {
 std::string expand_user(const std::string &name) {
   if (name.empty() || name[0] != '~') return name;
   const size_t slash = name.find('/');
-  const std::string user = name.substr(1, slash == std::string::npos ? std::string::npos : slash - 1);
+  const std::string user =
+      name.substr(1, slash == std::string::npos ? std::string::npos : slash - 1);
   const std::string rest = slash == std::string::npos ? "" : name.substr(slash);
   std::string home;
   if (user.empty()) {
@@ -264,8 +265,8 @@ int FILE_overwrite(const char *filename, int flag) {
   if (FLAG_batch()) return 3;
   if (flag != 1 && flag != 2) return 0;
   const std::string prompt =
-      std::string(filename) +
-      (flag == 2 ? ": exists overwrite (Y,N,Use,Over,App): " : ": exists overwrite (Y,N,Use,Over): ");
+      std::string(filename) + (flag == 2 ? ": exists overwrite (Y,N,Use,Over,App): "
+                                         : ": exists overwrite (Y,N,Use,Over): ");
   char answer[16] = "";
   KAV_prompts(prompt.c_str(), answer, 10);
   const int c = std::toupper(static_cast<unsigned char>(answer[0]));

@@ -79,17 +79,28 @@ struct Expansion {
 
 const char *dir_resource(char c) {
   switch (c) {
-    case 'C': return "con_path";
-    case 'D': return "data_path";
-    case 'F': return "file_path";
-    case 'R': return "raw_path";
-    case 'G': return "grid_path";
-    case 'I': return "image_path";
-    case 'W': return "watch_path";
-    case 'T': return "text_path";
-    case 'M': return "model_path";
-    case 'S': return "sat_path";
-    default: return nullptr;
+    case 'C':
+      return "con_path";
+    case 'D':
+      return "data_path";
+    case 'F':
+      return "file_path";
+    case 'R':
+      return "raw_path";
+    case 'G':
+      return "grid_path";
+    case 'I':
+      return "image_path";
+    case 'W':
+      return "watch_path";
+    case 'T':
+      return "text_path";
+    case 'M':
+      return "model_path";
+    case 'S':
+      return "sat_path";
+    default:
+      return nullptr;
   }
 }
 
@@ -109,7 +120,8 @@ bool read_datetime(const char *p, Date &d, const char **end) {
   int field = 0;
   for (; field < 5; ++field) {
     int n = 0, x = 0;
-    while (n < width[field] && std::isdigit(static_cast<unsigned char>(p[n]))) x = x * 10 + (p[n++] - '0');
+    while (n < width[field] && std::isdigit(static_cast<unsigned char>(p[n])))
+      x = x * 10 + (p[n++] - '0');
     if (n == 0) break;
     v[field] = x;
     p += n;
@@ -195,7 +207,8 @@ int FILE_set_name(const char *type) {
     for (size_t pos = 0; pos != std::string::npos;) {
       const char key = rest[pos + 1];
       const size_t next = find_key(rest, pos + 3);
-      const std::string value = rest.substr(pos + 3, next == std::string::npos ? std::string::npos : next - pos - 3);
+      const std::string value =
+          rest.substr(pos + 3, next == std::string::npos ? std::string::npos : next - pos - 3);
       FILE_set_key(static_cast<unsigned char>(key), value.c_str());
       MESS_print(kTrace, "KEY: %c = %s\n", key, value.c_str());
       pos = next;
@@ -232,8 +245,8 @@ int FILE_set_name(const char *type) {
     } else {
       const size_t us = t.rfind('_');
       s.ext = us == std::string::npos ? "" : cut(t.substr(us + 1), FILE_EXT_LEN);
-      MESS_print(kTrace2, "File name partial match for: %s-%s ext: %s\n", t.c_str(),
-                 name.c_str(), s.ext.c_str());
+      MESS_print(kTrace2, "File name partial match for: %s-%s ext: %s\n", t.c_str(), name.c_str(),
+                 s.ext.c_str());
     }
     found = 1;
   }
@@ -360,7 +373,9 @@ int FILE_set_date(const Date *datim, char *out_file) {
     const char e = tmpl[j];
     i = j;
     switch (e) {
-      case '%': x.out += '%'; break;
+      case '%':
+        x.out += '%';
+        break;
       case 'Y': {
         const int y = year_of(step);
         field(y, 4);
@@ -422,7 +437,9 @@ int FILE_set_date(const Date *datim, char *out_file) {
         if (n != MISS) rec.min = n;
         break;
       }
-      case 'e': x.out += s.ext; break;
+      case 'e':
+        x.out += s.ext;
+        break;
       case '{': {
         const size_t close = tmpl.find('}', j + 1);
         const std::string name =

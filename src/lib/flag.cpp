@@ -4,8 +4,8 @@ namespace {
 
 // Process-wide flag state.
 struct FlagState {
-  long flags[FLAG_COUNT];      // numeric switches shared by the modules
-  int plot_it[FLAG_PLOT_COUNT]; // plot-item switches; 0 and 12 are sums
+  long flags[FLAG_COUNT];        // numeric switches shared by the modules
+  int plot_it[FLAG_PLOT_COUNT];  // plot-item switches; 0 and 12 are sums
   FlagState() {
     for (long &f : flags) f = KAV_IMISSING;
     for (int &p : plot_it) p = 1;

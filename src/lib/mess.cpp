@@ -22,14 +22,14 @@ constexpr size_t kMaxFileName = 159;
 // Process-wide console state.
 struct MessState {
   M_type mess_level = 0x000FFFFFu;  // current level: print up to out2
-  int mess_set = 0;                  // count of explicit level settings
-  int mess_out = 1;                  // routing: -1, 0, 1 or 2
-  int page = 1;                      // paging: 0 off, 1 hold only, 2 paging
-  int lines = 0;                     // newlines counted since the last hold
-  int max_lines = 22;                // lines per page
-  FILE *ofile = nullptr;             // copy file (MESS_file)
-  FILE *pfile = nullptr;             // log file of the message specification
-  std::string filename;              // deferred log file (routing 2)
+  int mess_set = 0;                 // count of explicit level settings
+  int mess_out = 1;                 // routing: -1, 0, 1 or 2
+  int page = 1;                     // paging: 0 off, 1 hold only, 2 paging
+  int lines = 0;                    // newlines counted since the last hold
+  int max_lines = 22;               // lines per page
+  FILE *ofile = nullptr;            // copy file (MESS_file)
+  FILE *pfile = nullptr;            // log file of the message specification
+  std::string filename;             // deferred log file (routing 2)
 };
 
 MessState &state() {
@@ -77,9 +77,9 @@ M_type item_mask(const char *word) {
     M_type mask;
   };
   static const Group kGroups[] = {
-      {"none", 0},         {"print", M_PRINT}, {"error", M_ERROR}, {"warn", M_WARN},
-      {"mess", M_MESS},    {"out1", M_OUT1},   {"out2", M_OUT2},   {"out3", M_OUT3},
-      {"out4", M_OUT4},    {"debug", M_DEBUG},
+      {"none", 0},      {"print", M_PRINT}, {"error", M_ERROR}, {"warn", M_WARN},
+      {"mess", M_MESS}, {"out1", M_OUT1},   {"out2", M_OUT2},   {"out3", M_OUT3},
+      {"out4", M_OUT4}, {"debug", M_DEBUG},
   };
   M_type mask = 0;
   for (const Group &g : kGroups) {
@@ -92,11 +92,20 @@ M_type item_mask(const char *word) {
   size_t len = std::strlen(word);
   if (len > 0) {
     switch (word[len - 1]) {
-      case 'a': mask &= 0x11111111u; break;
-      case 'b': mask &= 0x22222222u; break;
-      case 'c': mask &= 0x44444444u; break;
-      case 'd': mask &= 0x88888888u; break;
-      default: break;
+      case 'a':
+        mask &= 0x11111111u;
+        break;
+      case 'b':
+        mask &= 0x22222222u;
+        break;
+      case 'c':
+        mask &= 0x44444444u;
+        break;
+      case 'd':
+        mask &= 0x88888888u;
+        break;
+      default:
+        break;
     }
   }
   return mask;

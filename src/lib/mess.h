@@ -26,8 +26,7 @@ typedef uint32_t M_type;
  * the level: errors and warnings to standard error, the rest to standard
  * output, with copies to the copy and log files. Returns 1 when the message
  * reached the console, else 0. */
-KAV_API int MESS_print(M_type type, const char *mess, ...)
-    __attribute__((format(printf, 2, 3)));
+KAV_API int MESS_print(M_type type, const char *mess, ...) __attribute__((format(printf, 2, 3)));
 
 /* Changes the level: oper 0/10/20 set with fill-down from the highest bit,
  * 1/11/21 add bits, -1/9/19 remove bits. Operations up to 4 count as

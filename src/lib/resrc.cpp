@@ -130,10 +130,10 @@ constexpr size_t kMaxOptionName = 49;
 
 // Process-wide resource state.
 struct ResState {
-  resource root_res{};        // head record; carries no resource of its own
-  resource *last = nullptr;   // the most recently created resource
-  resource *prev = nullptr;   // the record before the one last searched for, or the tail
-  int clargc = 0;             // stored command line
+  resource root_res{};       // head record; carries no resource of its own
+  resource *last = nullptr;  // the most recently created resource
+  resource *prev = nullptr;  // the record before the one last searched for, or the tail
+  int clargc = 0;            // stored command line
   char **clargv = nullptr;
 };
 
@@ -290,8 +290,10 @@ void main_pass(int argc, char **argv, RES_defobj *table) {
       }
       const RES_defobj &e = table[k];
       if (o.from_next) {
-        if (e.cvt == CV_bool || e.cvt == CV_batch || e.cvt == CV_help) o.value = nullptr;
-        else ++i;
+        if (e.cvt == CV_bool || e.cvt == CV_batch || e.cvt == CV_help)
+          o.value = nullptr;
+        else
+          ++i;
       }
       RES_new(k, e.def, o.value, e.cvt);
       kav::res::sources_forward(e.def, o.value ? o.value : "");
@@ -305,8 +307,10 @@ void main_pass(int argc, char **argv, RES_defobj *table) {
       if (usable(table[k]) && !table[k].cmd && table[k].pos == 10) chosen = k;
     if (chosen < 0) continue;
     const RES_defobj &e = table[chosen];
-    if (e.pos == 10 && position > 1) RES_append(chosen, e.def, a, e.cvt);
-    else RES_new(chosen, e.def, a, e.cvt);
+    if (e.pos == 10 && position > 1)
+      RES_append(chosen, e.def, a, e.cvt);
+    else
+      RES_new(chosen, e.def, a, e.cvt);
   }
 }
 
@@ -408,8 +412,7 @@ int RES_enter(RES_defobj *obj, res_type key) {
     std::printf("%d\n", static_cast<int>(key));
     return 1;
   }
-  RES_fill_obj(obj, b->def, b->env, b->cmd ? b->cmd : RES_POS(b->pos), b->cvt, nullptr,
-               nullptr);
+  RES_fill_obj(obj, b->def, b->env, b->cmd ? b->cmd : RES_POS(b->pos), b->cvt, nullptr, nullptr);
   return 1;
 }
 
@@ -513,8 +516,10 @@ int RES_conv_data(const char *data, void *out, DEF_convert cvt) {
   }
   if (cvt == CV_bool && out) {
     int *flag = static_cast<int *>(out);
-    if (!data || is_word(data, "true", "on", "yes")) *flag = 1;
-    else if (is_word(data, "false", "off", "no")) *flag = 0;
+    if (!data || is_word(data, "true", "on", "yes"))
+      *flag = 1;
+    else if (is_word(data, "false", "off", "no"))
+      *flag = 0;
     return 1;
   }
   if (!data) return 0;
@@ -565,8 +570,10 @@ int RES_conv_data(const char *data, void *out, DEF_convert cvt) {
 
 int RES_list(void) {
   for (resource *r = state().root_res.next; r; r = r->next) {
-    if (r->data) MESS_print(0x8, "%s: %s\n", r->name, r->data);
-    else MESS_print(0x8, "%s:\n", r->name);
+    if (r->data)
+      MESS_print(0x8, "%s: %s\n", r->name, r->data);
+    else
+      MESS_print(0x8, "%s:\n", r->name);
   }
   return 0;
 }

@@ -10,27 +10,121 @@ KAV_BEGIN_DECLS
 /* Resource keys. The numbers are part of the interface: programs keep their
  * option lists as arrays of them, ended by RES_null. */
 typedef enum {
-  RES_null = 0, RES_age, RES_background, RES_batch, RES_bin_path, RES_bull_file,
-  RES_city_file, RES_color_cgrid, RES_color_clabel, RES_color_cloud, RES_color_cmap,
-  RES_color_cont, RES_color_conts, RES_color_data, RES_color_echo, RES_color_fill,
-  RES_color_front, RES_color_grid, RES_color_hodo, RES_color_hodtxt, RES_color_label,
-  RES_color_labels, RES_color_line, RES_color_map, RES_color_pop, RES_color_rep,
-  RES_color_sound, RES_color_table, RES_color_text, RES_color_therm, RES_color_thrmtxt,
-  RES_color_wind, RES_color_wx, RES_command, RES_commands, RES_con_base, RES_con_bases,
-  RES_con_interval, RES_con_intervals, RES_con_path, RES_current, RES_data_path,
-  RES_data_src, RES_default, RES_draw, RES_decode_hour, RES_device, RES_file_param,
-  RES_file_path, RES_filename, RES_filenames, RES_font_list, RES_forecast, RES_geometry,
-  RES_grid_num, RES_grid_path, RES_grid_type, RES_help, RES_hour, RES_icon,
-  RES_identifier, RES_identifiers, RES_identifierp, RES_image_path, RES_in_file,
-  RES_in_files, RES_ingest_port, RES_ingestor, RES_input, RES_label, RES_labels,
-  RES_level, RES_map_file, RES_message, RES_model, RES_name, RES_name_conv,
-  RES_num_grid, RES_num_hour, RES_object_param, RES_out_file, RES_out_files,
-  RES_output, RES_parameter, RES_plot_domain, RES_plot_format, RES_plot_param,
-  RES_plot_range, RES_plot_scale, RES_plot_type, RES_plot_types, RES_position,
-  RES_product, RES_program, RES_raw_path, RES_read_conf, RES_region, RES_save_param,
-  RES_stat_prior, RES_state, RES_table, RES_time, RES_title, RES_unit, RES_values,
-  RES_variable, RES_watch_path, RES_window_num, RES_color_watch, RES_log_file,
-  RES_grid_domain, RES_inputg, RES_text_path, RES_model_path, RES_sat_path
+  RES_null = 0,
+  RES_age,
+  RES_background,
+  RES_batch,
+  RES_bin_path,
+  RES_bull_file,
+  RES_city_file,
+  RES_color_cgrid,
+  RES_color_clabel,
+  RES_color_cloud,
+  RES_color_cmap,
+  RES_color_cont,
+  RES_color_conts,
+  RES_color_data,
+  RES_color_echo,
+  RES_color_fill,
+  RES_color_front,
+  RES_color_grid,
+  RES_color_hodo,
+  RES_color_hodtxt,
+  RES_color_label,
+  RES_color_labels,
+  RES_color_line,
+  RES_color_map,
+  RES_color_pop,
+  RES_color_rep,
+  RES_color_sound,
+  RES_color_table,
+  RES_color_text,
+  RES_color_therm,
+  RES_color_thrmtxt,
+  RES_color_wind,
+  RES_color_wx,
+  RES_command,
+  RES_commands,
+  RES_con_base,
+  RES_con_bases,
+  RES_con_interval,
+  RES_con_intervals,
+  RES_con_path,
+  RES_current,
+  RES_data_path,
+  RES_data_src,
+  RES_default,
+  RES_draw,
+  RES_decode_hour,
+  RES_device,
+  RES_file_param,
+  RES_file_path,
+  RES_filename,
+  RES_filenames,
+  RES_font_list,
+  RES_forecast,
+  RES_geometry,
+  RES_grid_num,
+  RES_grid_path,
+  RES_grid_type,
+  RES_help,
+  RES_hour,
+  RES_icon,
+  RES_identifier,
+  RES_identifiers,
+  RES_identifierp,
+  RES_image_path,
+  RES_in_file,
+  RES_in_files,
+  RES_ingest_port,
+  RES_ingestor,
+  RES_input,
+  RES_label,
+  RES_labels,
+  RES_level,
+  RES_map_file,
+  RES_message,
+  RES_model,
+  RES_name,
+  RES_name_conv,
+  RES_num_grid,
+  RES_num_hour,
+  RES_object_param,
+  RES_out_file,
+  RES_out_files,
+  RES_output,
+  RES_parameter,
+  RES_plot_domain,
+  RES_plot_format,
+  RES_plot_param,
+  RES_plot_range,
+  RES_plot_scale,
+  RES_plot_type,
+  RES_plot_types,
+  RES_position,
+  RES_product,
+  RES_program,
+  RES_raw_path,
+  RES_read_conf,
+  RES_region,
+  RES_save_param,
+  RES_stat_prior,
+  RES_state,
+  RES_table,
+  RES_time,
+  RES_title,
+  RES_unit,
+  RES_values,
+  RES_variable,
+  RES_watch_path,
+  RES_window_num,
+  RES_color_watch,
+  RES_log_file,
+  RES_grid_domain,
+  RES_inputg,
+  RES_text_path,
+  RES_model_path,
+  RES_sat_path
 } res_type;
 
 #define RES_KEY_COUNT 115
@@ -43,20 +137,20 @@ typedef enum {
  * and pos 0; a positional entry has a null cmd and pos 1..10 (10 takes every
  * positional value not claimed by its exact position). */
 typedef struct {
-  const char *def;    /* resource name */
-  const char *env;    /* the resource's own environment variable */
-  const char *cmd;    /* option abbreviation (keyed entries) */
-  int pos;            /* position count (positional entries) */
-  DEF_convert cvt;    /* conversion kind */
-  void *out;          /* where the conversion stores its result, or null */
-  int *num;           /* item count for CV_strings results, or null */
+  const char *def; /* resource name */
+  const char *env; /* the resource's own environment variable */
+  const char *cmd; /* option abbreviation (keyed entries) */
+  int pos;         /* position count (positional entries) */
+  DEF_convert cvt; /* conversion kind */
+  void *out;       /* where the conversion stores its result, or null */
+  int *num;        /* item count for CV_strings results, or null */
 } RES_defobj;
 
 /* One stored resource. The store owns name and data. */
 typedef struct resource {
-  int index;             /* decoding entry that last stored it; -9999 = free */
+  int index; /* decoding entry that last stored it; -9999 = free */
   char *name;
-  char *data;            /* null for a resource present without a value */
+  char *data; /* null for a resource present without a value */
   DEF_convert cvt;
   struct resource *next;
 } resource, res_obj;

@@ -17,9 +17,9 @@ enum class Layout {
 struct HelpEntry {
   res_type key;
   const char *option;
-  const char *text;           // description, or title line for Own/Domain
+  const char *text;  // description, or title line for Own/Domain
   Layout layout;
-  const char *extra;          // a further line printed as it stands, or null
+  const char *extra;  // a further line printed as it stands, or null
 };
 
 constexpr const char *kRegionTitle = "             Region to be used for plotting and gridding\n";
@@ -97,8 +97,7 @@ constexpr HelpEntry kHelp[] = {
     {RES_color_label, "-cola clr", "Line label color", Layout::Line, nullptr},
     {RES_color_clabel, "-cocl clr", "Fill label color", Layout::Line, nullptr},
     {RES_color_fill, "-cof clr[,...]", "Fill contour colors", Layout::Line, nullptr},
-    {RES_color_front, "-cofr hclr,lclr,cclr,wclr,oclr,tclr", "Front colors", Layout::Line,
-     nullptr},
+    {RES_color_front, "-cofr hclr,lclr,cclr,wclr,oclr,tclr", "Front colors", Layout::Line, nullptr},
     {RES_color_watch, "-cowa sclr,tclr", "Watch box colors", Layout::Line, nullptr},
     {RES_color_cloud, "-cocd clr", "Cloud cover symbol colors", Layout::Line, nullptr},
     {RES_color_wind, "-cowd clr", "Wind barb colors", Layout::Line, nullptr},

@@ -102,8 +102,7 @@ char *KAV_prompts(const char *prompt, char *str, int length) {
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
   auto scan = [&](const char *line) { return std::sscanf(line, format, word.data()); };
 #pragma GCC diagnostic pop
-  if (prompt_loop(prompt, scan))
-    std::memcpy(str, word.c_str(), std::strlen(word.c_str()) + 1);
+  if (prompt_loop(prompt, scan)) std::memcpy(str, word.c_str(), std::strlen(word.c_str()) + 1);
   return str;
 }
 

@@ -225,8 +225,10 @@ RunResult run(const std::vector<std::string> &argv, const std::string &input,
   close(out_pipe[0]);
   close(err_pipe[0]);
   r.err = err_text;
-  if (WIFEXITED(status)) r.status = WEXITSTATUS(status);
-  else if (WIFSIGNALED(status)) r.status = 128 + WTERMSIG(status);
+  if (WIFEXITED(status))
+    r.status = WEXITSTATUS(status);
+  else if (WIFSIGNALED(status))
+    r.status = 128 + WTERMSIG(status);
   return r;
 }
 
@@ -235,13 +237,17 @@ ScopedEnv::ScopedEnv(const std::string &name, const char *value) : name_(name) {
     had_ = true;
     old_ = o;
   }
-  if (value) setenv(name.c_str(), value, 1);
-  else unsetenv(name.c_str());
+  if (value)
+    setenv(name.c_str(), value, 1);
+  else
+    unsetenv(name.c_str());
 }
 
 ScopedEnv::~ScopedEnv() {
-  if (had_) setenv(name_.c_str(), old_.c_str(), 1);
-  else unsetenv(name_.c_str());
+  if (had_)
+    setenv(name_.c_str(), old_.c_str(), 1);
+  else
+    unsetenv(name_.c_str());
 }
 
 }  // namespace kavtest
