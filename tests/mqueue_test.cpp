@@ -74,6 +74,15 @@ std::string frame(const std::string &text) {
   return std::string(1, static_cast<char>(text.size())) + text;
 }
 
+// Selects the socket transport on a free port of this run: the port, or -1.
+int socket_channel() {
+  int p = free_ports(1);
+  if (p <= 0) return -1;
+  MQ_settype(1);
+  MQ_offset(p);
+  return p;
+}
+
 int g_timeouts = 0;
 void count_timeout(int) { ++g_timeouts; }
 
@@ -368,10 +377,8 @@ TEST_F(ChannelTest, ConnectToAChannelNobodyServesGivesUpAtTheTimeOut) {
   EXPECT_EQ(MQ_connect(q), -1);
   EXPECT_EQ(g_timeouts, 1);
   // A port that accepts connections but never answers.
-  int p = free_ports(1);
+  int p = socket_channel();
   ASSERT_GT(p, 0);
-  MQ_settype(1);
-  MQ_offset(p);
   int lfd = raw_listen(p);
   ASSERT_GE(lfd, 0);
   ASSERT_EQ(MQ_open(0), 1);
@@ -381,10 +388,8 @@ TEST_F(ChannelTest, ConnectToAChannelNobodyServesGivesUpAtTheTimeOut) {
 }
 
 TEST_F(ChannelTest, OpenGivesUpAtTheTimeOutWhenTheWindowStopsAccepting) {
-  int p = free_ports(1);
+  int p = socket_channel();
   ASSERT_GT(p, 0);
-  MQ_settype(1);
-  MQ_offset(p);
   MQ_timeout(1);
   int lfd = raw_listen(p);
   ASSERT_GE(lfd, 0);
@@ -409,10 +414,8 @@ TEST_F(ChannelTest, OpenGivesUpAtTheTimeOutWhenTheWindowStopsAccepting) {
 }
 
 TEST_F(ChannelTest, ClientRejectsABadFrameWithoutReadingPastIt) {
-  int p = free_ports(1);
+  int p = socket_channel();
   ASSERT_GT(p, 0);
-  MQ_settype(1);
-  MQ_offset(p);
   int lfd = raw_listen(p);
   ASSERT_GE(lfd, 0);
   ASSERT_EQ(MQ_open(0), 1);
@@ -445,10 +448,8 @@ TEST_F(ChannelTest, ClientRejectsABadFrameWithoutReadingPastIt) {
 }
 
 TEST_F(ChannelTest, ServerDropsBadFramesAndServesTheNextClient) {
-  int p = free_ports(1);
+  int p = socket_channel();
   ASSERT_GT(p, 0);
-  MQ_settype(1);
-  MQ_offset(p);
   ASSERT_EQ(MQ_create(0), 1);
   int c = raw_connect(p);
   ASSERT_GE(c, 0);
