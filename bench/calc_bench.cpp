@@ -5,8 +5,8 @@
 #include <cmath>
 #include <vector>
 
-#include "lib/calc.h"
-#include "lib/ua_calc.h"
+#include <kav/calc.h>
+#include <kav/ua_calc.h>
 
 namespace {
 

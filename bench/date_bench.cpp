@@ -2,8 +2,8 @@
 // file-name expansion run per step of a latest-file search.
 #include <benchmark/benchmark.h>
 
-#include "lib/date.h"
-#include "lib/files.h"
+#include <kav/date.h>
+#include <kav/files.h>
 
 namespace {
 

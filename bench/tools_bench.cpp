@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "lib/tools.h"
+#include <kav/tools.h>
 
 namespace {
 

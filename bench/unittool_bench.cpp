@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "lib/resrc.h"
-#include "lib/unittool.h"
+#include <kav/resrc.h>
+#include <kav/unittool.h>
 
 namespace {
 

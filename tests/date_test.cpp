@@ -1,7 +1,7 @@
 // Dates: conversions against the C library's calendar, labels and their read-
 // back forms (rows in tests/data/date_*.txt), forecast labels, the display
 // zone and the decoding window.
-#include "lib/date.h"
+#include <kav/date.h>
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "lib/files.h"
-#include "lib/resrc.h"
+#include <kav/files.h>
+#include <kav/resrc.h>
 #include "support/kavtest.h"
 
 namespace {

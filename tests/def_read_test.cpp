@@ -1,5 +1,5 @@
 // Definition files: entries, directives, qualified keys and the environment.
-#include "lib/def_read.h"
+#include <kav/def_read.h>
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "lib/resrc.h"
+#include <kav/resrc.h>
 #include "support/kavtest.h"
 
 namespace {

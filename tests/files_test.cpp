@@ -2,7 +2,7 @@
 // HOME, standard streams and pipes, file kinds, the name convention file, the
 // template language (cases in tests/data/files_templates.txt), current and
 // latest files with the clock pinned, overwriting, and a time-stamped log.
-#include "lib/files.h"
+#include <kav/files.h>
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -17,9 +17,9 @@
 #include <string>
 #include <vector>
 
-#include "lib/date.h"
-#include "lib/flag.h"
-#include "lib/resrc.h"
+#include <kav/date.h>
+#include <kav/flag.h>
+#include <kav/resrc.h>
 #include "support/kavtest.h"
 
 namespace {

@@ -1,5 +1,5 @@
 // Menus: layout in one and two columns, and answers read from standard input.
-#include "lib/menu.h"
+#include <kav/menu.h>
 
 #include <gtest/gtest.h>
 #include <strings.h>

@@ -1,12 +1,12 @@
 // Console messages, the message specification, paging, flags and prompts.
-#include "lib/mess.h"
+#include <kav/mess.h>
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "lib/flag.h"
-#include "lib/system.h"
+#include <kav/flag.h>
+#include <kav/system.h>
 #include "support/kavtest.h"
 
 namespace {

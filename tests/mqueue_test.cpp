@@ -4,7 +4,7 @@
 // Queue keys are unique to this run (an offset made from the process id) and
 // every queue in that range is removed after each test and at exit, even when
 // a test fails. Sockets use 127.0.0.1 only.
-#include "lib/mqueue.h"
+#include <kav/mqueue.h>
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -25,7 +25,7 @@
 #include <thread>
 #include <vector>
 
-#include "lib/resrc.h"
+#include <kav/resrc.h>
 #include "support/channel.h"
 #include "support/kavtest.h"
 

@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "lib/date.h"
-#include "lib/mess.h"
-#include "lib/mqueue.h"
-#include "lib/resrc.h"
+#include <kav/date.h>
+#include <kav/mess.h>
+#include <kav/mqueue.h>
+#include <kav/resrc.h>
 #include "support/channel.h"
 #include "support/decode.h"
 #include "support/kavtest.h"

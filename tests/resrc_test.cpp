@@ -1,5 +1,5 @@
 // The resource store and the command-line decoder.
-#include "lib/resrc.h"
+#include <kav/resrc.h>
 
 #include <gtest/gtest.h>
 
@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "lib/flag.h"
-#include "lib/mess.h"
-#include "lib/string.h"
+#include <kav/flag.h>
+#include <kav/mess.h>
+#include <kav/string.h>
 #include "support/decode.h"
 #include "support/kavtest.h"
 

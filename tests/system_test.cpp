@@ -1,6 +1,6 @@
 // Process utilities: commands typed at prompts, real child processes, the
 // background table, sleeping, elapsed time and virtual memory.
-#include "lib/system.h"
+#include <kav/system.h>
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -21,7 +21,7 @@
 #include <thread>
 #include <vector>
 
-#include "lib/resrc.h"
+#include <kav/resrc.h>
 #include "support/kavtest.h"
 
 extern char **environ;

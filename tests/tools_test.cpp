@@ -1,5 +1,5 @@
 // Tests of the line readers and the byte-order helpers.
-#include "lib/tools.h"
+#include <kav/tools.h>
 
 #include <gtest/gtest.h>
 

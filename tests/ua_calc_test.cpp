@@ -2,7 +2,7 @@
 // faults that must not come back, soundings of every awkward shape, and two
 // real radiosonde ascents (tests/data/ua_*.txt) checked against values worked
 // out by hand from their mandatory levels and by numerical integration.
-#include "lib/ua_calc.h"
+#include <kav/ua_calc.h>
 
 #include <gtest/gtest.h>
 
@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "lib/calc.h"
-#include "lib/mess.h"
+#include <kav/calc.h>
+#include <kav/mess.h>
 #include "support/kavtest.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // Upper-air code groups: the worked examples (tests/data/ua_groups.txt), round
 // trips over the whole range of each field, the missing-group text by file
 // type, and every five-character group over an alphabet of awkward bytes.
-#include "lib/ua_read.h"
+#include <kav/ua_read.h>
 
 #include <gtest/gtest.h>
 

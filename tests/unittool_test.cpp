@@ -1,5 +1,5 @@
 // Unit conversion over the shipped table and over small tables of the tests.
-#include "lib/unittool.h"
+#include <kav/unittool.h>
 
 #include <gtest/gtest.h>
 
@@ -15,8 +15,8 @@
 #include <tuple>
 #include <vector>
 
-#include "lib/mess.h"
-#include "lib/resrc.h"
+#include <kav/mess.h>
+#include <kav/resrc.h>
 #include "support/kavtest.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "lib/calc.h"
+#include <kav/calc.h>
 #include "support/kavtest.h"
 
 namespace {

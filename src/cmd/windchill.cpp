@@ -3,12 +3,12 @@
 // table for temperatures from 40 F down to -30 F and winds of 5 to 40 knots.
 #include <cstdlib>
 
-#include "lib/calc.h"
-#include "lib/flag.h"
-#include "lib/mess.h"
-#include "lib/resrc.h"
-#include "lib/string.h"
-#include "lib/system.h"
+#include <kav/calc.h>
+#include <kav/flag.h>
+#include <kav/mess.h>
+#include <kav/resrc.h>
+#include <kav/string.h>
+#include <kav/system.h>
 
 namespace {
 

@@ -17,8 +17,8 @@
 #include <map>
 #include <string>
 
-#include "lib/mess.h"
-#include "lib/mqueue.h"
+#include <kav/mess.h>
+#include <kav/mqueue.h>
 
 namespace {
 

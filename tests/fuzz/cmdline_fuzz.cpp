@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "lib/mess.h"
-#include "lib/resrc.h"
-#include "lib/string.h"
+#include <kav/mess.h>
+#include <kav/resrc.h>
+#include <kav/string.h>
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "lib/def_read.h"
-#include "lib/mess.h"
+#include <kav/def_read.h>
+#include <kav/mess.h>
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "lib/mqueue.h"
+#include <kav/mqueue.h>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   size_t pos = 0;

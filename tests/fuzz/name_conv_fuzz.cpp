@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "lib/date.h"
-#include "lib/files.h"
-#include "lib/mess.h"
-#include "lib/resrc.h"
+#include <kav/date.h>
+#include <kav/files.h>
+#include <kav/mess.h>
+#include <kav/resrc.h>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   static const std::string conv_file = "/tmp/kav_name_conv_fuzz." + std::to_string(getpid());

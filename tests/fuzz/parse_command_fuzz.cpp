@@ -9,7 +9,7 @@
 #include <cstring>
 #include <string>
 
-#include "lib/string.h"
+#include <kav/string.h>
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <cstring>
 #include <string>
 
-#include "lib/mess.h"
-#include "lib/resrc.h"
-#include "lib/unittool.h"
+#include <kav/mess.h>
+#include <kav/resrc.h>
+#include <kav/unittool.h>
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "lib/resrc.h"
+#include <kav/resrc.h>
 
 namespace kavtest {
 

@@ -1,0 +1,175 @@
+#include <kav/tools.h>
+
+#include <cstddef>
+#include <cstring>
+#include <utility>
+
+namespace {
+
+// The byte-order state of the process.
+struct ToolsState {
+  unsigned int swap = 1;  // 1: values are byte-reversed when read or written
+  int host_order = 1;     // replaced by its own first byte by swap_setup: 1 little-, 0 big-endian
+};
+
+ToolsState state;
+
+constexpr int kLineLimit = 160;  // the longest piece fgetline returns
+
+// The process has one thread, so the stream lock of getc buys nothing.
+inline int next_char(FILE *ifile) { return getc_unlocked(ifile); }
+
+// One scan of at most limit characters up to the line end, as the scanf
+// conversion "%<limit>[^\n]%n" does it: -1 when the stream is at its end
+// before anything was read, 0 (nothing stored, the line feed left in the
+// stream) when it stands at a line end, else the count of characters stored
+// in out, which is then terminated. The line feed that ends the scan stays in
+// the stream; out receives at most limit + 1 characters.
+long scan_line(FILE *ifile, char *out, long limit) {
+  int c = next_char(ifile);
+  if (c == EOF) return -1;
+  if (c == '\n') {
+    ungetc(c, ifile);
+    return 0;
+  }
+  long n = 0;
+  for (;;) {
+    out[n++] = static_cast<char>(c);
+    if (n >= limit) break;
+    c = next_char(ifile);
+    if (c == EOF) break;
+    if (c == '\n') {
+      ungetc(c, ifile);
+      break;
+    }
+  }
+  out[n] = '\0';
+  return n;
+}
+
+// The shared reader: the line's length, 0 for an empty line, -1 at the end.
+int read_line(FILE *ifile, char *string, int len) {
+  if (!ifile || !string || len < 1) return -1;
+  long n = scan_line(ifile, string, len);
+  if (n != 0) return static_cast<int>(n);
+  // The stream stands at the line end the previous read left: pass over it
+  // and read the next line the same way.
+  if (next_char(ifile) == EOF) return -1;
+  n = scan_line(ifile, string, len);
+  if (n != 0) return static_cast<int>(n);
+  string[0] = '\0';
+  return 0;
+}
+
+template <size_t N>
+void reverse_bytes(void *val) {
+  unsigned char *b = static_cast<unsigned char *>(val);
+  for (size_t i = 0; i < N / 2; ++i) std::swap(b[i], b[N - 1 - i]);
+}
+
+template <size_t N>
+int swap_one(void *val) {
+  if (!state.swap || !val) return -1;
+  reverse_bytes<N>(val);
+  return 0;
+}
+
+template <size_t N>
+int swap_many(void *val, int count) {
+  if (!state.swap || !val) return -1;
+  unsigned char *b = static_cast<unsigned char *>(val);
+  for (int i = 0; i < count; ++i) reverse_bytes<N>(b + static_cast<size_t>(i) * N);
+  return 0;
+}
+
+template <size_t N>
+int read_swapped(void *buf, FILE *ifile) {
+  if (!buf || !ifile) return -1;
+  unsigned char bytes[N];
+  const size_t got = fread(bytes, N, 1, ifile);
+  if (got != 1) return 0;
+  if (state.swap) reverse_bytes<N>(bytes);
+  std::memcpy(buf, bytes, N);
+  return 1;
+}
+
+template <size_t N>
+int write_swapped(void *buf, FILE *ofile) {
+  if (!buf || !ofile) return -1;
+  if (state.swap) reverse_bytes<N>(buf);
+  return static_cast<int>(fwrite(buf, N, 1, ofile));
+}
+
+}  // namespace
+
+extern "C" {
+
+int fgetline(FILE *ifile, char *string) { return read_line(ifile, string, kLineLimit); }
+
+int fgetnline(FILE *ifile, char *string, int len) { return read_line(ifile, string, len); }
+
+int fgetstring(FILE *ifile, char *string, int len) {
+  const int n = read_line(ifile, string, len);
+  return n > 0 ? 1 : n;
+}
+
+int fget_rawstring(FILE *ifile, char *string, int len) {
+  const int result = fgetstring(ifile, string, len);
+  if (result <= 0) return result;
+  for (size_t i = std::strlen(string); i-- > 0;) {
+    if (string[i] == '\r')
+      string[i] = '\0';
+    else if (static_cast<signed char>(string[i]) < '!')
+      string[i] = ' ';
+  }
+  return result;
+}
+
+int fskipline(FILE *ifile) {
+  if (!ifile) return -1;
+  int c = next_char(ifile);
+  if (c == EOF) return -1;
+  if (c == '\n') {
+    ungetc(c, ifile);
+    return 0;
+  }
+  while (c != EOF && c != '\n') c = next_char(ifile);
+  return 0;
+}
+
+int swap_setup(int flag) {
+  int probe = 1;
+  unsigned char first = 0;
+  std::memcpy(&first, &probe, 1);
+  state.host_order = first;
+  state.swap = 1;
+  if (flag == -1) state.swap = 0;
+  if (flag == 1 && state.host_order == 0) state.swap = 0;
+  if (flag == 2 && state.host_order == 1) state.swap = 0;
+  return 0;
+}
+
+int swap_long(void *val) { return swap_one<4>(val); }
+int swap_double(void *val) { return swap_one<8>(val); }
+int swap_short(void *val) { return swap_one<2>(val); }
+
+int swap_longs(void *val, int count) { return swap_many<4>(val, count); }
+int swap_shorts(void *val, int count) { return swap_many<2>(val, count); }
+
+int fread_long_swap(void *buf, FILE *ifile) { return read_swapped<4>(buf, ifile); }
+int fread_double_swap(void *buf, FILE *ifile) { return read_swapped<8>(buf, ifile); }
+int fread_short_swap(void *buf, FILE *ifile) { return read_swapped<2>(buf, ifile); }
+
+int fwrite_long_swap(void *buf, FILE *ofile) { return write_swapped<4>(buf, ofile); }
+int fwrite_short_swap(void *buf, FILE *ofile) { return write_swapped<2>(buf, ofile); }
+
+int fswap(void *a, void *b) {
+  if (!a || !b) return -1;
+  unsigned char tmp[4];
+  std::memcpy(tmp, a, 4);
+  std::memmove(a, b, 4);
+  std::memcpy(b, tmp, 4);
+  return 0;
+}
+
+}  // extern "C"

@@ -1,0 +1,589 @@
+// Name conventions: the convention file that maps file types to templates,
+// the template language that turns a date into a file name, and the current
+// and latest files.
+#include <cctype>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+#include <string>
+
+#include <kav/date.h>
+#include <kav/files.h>
+#include "console/files_int.hpp"
+#include <kav/mess.h>
+#include <kav/resrc.h>
+#include <kav/string.h>
+
+using namespace kav_files;
+
+namespace {
+
+constexpr int MISS = KAV_IMISSING;
+constexpr M_type kTrace = 0x80000000u;
+constexpr M_type kTrace2 = 0x10000000u;
+// Longest line of a convention file that is looked at.
+constexpr size_t kConvLine = 160;
+
+// The position of the next ":K=" key setting at or after from.
+size_t find_key(const std::string &s, size_t from) {
+  for (size_t i = from; i + 2 < s.size(); ++i)
+    if (s[i] == ':' && std::isalpha(static_cast<unsigned char>(s[i + 1])) && s[i + 2] == '=')
+      return i;
+  return std::string::npos;
+}
+
+// Reads one line (without its end) into line, keeping at most kConvLine
+// characters; false at the end of the file.
+bool read_line(FILE *fp, std::string &line) {
+  line.clear();
+  int c;
+  bool any = false;
+  while ((c = std::fgetc(fp)) != EOF) {
+    any = true;
+    if (c == '\n') break;
+    if (line.size() < kConvLine) line += static_cast<char>(c);
+  }
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return any;
+}
+
+void use_type_as_template(FileState &s, const std::string &type) {
+  s.conv = cut(type, FILE_NAME_LEN);
+  s.hconv.clear();
+  s.ext.clear();
+  s.min_size = 0;
+}
+
+int round_down(int v, int step) { return step > 1 ? (v / step) * step : v; }
+
+// A negative fixed hour or minute -(100*o + s): value rounded down to a
+// multiple of s, plus o. The step is returned in step.
+int negative_fixed(int fixed, int value, int &step) {
+  const int code = fixed < -9999999 ? 9999999 : -fixed;
+  step = code % 100;
+  if (step <= 0) step = 1;
+  return ((value == MISS ? 0 : value) / step) * step + code / 100;
+}
+
+struct Expansion {
+  std::string out;
+  int late = MISS;  // shortest period of the date escapes, seconds
+  void period(long secs) {
+    if (secs <= 0) return;
+    if (secs > INT_MAX) secs = INT_MAX;
+    if (late == MISS || secs < late) late = static_cast<int>(secs);
+  }
+};
+
+const char *dir_resource(char c) {
+  switch (c) {
+    case 'C':
+      return "con_path";
+    case 'D':
+      return "data_path";
+    case 'F':
+      return "file_path";
+    case 'R':
+      return "raw_path";
+    case 'G':
+      return "grid_path";
+    case 'I':
+      return "image_path";
+    case 'W':
+      return "watch_path";
+    case 'T':
+      return "text_path";
+    case 'M':
+      return "model_path";
+    case 'S':
+      return "sat_path";
+    default:
+      return nullptr;
+  }
+}
+
+// v with at least width digits, zero-padded.
+std::string num(int width, int v) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%0*d", width, v);
+  return buf;
+}
+
+// Reads fixed-width digits: year (4), then month, day, hour, minute (2 each)
+// while digits follow. Missing month and day are 1, hour and minute 0. The
+// position after the digits is returned in end; false when no year is there.
+bool read_datetime(const char *p, Date &d, const char **end) {
+  int v[5] = {0, 1, 1, 0, 0};
+  const int width[5] = {4, 2, 2, 2, 2};
+  int field = 0;
+  for (; field < 5; ++field) {
+    int n = 0, x = 0;
+    while (n < width[field] && std::isdigit(static_cast<unsigned char>(p[n])))
+      x = x * 10 + (p[n++] - '0');
+    if (n == 0) break;
+    v[field] = x;
+    p += n;
+  }
+  if (end) *end = p;
+  if (field == 0) return false;
+  d = Date{v[0], v[1], v[2], MISS, MISS, v[3], v[4], 0};
+  return true;
+}
+
+// An offset "[Nd][H][:M]" in seconds; false when nothing was read.
+bool read_offset(const char *&p, int64_t &secs) {
+  auto number = [&](long &out) {
+    if (!std::isdigit(static_cast<unsigned char>(*p))) return false;
+    char *e;
+    out = std::strtol(p, &e, 10);
+    if (out > 1000000) out = 1000000;
+    p = e;
+    return true;
+  };
+  long days = 0, hours = 0, mins = 0, n;
+  bool any = false;
+  if (number(n)) {
+    any = true;
+    if (*p == 'd' || *p == 'D') {
+      days = n;
+      ++p;
+      if (number(n)) hours = n;
+    } else {
+      hours = n;
+    }
+  }
+  if (*p == ':' && std::isdigit(static_cast<unsigned char>(p[1]))) {
+    ++p;
+    number(mins);
+    any = true;
+  }
+  secs = static_cast<int64_t>(days) * 86400 + static_cast<int64_t>(hours) * 3600 +
+         static_cast<int64_t>(mins) * 60;
+  return any;
+}
+
+bool read_sign(const char *&p, int &dir) {
+  if (*p == '+' || *p == '-') {
+    dir = *p == '+' ? 1 : -1;
+    ++p;
+    return true;
+  }
+  return false;
+}
+
+Date date_at(int64_t secs) {
+  Date d;
+  DATE_get_gmdate(&secs, &d);
+  return d;
+}
+
+}  // namespace
+
+extern "C" {
+
+int FILE_set_name(const char *type) {
+  FileState &s = state();
+  if (!s.keys_cleared) {
+    for (auto &k : s.keys) k.clear();
+    s.keys_cleared = true;
+  }
+  s.filename.clear();
+  std::string t = cut(type ? type : "", FILE_NAME_LEN);
+  if (stricmp(t.c_str(), "none") == 0) {
+    s.conv.clear();
+    s.hconv.clear();
+    return 0;
+  }
+  if (!t.empty() && t[0] == '@') {
+    use_type_as_template(s, t.substr(1));
+    return 1;
+  }
+  const size_t first = find_key(t, 0);
+  if (first != std::string::npos) {
+    const std::string rest = t.substr(first);
+    t.resize(first);
+    for (size_t pos = 0; pos != std::string::npos;) {
+      const char key = rest[pos + 1];
+      const size_t next = find_key(rest, pos + 3);
+      const std::string value =
+          rest.substr(pos + 3, next == std::string::npos ? std::string::npos : next - pos - 3);
+      FILE_set_key(static_cast<unsigned char>(key), value.c_str());
+      MESS_print(kTrace, "KEY: %c = %s\n", key, value.c_str());
+      pos = next;
+    }
+  }
+  const char *nc = RES_get("name_conv");
+  char conv_file[FILE_NAME_LEN];
+  FILE_add_path(RES_get("file_path"), nc && *nc ? nc : "name_conv", conv_file);
+  FILE *fp = FILE_is_stdio(conv_file) ? nullptr : FILE_open(conv_file, "r");
+  if (!fp) {
+    MESS_print(M_WARN, "FILE_set_name: No file name convention file: %s\n", conv_file);
+    use_type_as_template(s, t);
+    return 0;
+  }
+  std::string line;
+  int found = 0;
+  while (!found && read_line(fp, line)) {
+    if (line.empty() || line[0] == '#') continue;
+    std::istringstream in(line);
+    std::string name, conv, hconv, size;
+    if (!(in >> name)) continue;
+    in >> conv >> hconv >> size;
+    const bool exact = stricmp(name.c_str(), t.c_str()) == 0;
+    const bool partial = !exact && name.size() < t.size() &&
+                         strnicmp(name.c_str(), t.c_str(), static_cast<int>(name.size())) == 0;
+    if (!exact && !partial) continue;
+    s.conv = cut(conv, FILE_NAME_LEN);
+    s.hconv = hconv == "-" ? "" : cut(hconv, FILE_NAME_LEN);
+    const long ms = std::strtol(size.c_str(), nullptr, 10);
+    s.min_size = ms < 0 ? 0 : (ms > INT_MAX ? INT_MAX : static_cast<int>(ms));
+    if (exact) {
+      s.ext.clear();
+      MESS_print(kTrace2, "File name match for: %s\n", t.c_str());
+    } else {
+      const size_t us = t.rfind('_');
+      s.ext = us == std::string::npos ? "" : cut(t.substr(us + 1), FILE_EXT_LEN);
+      MESS_print(kTrace2, "File name partial match for: %s-%s ext: %s\n", t.c_str(), name.c_str(),
+                 s.ext.c_str());
+    }
+    found = 1;
+  }
+  FILE_close(fp);
+  if (!found) {
+    MESS_print(kTrace2, "No file name conversion for: %s\n", t.c_str());
+    use_type_as_template(s, t);
+  }
+  return found;
+}
+
+int FILE_set_date(const Date *datim, char *out_file) {
+  FileState &s = state();
+  const std::string tmpl = s.header ? s.hconv : s.conv;
+  if (tmpl.empty()) {
+    copy_out(out_file, s.filename.empty() ? "filename" : s.filename, FILE_NAME_LEN);
+    s.filename_type = 1;
+    return 1;
+  }
+  if (is_stdio(tmpl.c_str())) {
+    copy_out(out_file, "-", FILE_NAME_LEN);
+    s.filename_type = 0;
+    return 1;
+  }
+  // A full path from the user keeps its directory for the directory escapes.
+  bool have_path = false;
+  std::string path;
+  if (s.filename_type == 1 && FILE_fullpath(s.filename.c_str())) {
+    size_t drop = 0;
+    for (char c : tmpl)
+      if (c == '/' || c == ':') ++drop;
+    path = s.filename;
+    for (size_t i = 0; i < drop; ++i) {
+      const size_t slash = path.rfind('/');
+      if (slash == std::string::npos) break;
+      path.resize(slash);
+    }
+    have_path = true;
+    MESS_print(kTrace, "Extracted path: %s\n", path.c_str());
+  }
+  s.late_off = MISS;
+  Date date;
+  if (datim) {
+    date = *datim;
+    Date &f = s.file_date;
+    f.year = f.month = f.day = f.hour = f.min = MISS;
+  } else {
+    date = s.file_date;
+  }
+  if (date.year == MISS && !s.filename.empty()) {
+    copy_out(out_file, s.filename, FILE_NAME_LEN);
+    s.filename_type = 1;
+    return 1;
+  }
+  if (date.year != MISS && date.year >= 0) {
+    if (date.year < 50) date.year += 2000;
+    if (date.year < 200) date.year += 1900;
+  }
+  const Date &fix = s.set;
+  Date &rec = s.file_date;
+  Expansion x;
+  auto year_of = [&](int step) {
+    if (fix.year >= 0) return fix.year;
+    return date.year == MISS ? MISS : round_down(date.year, step);
+  };
+  auto month_of = [&](int step) {
+    if (fix.month >= 0) return fix.month;
+    return date.month == MISS ? MISS : round_down(date.month, step);
+  };
+  // The day printed for %d (and the day %j counts); the escape's period is
+  // N days, or k days for a negative fixed day -k.
+  auto day_of = [&](int step, int period_step) {
+    if (fix.day >= 0) {
+      x.period(static_cast<long>(period_step) * 86400);
+      return fix.day;
+    }
+    if (fix.day != MISS) {
+      const int k = fix.day < -9999999 ? 9999999 : -fix.day;
+      x.period(static_cast<long>(k) * 86400);
+      return date.day == MISS ? MISS : round_down(date.day, k);
+    }
+    x.period(static_cast<long>(period_step) * 86400);
+    return date.day == MISS ? MISS : round_down(date.day, step);
+  };
+  auto hm_of = [&](int fixed, int value, int step, long unit) {
+    if (fixed >= 0) {
+      x.period(step * unit);
+      return fixed;
+    }
+    if (fixed != MISS) {
+      int st;
+      const int v = negative_fixed(fixed, value, st);
+      x.period(st * unit);
+      return value == MISS ? MISS : v;
+    }
+    x.period(step * unit);
+    return value == MISS ? MISS : round_down(value, step);
+  };
+  auto field = [&](int v, int width) {
+    x.out += v == MISS ? std::string(static_cast<size_t>(width), '0') : num(width, v);
+  };
+  for (size_t i = 0; i < tmpl.size(); ++i) {
+    const char c = tmpl[i];
+    if (c == '{' || c == '}') continue;
+    if (c == ' ') {
+      x.out += '_';
+      continue;
+    }
+    if (c != '%') {
+      x.out += c;
+      continue;
+    }
+    // An escape: %, an optional step, a letter.
+    size_t j = i + 1;
+    int step = 0;
+    bool has_step = false;
+    while (j < tmpl.size() && std::isdigit(static_cast<unsigned char>(tmpl[j]))) {
+      if (step < 100000) step = step * 10 + (tmpl[j] - '0');
+      has_step = true;
+      ++j;
+    }
+    if (j >= tmpl.size()) break;
+    if (step < 1) step = 1;
+    const char e = tmpl[j];
+    i = j;
+    switch (e) {
+      case '%':
+        x.out += '%';
+        break;
+      case 'Y': {
+        const int y = year_of(step);
+        field(y, 4);
+        if (y != MISS) rec.year = y;
+        break;
+      }
+      case 'y': {
+        int y = MISS;
+        if (fix.year >= 0) {
+          y = fix.year;
+        } else if (date.year != MISS) {
+          y = date.year - date.year % 100 + round_down(date.year % 100, step);
+        }
+        field(y == MISS ? MISS : y % 100, 2);
+        if (y != MISS) rec.year = y;
+        break;
+      }
+      case 'm': {
+        const int m = month_of(step);
+        field(m, 2);
+        if (m != MISS) rec.month = m;
+        break;
+      }
+      case 'b': {
+        const int m = month_of(step);
+        const char *name = DATE_month_lower(m);
+        x.out += *name ? name : "xxx";
+        if (m != MISS) rec.month = m;
+        break;
+      }
+      case 'd': {
+        const int d = day_of(step, step);
+        field(d, 2);
+        if (d != MISS) rec.day = d;
+        break;
+      }
+      case 'j': {
+        const int d = day_of(1, step);
+        const int y = year_of(1), m = month_of(1);
+        int jd = MISS;
+        if (d != MISS && m != MISS)
+          DATE_monday_julian(y == MISS ? 1970 : y, m, d, &jd);
+        else if (date.jday != MISS)
+          jd = date.jday;
+        if (jd != MISS) jd = round_down(jd, step);
+        field(jd, 3);
+        if (jd != MISS) rec.jday = jd;
+        break;
+      }
+      case 'h': {
+        const int h = hm_of(fix.hour, date.hour, step, 3600);
+        field(h, 2);
+        if (h != MISS) rec.hour = h;
+        break;
+      }
+      case 'n': {
+        const int n = hm_of(fix.min, date.min, step, 60);
+        field(n, 2);
+        if (n != MISS) rec.min = n;
+        break;
+      }
+      case 'e':
+        x.out += s.ext;
+        break;
+      case '{': {
+        const size_t close = tmpl.find('}', j + 1);
+        const std::string name =
+            tmpl.substr(j + 1, close == std::string::npos ? std::string::npos : close - j - 1);
+        if (have_path) {
+          x.out += path;
+        } else if (const char *v = RES_get(name.c_str())) {
+          x.out += v;
+        }
+        i = close == std::string::npos ? tmpl.size() : close;
+        break;
+      }
+      default: {
+        if (const char *res = dir_resource(e)) {
+          if (have_path) {
+            x.out += path;
+          } else {
+            const char *v = RES_get(res);
+            x.out += v && *v ? v : ".";
+          }
+          break;
+        }
+        const std::string &key = s.keys[static_cast<unsigned char>(e)];
+        if (key.empty())
+          x.out += '0';
+        else
+          x.out += has_step ? key.substr(0, static_cast<size_t>(step)) : key;
+        break;
+      }
+    }
+  }
+  s.late_off = x.late;
+  s.filename = cut(x.out, FILE_NAME_LEN);
+  copy_out(out_file, s.filename, FILE_NAME_LEN);
+  return 0;
+}
+
+int64_t FILE_set_current(const char *cur, char *filename) {
+  FileState &s = state();
+  const char *spec = cur ? cur : "la";
+  const char *p = spec;
+  Date d;
+  if (*p == '#' && read_datetime(p + 1, d, &p)) {
+    // the starting time is written in the request itself
+  } else {
+    if (*p == '#') ++p;  // "#" without digits: the current time
+    const char *env = std::getenv("kavcurtime");
+    const char *q = env && *env == '#' ? env + 1 : env;
+    if (!env || !read_datetime(q, d, nullptr)) {
+      if (env) MESS_print(M_WARN, "FILE_set_current: Bad kavcurtime: %s\n", env);
+      DATE_get_gmdate(nullptr, &d);
+    }
+  }
+  d.sec = 0;
+  // Fixed fields pull the time back to the latest moment that has them.
+  const Date &fix = s.set;
+  if (fix.month >= 1 && fix.month <= 12) {
+    if (fix.month > d.month) --d.year;
+    d.month = fix.month;
+  }
+  if (fix.day >= 1 && fix.day <= 31) {
+    if (fix.day > d.day && --d.month < 1) {
+      d.month = 12;
+      --d.year;
+    }
+    d.day = fix.day;
+  }
+  int64_t t = DATE_num_sec(&d);
+  if (fix.hour >= 0 && fix.hour <= 23) {
+    Date c = date_at(t);
+    if (c.hour < fix.hour) c = date_at(t - 86400);
+    c.hour = fix.hour;
+    t = DATE_num_sec(&c);
+  }
+  if (fix.min >= 0 && fix.min <= 59) {
+    Date c = date_at(t);
+    if (c.min < fix.min) c = date_at(t - 3600);
+    c.min = fix.min;
+    t = DATE_num_sec(&c);
+  }
+  if (strnicmp(p, "cu", 2) == 0) p += 2;
+  int dir = -1;
+  int64_t off = 0;
+  read_sign(p, dir);
+  if (read_offset(p, off)) {
+    t += dir * off;
+    const Date c = date_at(t);
+    MESS_print(kTrace, "CUR1:%d %d %d %d\n", c.year, c.month, c.day, c.hour);
+    MESS_print(kTrace, "CUR1:%s %d\n", spec, static_cast<int>(off));
+  }
+  read_sign(p, dir);
+  char name[FILE_NAME_LEN] = "";
+  if (*p == 'l' || *p == 'L') {
+    ++p;
+    if (*p == 'a' || *p == 'A') ++p;
+    long tries = 500;
+    if (*p == '#' && std::isdigit(static_cast<unsigned char>(p[1]))) {
+      char *e;
+      tries = std::strtol(p + 1, &e, 10);
+      p = e;
+      if (tries < 1) tries = 1;
+      if (tries > 100000) tries = 100000;
+    }
+    // The run-time minimum counts when it is positive; a missing file never
+    // counts, whatever the minimum.
+    const int minimum = s.rmin_size > 0 ? s.rmin_size : s.min_size;
+    bool found = false;
+    long i = 0;
+    for (; i < tries; ++i) {
+      const Date c = date_at(t);
+      MESS_print(kTrace, "LATE:%d %d %d %d %d\n", c.year, c.month, c.day, c.hour, c.min);
+      FILE_set_date(&c, name);
+      MESS_print(kTrace, "LATE: %s\n", name);
+      const long size = FILE_size(name);
+      if (size >= 0 && size > minimum) {
+        found = true;
+        break;
+      }
+      // A template without date escapes names one file whatever the time.
+      if (s.late_off <= 0) break;
+      if (i + 1 < tries) t += static_cast<int64_t>(dir) * s.late_off;
+    }
+    MESS_print(kTrace, "LATEST: %s %s %d\n", found ? "found" : "not found", name,
+               static_cast<int>(i));
+  }
+  read_sign(p, dir);
+  if (read_offset(p, off)) {
+    t += dir * off;
+    const Date c = date_at(t);
+    MESS_print(kTrace, "CUR2:%d %d %d %d\n", c.year, c.month, c.day, c.hour);
+    MESS_print(kTrace, "CUR2:%d\n", static_cast<int>(off));
+  }
+  if (*p) MESS_print(M_WARN, "FILE_set_current: Ignored in current time: %s\n", p);
+  const Date c = date_at(t);
+  FILE_set_date(&c, name);
+  copy_out(filename, name, FILE_NAME_LEN);
+  s.filename_type = 0;
+  const int period = s.late_off;
+  if (period > 0) {
+    int64_t q = t / period;
+    if (t % period != 0 && t < 0) --q;
+    return q * period;
+  }
+  return t;
+}
+
+}  // extern "C"

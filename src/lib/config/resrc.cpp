@@ -1,0 +1,609 @@
+// The resource store, the built-in table of the library's options and the
+// command-line decoder.
+#include <kav/resrc.h>
+
+#include <cctype>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <kav/flag.h>
+#include <kav/mess.h>
+#include "config/resrc_int.hpp"
+#include <kav/string.h>
+
+namespace {
+
+// One row of the built-in table.
+struct BuiltIn {
+  res_type key;
+  const char *def;  // resource name
+  const char *env;  // environment variable
+  const char *cmd;  // option abbreviation, or null for a positional entry
+  int pos;          // position count of a positional entry
+  DEF_convert cvt;
+};
+
+constexpr BuiltIn kBuiltIn[] = {
+    {RES_help, "help", "kavhelp", "h", 0, CV_help},
+    {RES_batch, "batch", "kavbatch", "ba", 0, CV_batch},
+    {RES_message, "message", "kavmess", "me", 0, CV_mess},
+    {RES_ingestor, "ingestor", "kavingestor", "di", 0, CV_ingestor},
+    {RES_name_conv, "name_conv", "kavnameconv", "nc", 0, CV_name},
+    {RES_in_file, "in_file", "kavinfile", "if", 0, CV_string},
+    {RES_in_files, "in_file", "kavinfile", "if", 0, CV_string},
+    {RES_out_file, "out_file", "kavoutfile", "of", 0, CV_string},
+    {RES_input, "input", "kavin", "in", 0, CV_string},
+    {RES_inputg, "input", "kavin", "inp", 0, CV_string},
+    {RES_output, "output", "kavout", "ou", 0, CV_string},
+    {RES_file_path, "file_path", "kavfile", "fp", 0, CV_path},
+    {RES_data_path, "data_path", "kavdata", "dp", 0, CV_path},
+    {RES_con_path, "con_path", "kavcon", "cp", 0, CV_path},
+    {RES_raw_path, "raw_path", "kavraw", "rp", 0, CV_path},
+    {RES_grid_path, "grid_path", "kavgrid", "gp", 0, CV_path},
+    {RES_watch_path, "watch_path", "kavwatch", "wp", 0, CV_path},
+    {RES_image_path, "image_path", "kavimage", "ip", 0, CV_string},
+    {RES_text_path, "text_path", "kavtext", "tp", 0, CV_path},
+    {RES_model_path, "model_path", "kavmpath", "mp", 0, CV_path},
+    {RES_sat_path, "sat_path", "kavsat", "sp", 0, CV_path},
+    {RES_map_file, "map_file", "kavmap", "mf", 0, CV_string},
+    {RES_bull_file, "bull_file", "kavbullfile", "bf", 0, CV_string},
+    {RES_log_file, "log_file", "kavlog", "lf", 0, CV_string},
+    {RES_city_file, "city_file", "kavcity", "cf", 0, CV_string},
+    {RES_file_param, "file_param", "kavfileparam", "pf", 0, CV_file_param},
+    {RES_current, "current", "kavcurrent", "cu", 0, CV_current},
+    {RES_hour, "hour", "kavhour", "ho", 0, CV_hour},
+    {RES_num_hour, "num_hour", "kavnumhour", "nh", 0, CV_string},
+    {RES_decode_hour, "decode_hour", "kavdecode", "dh", 0, CV_string},
+    {RES_model, "model", "kavmodel", "mo", 0, CV_string},
+    {RES_grid_type, "grid_type", "kavgridtype", "gt", 0, CV_int},
+    {RES_grid_num, "grid_num", "kavgridnum", "gn", 0, CV_string},
+    {RES_identifier, "identifier", "kavident", "id", 0, CV_string},
+    {RES_product, "product", "kavproduct", "ph", 0, CV_string},
+    {RES_forecast, "forecast", "kavforecast", "fc", 0, CV_string},
+    {RES_state, "state", "kavstate", "st", 0, CV_string},
+    {RES_plot_domain, "plot_domain", "kavdomain", "pd", 0, CV_domain},
+    {RES_grid_domain, "grid_domain", "kavgrddomain", "gd", 0, CV_domain},
+    {RES_region, "region", "kavregion", "re", 0, CV_region},
+    {RES_time, "time", "kavtime", "ft", 0, CV_string},
+    {RES_level, "level", "kavlevel", "le", 0, CV_string},
+    {RES_variable, "variable", "kavvar", "va", 0, CV_string},
+    {RES_stat_prior, "stat_prior", "kavprior", "pr", 0, CV_int},
+    {RES_object_param, "object_param", "kavobject", "oa", 0, CV_string},
+    {RES_con_interval, "con_interval", "kavconint", "in", 0, CV_float},
+    {RES_plot_type, "plot_type", "kavplot", "pl", 0, CV_plot_type},
+    {RES_draw, "draw", "kavdraw", "dr", 0, CV_draw},
+    {RES_parameter, "parameter", "kavparam", "pa", 0, CV_string},
+    {RES_table, "table", "kavtable", "ta", 0, CV_bool},
+    {RES_plot_scale, "plot_scale", "kavscale", "sc", 0, CV_float},
+    {RES_con_base, "con_base", "kavconbase", "cb", 0, CV_float},
+    {RES_plot_format, "plot_format", "kavformat", "fm", 0, CV_string},
+    {RES_plot_param, "plot_param", "kavpltparam", "pp", 0, CV_string},
+    {RES_label, "label", "kavlabel", "la", 0, CV_string},
+    {RES_color_table, "color_table", "kavclrtbl", "ct", 0, CV_string},
+    {RES_background, "background", "kavback", "bg", 0, CV_string},
+    {RES_color_text, "color_text", "kavclrtext", "cot", 0, CV_string},
+    {RES_color_data, "color_data", "kavclrdata", "cod", 0, CV_string},
+    {RES_color_map, "color_map", "kavclrmap", "com", 0, CV_string},
+    {RES_color_grid, "color_grid", "kavclrgrid", "cogr", 0, CV_string},
+    {RES_color_line, "color_line", "kavclrln", "coln", 0, CV_string},
+    {RES_color_cmap, "color_cmap", "kavclrcmap", "cocm", 0, CV_string},
+    {RES_color_cont, "color_cont", "kavclrcont", "coco", 0, CV_string},
+    {RES_color_label, "color_label", "kavclrlab", "cola", 0, CV_string},
+    {RES_color_clabel, "color_clabel", "kavclrclab", "cocl", 0, CV_string},
+    {RES_color_front, "color_front", "kavclrfront", "cofr", 0, CV_string},
+    {RES_color_watch, "color_watch", "kavclrwatch", "cowa", 0, CV_string},
+    {RES_color_fill, "color_fill", "kavclrfill", "cof", 0, CV_string},
+    {RES_color_wind, "color_wind", "kavclrwind", "cowd", 0, CV_string},
+    {RES_color_cloud, "color_cloud", "kavclrcld", "cocd", 0, CV_string},
+    {RES_color_wx, "color_wx", "kavclrwx", "cowx", 0, CV_string},
+    {RES_color_pop, "color_pop", "kavclrpop", "copp", 0, CV_string},
+    {RES_color_sound, "color_sound", "kavclrsnd", "cosd", 0, CV_string},
+    {RES_color_therm, "color_therm", "kavclrtherm", "coth", 0, CV_string},
+    {RES_color_thrmtxt, "color_thrmtxt", "kavclrthtxt", "cott", 0, CV_string},
+    {RES_color_hodo, "color_hodo", "kavclrhodo", "coh", 0, CV_string},
+    {RES_color_hodtxt, "color_hodtxt", "kavclrhdtxt", "coht", 0, CV_string},
+    {RES_font_list, "font_list", "kavfontlist", "fl", 0, CV_string},
+    {RES_window_num, "window_num", "kavwindownum", "wn", 0, CV_int},
+    {RES_device, "device", "kavdevice", "de", 0, CV_device},
+    {RES_title, "title", "kavtitle", "ti", 0, CV_string},
+    {RES_geometry, "geometry", "kavgeometry", "ge", 0, CV_string},
+    {RES_icon, "icon", "kavicon", "ic", 0, CV_bool},
+    {RES_command, "command", "kavcommand", nullptr, 10, CV_strings},
+    {RES_commands, "command", "kavcommand", "cd", 0, CV_string},
+    {RES_filename, "filename", "kavfilename", nullptr, 1, CV_strcpy},
+    {RES_filenames, "filename", "kavfilename", nullptr, 10, CV_strings},
+    {RES_values, "value", "kavvalue", nullptr, 10, CV_strings},
+};
+
+const BuiltIn *find_builtin(res_type key) {
+  for (const BuiltIn &b : kBuiltIn)
+    if (b.key == key) return &b;
+  return nullptr;
+}
+
+// The longest option name the decoder keeps; longer names are cut.
+constexpr size_t kMaxOptionName = 49;
+
+// Process-wide resource state.
+struct ResState {
+  resource root_res{};       // head record; carries no resource of its own
+  resource *last = nullptr;  // the most recently created resource
+  resource *prev = nullptr;  // the record before the one last searched for, or the tail
+  int clargc = 0;            // stored command line
+  char **clargv = nullptr;
+};
+
+ResState &state() {
+  static ResState s;
+  return s;
+}
+
+// Finds a resource by exact name; remembers the record before it (or the
+// tail when it is absent) in prev.
+resource *find(const char *name) {
+  ResState &s = state();
+  resource *before = &s.root_res;
+  for (resource *r = s.root_res.next; r; before = r, r = r->next) {
+    if (std::strcmp(r->name, name) == 0) {
+      s.prev = before;
+      return r;
+    }
+  }
+  s.prev = before;
+  return nullptr;
+}
+
+char *copy_text(const char *text) {
+  if (!text) return nullptr;
+  size_t n = std::strlen(text) + 1;
+  char *c = static_cast<char *>(std::malloc(n));
+  if (c) std::memcpy(c, text, n);
+  return c;
+}
+
+// Creates a record at the tail of the store.
+resource *create(const char *name) {
+  ResState &s = state();
+  find(name);  // leaves the tail in prev
+  auto *r = static_cast<resource *>(std::calloc(1, sizeof(resource)));
+  if (!r) return nullptr;
+  r->name = copy_text(name);
+  if (!r->name) {
+    std::free(r);
+    return nullptr;
+  }
+  s.prev->next = r;
+  s.last = r;
+  return r;
+}
+
+bool is_keyed_arg(const char *a) {
+  if (a[0] != '-') return false;
+  if (std::isalpha(static_cast<unsigned char>(a[1]))) return true;
+  return a[1] == '-' && std::isalpha(static_cast<unsigned char>(a[2]));
+}
+
+bool dash_letter(const char *a) {
+  return a[0] == '-' && std::isalpha(static_cast<unsigned char>(a[1]));
+}
+
+// Case-sensitive or case-blind "text is a prefix of word" (text not empty).
+bool is_prefix(const std::string &text, const char *word, bool blind) {
+  size_t n = text.size();
+  if (n == 0 || n > std::strlen(word)) return false;
+  return blind ? strnicmp(text.c_str(), word, static_cast<int>(n)) == 0
+               : std::strncmp(text.c_str(), word, n) == 0;
+}
+
+bool begins_with(const std::string &text, const char *head, bool blind) {
+  size_t n = std::strlen(head);
+  if (text.size() < n) return false;
+  return blind ? strnicmp(text.c_str(), head, static_cast<int>(n)) == 0
+               : std::strncmp(text.c_str(), head, n) == 0;
+}
+
+// An option name and its value, taken apart from one argument.
+struct Option {
+  std::string name;
+  const char *value = nullptr;  // null when the option has none
+  bool from_next = false;       // the value is the next argument
+};
+
+// Splits an option argument that starts at text (after its dashes). The "="
+// is looked for from search on.
+Option split_option(const char *text, const char *eq, int i, int argc, char **argv,
+                    bool (*takes_next)(const char *)) {
+  Option o;
+  if (eq) {
+    o.name.assign(text, static_cast<size_t>(eq - text));
+    o.value = eq + 1;
+  } else {
+    o.name = text;
+    if (i + 1 < argc && !takes_next(argv[i + 1])) {
+      o.value = argv[i + 1];
+      o.from_next = true;
+    }
+  }
+  if (o.name.size() > kMaxOptionName) o.name.resize(kMaxOptionName);
+  return o;
+}
+
+bool not_value(const char *a) { return dash_letter(a); }
+
+void prescan(int argc, char **argv) {
+  for (int i = 1; i < argc; ++i) {
+    const char *a = argv[i];
+    if (!dash_letter(a)) continue;
+    Option o = split_option(a + 1, std::strchr(a, '='), i, argc, argv, not_value);
+    if (o.from_next) ++i;
+    if (!o.value) continue;
+    if (is_prefix(o.name, "name", false)) {
+      RES_new(KAV_IMISSING, "name", o.value, CV_string);
+      kav::res::sources_title(o.value);
+    } else if (begins_with(o.name, "default", false) || begins_with(o.name, "df", false)) {
+      RES_new(KAV_IMISSING, "default", o.value, CV_string);
+    }
+  }
+}
+
+bool usable(const RES_defobj &e) { return e.def && e.def[0]; }
+bool keyed(const RES_defobj &e) { return usable(e) && e.pos == 0 && e.cmd; }
+
+// The keyed entry an option name selects: abbreviation, then resource name,
+// then (unless the pre-scan took it) a prefix of the resource name. -1 for
+// none, -2 when the pre-scan already dealt with the option.
+int match_keyed(const RES_defobj *table, const std::string &name) {
+  for (int k = 0; table[k].def; ++k)
+    if (keyed(table[k]) && stricmp(table[k].cmd, name.c_str()) == 0) return k;
+  for (int k = 0; table[k].def; ++k)
+    if (keyed(table[k]) && stricmp(table[k].def, name.c_str()) == 0) return k;
+  if (is_prefix(name, "name", true) || begins_with(name, "default", true) ||
+      begins_with(name, "df", true))
+    return -2;
+  for (int k = 0; table[k].def; ++k)
+    if (keyed(table[k]) && is_prefix(name, table[k].def, true)) return k;
+  return -1;
+}
+
+void main_pass(int argc, char **argv, RES_defobj *table) {
+  int position = 0;
+  for (int i = 1; i < argc; ++i) {
+    const char *a = argv[i];
+    if (std::strcmp(a, "--") == 0) continue;
+    if (is_keyed_arg(a)) {
+      const char *text = a[1] == '-' ? a + 2 : a + 1;
+      const char *eq = std::strchr(a + 1, '=');
+      Option o = split_option(text, eq, i, argc, argv, dash_letter);
+      int k = match_keyed(table, o.name);
+      if (k == -2) {
+        if (o.from_next) ++i;
+        continue;
+      }
+      if (k == -1) {
+        if (o.from_next) ++i;
+        RES_new(KAV_IMISSING, o.name.c_str(), o.value, CV_string);
+        continue;
+      }
+      const RES_defobj &e = table[k];
+      if (o.from_next) {
+        if (e.cvt == CV_bool || e.cvt == CV_batch || e.cvt == CV_help)
+          o.value = nullptr;
+        else
+          ++i;
+      }
+      RES_new(k, e.def, o.value, e.cvt);
+      kav::res::sources_forward(e.def, o.value ? o.value : "");
+      continue;
+    }
+    ++position;
+    int chosen = -1;
+    for (int k = 0; table[k].def && chosen < 0; ++k)
+      if (usable(table[k]) && !table[k].cmd && table[k].pos == position) chosen = k;
+    for (int k = 0; table[k].def && chosen < 0; ++k)
+      if (usable(table[k]) && !table[k].cmd && table[k].pos == 10) chosen = k;
+    if (chosen < 0) continue;
+    const RES_defobj &e = table[chosen];
+    if (e.pos == 10 && position > 1)
+      RES_append(chosen, e.def, a, e.cvt);
+    else
+      RES_new(chosen, e.def, a, e.cvt);
+  }
+}
+
+// Entry indices belong to one decoding table: records left by an earlier
+// decoding are free resources to this one.
+void forget_entries() {
+  for (resource *r = state().root_res.next; r; r = r->next) r->index = KAV_IMISSING;
+}
+
+void conversion_pass(RES_defobj *table) {
+  int entries = 0;
+  while (table[entries].def) ++entries;
+  for (resource *r = state().root_res.next; r; r = r->next) {
+    if (r->index == KAV_IMISSING || r->index < 0 || r->index >= entries) continue;
+    const RES_defobj &e = table[r->index];
+    if (r->cvt == CV_strings && e.out) {
+      auto **list = static_cast<char ***>(e.out);
+      int count = 0;
+      parse_string(r->data, '\n', &count, list);
+      if (e.num) *e.num = count;
+    } else {
+      RES_conv_data(r->data, e.out, r->cvt);
+    }
+  }
+}
+
+bool is_word(const char *data, const char *a, const char *b, const char *c) {
+  return stricmp(data, a) == 0 || stricmp(data, b) == 0 || stricmp(data, c) == 0;
+}
+
+// The characters of argv[0] after its last "/" (the empty text before a
+// command line is stored).
+const char *program_base_name() {
+  const char *p = RES_get_prog();
+  if (!p) return "";
+  const char *slash = std::strrchr(p, '/');
+  return slash ? slash + 1 : p;
+}
+
+}  // namespace
+
+extern "C" {
+
+int RES_init(int argc, char **argv, const res_type *res_key, const res_type *res_pos) {
+  FLAG_reset(KAV_IMISSING);
+  std::vector<RES_defobj> table;
+  table.reserve(RES_MAX_DEFOBJ);
+  bool full = false;
+  for (const res_type *list : {res_key, res_pos}) {
+    for (const res_type *k = list; k && *k != RES_null; ++k) {
+      if (table.size() + 1 >= RES_MAX_DEFOBJ) {
+        full = true;
+        break;
+      }
+      RES_defobj e{};
+      RES_enter(&e, *k);
+      table.push_back(e);
+    }
+  }
+  if (full)
+    MESS_print(M_WARN, "RES_init: More than %d options declared; the rest are ignored\n",
+               RES_MAX_DEFOBJ - 1);
+  table.push_back(RES_defobj{});  // null def ends the table
+  // The stored command line outlives this call: the stand-in must too.
+  static char empty_name[] = "";
+  static char *fallback[] = {empty_name, nullptr};
+  if (argc < 1 || !argv) {
+    argc = 1;
+    argv = fallback;
+  }
+  RES_decode(argv[0], "Kav", argc, argv, table.data());
+  kav::res::sources_timezone();
+  return 1;
+}
+
+int RES_decode(const char *progname, const char *class_name, int argc, char **argv,
+               RES_defobj *def_table) {
+  (void)class_name;
+  static RES_defobj no_entries[1] = {};
+  if (!def_table) def_table = no_entries;
+  if (argc < 1 || !argv) argc = 0;
+  forget_entries();
+  RES_setCL(argc, argv);
+  kav::res::sources_identify(progname);
+  prescan(argc, argv);
+  kav::res::sources_search_path(def_table);
+  kav::res::sources_environment(def_table);
+  main_pass(argc, argv, def_table);
+  kav::res::sources_close();
+  conversion_pass(def_table);
+  return 0;
+}
+
+int RES_enter(RES_defobj *obj, res_type key) {
+  if (!obj) return 1;
+  const BuiltIn *b = find_builtin(key);
+  if (!b) {
+    RES_fill_obj(obj, "", "", nullptr, CV_none, nullptr, nullptr);
+    std::printf("%d\n", static_cast<int>(key));
+    return 1;
+  }
+  RES_fill_obj(obj, b->def, b->env, b->cmd ? b->cmd : RES_POS(b->pos), b->cvt, nullptr, nullptr);
+  return 1;
+}
+
+int RES_fill_obj(RES_defobj *obj, const char *def, const char *env, const char *cmd,
+                 DEF_convert cvt, void *out, int *num) {
+  if (!obj) return 1;
+  obj->def = def;
+  obj->env = env;
+  auto count = reinterpret_cast<std::uintptr_t>(cmd);
+  if (count <= 10) {
+    obj->cmd = nullptr;
+    obj->pos = static_cast<int>(count);
+  } else {
+    obj->cmd = cmd;
+    obj->pos = 0;
+  }
+  obj->cvt = cvt;
+  obj->out = out;
+  obj->num = num;
+  return 1;
+}
+
+int RES_new(int index, const char *name, const char *data, DEF_convert cvt) {
+  if (!name) return -1;
+  resource *r = find(name);
+  if (!r) {
+    r = create(name);
+    if (!r) return -1;
+  } else {
+    std::free(r->data);
+    r->data = nullptr;
+  }
+  r->data = copy_text(data);
+  r->cvt = cvt;
+  r->index = index;
+  return 0;
+}
+
+int RES_append(int index, const char *name, const char *data, DEF_convert cvt) {
+  if (!name) return -1;
+  resource *r = find(name);
+  if (!r) return RES_new(index, name, data, cvt);
+  if (!data) return 0;
+  if (!r->data) {
+    r->data = copy_text(data);
+    return r->data ? 0 : -1;
+  }
+  size_t old_len = std::strlen(r->data), add = std::strlen(data);
+  char *joined = static_cast<char *>(std::malloc(old_len + add + 2));
+  if (!joined) return -1;
+  std::memcpy(joined, r->data, old_len);
+  joined[old_len] = '\n';
+  std::memcpy(joined + old_len + 1, data, add + 1);
+  std::free(r->data);
+  r->data = joined;
+  return 0;
+}
+
+int RES_put(const char *name, const char *value) {
+  return RES_new(KAV_IMISSING, name, value, CV_string);
+}
+
+const char *RES_get(const char *name) {
+  if (!name) return nullptr;
+  resource *r = find(name);
+  if (!r) return nullptr;
+  return r->data ? r->data : "";
+}
+
+int RES_getval(const char *name, void *data, DEF_convert cvt) {
+  if (!name || !data) return 0;
+  resource *r = find(name);
+  if (!r) return 0;
+  return RES_conv_data(r->data, data, cvt);
+}
+
+int RES_getvals(const char *name, int *paramc, char ***paramv) {
+  int dummy = 0;
+  if (!paramc) paramc = &dummy;
+  *paramc = 0;
+  if (!paramv) return 0;
+  *paramv = nullptr;
+  if (!name) return 0;
+  resource *r = find(name);
+  if (!r || !r->data) return 0;
+  parse_string(r->data, r->cvt == CV_strings ? '\n' : ',', paramc, paramv);
+  return *paramc;
+}
+
+int RES_conv_data(const char *data, void *out, DEF_convert cvt) {
+  switch (cvt) {
+    case CV_batch:
+      FLAG_set(FLAG_BATCH, 1);
+      if (MESS_check_set() == 0) MESS_set(0, 0xFF);
+      return 1;
+    case CV_help:
+      FLAG_set(FLAG_HELP, 1);
+      return 1;
+    default:
+      break;
+  }
+  if (cvt == CV_bool && out) {
+    int *flag = static_cast<int *>(out);
+    if (!data || is_word(data, "true", "on", "yes"))
+      *flag = 1;
+    else if (is_word(data, "false", "off", "no"))
+      *flag = 0;
+    return 1;
+  }
+  if (!data) return 0;
+  if (cvt == CV_mess) {
+    MESS_set_str(data);
+    return 1;
+  }
+  // Conversions that need other subsystems (hours, file handling, plot
+  // types, draw items) take effect here once those are present.
+  if (cvt == CV_hour || cvt == CV_file_param || cvt == CV_plot_type || cvt == CV_draw) return 1;
+  if (!out) return 0;
+  switch (cvt) {
+    case CV_int:
+      if (std::isdigit(static_cast<unsigned char>(data[0])) || data[0] == '-' || data[0] == '+') {
+        if (data[1] == 'x' || data[1] == 'X')
+          *static_cast<int *>(out) = static_cast<int>(std::strtol(data, nullptr, 16));
+        else
+          *static_cast<int *>(out) = static_cast<int>(std::strtol(data, nullptr, 10));
+      }
+      break;
+    case CV_short:
+      if (std::isdigit(static_cast<unsigned char>(data[0])))
+        *static_cast<short *>(out) = static_cast<short>(std::strtol(data, nullptr, 10));
+      break;
+    case CV_long:
+      if (std::isdigit(static_cast<unsigned char>(data[0])))
+        *static_cast<long *>(out) = std::strtol(data, nullptr, 10);
+      break;
+    case CV_float:
+      *static_cast<float *>(out) = static_cast<float>(std::atof(data));
+      break;
+    case CV_color:
+      *static_cast<long *>(out) = static_cast<int>(std::strtol(data, nullptr, 10));
+      break;
+    case CV_string:
+      *static_cast<const char **>(out) = data;
+      break;
+    case CV_strcpy:
+      std::strcpy(static_cast<char *>(out), data);
+      break;
+    default:
+      // Paths, regions, domains and devices take effect once those
+      // subsystems are present; the remaining kinds store nothing.
+      break;
+  }
+  return 1;
+}
+
+int RES_list(void) {
+  for (resource *r = state().root_res.next; r; r = r->next) {
+    if (r->data)
+      MESS_print(0x8, "%s: %s\n", r->name, r->data);
+    else
+      MESS_print(0x8, "%s:\n", r->name);
+  }
+  return 0;
+}
+
+int RES_setCL(int argc, char **argv) {
+  state().clargc = argc;
+  state().clargv = argv;
+  return 1;
+}
+
+const char *RES_get_prog(void) {
+  const ResState &s = state();
+  return (s.clargv && s.clargc > 0) ? s.clargv[0] : nullptr;
+}
+
+char *RES_get_progname(char *prog) {
+  static char fallback[] = "KAV";
+  const char *base = program_base_name();
+  if (!prog) {
+    prog = static_cast<char *>(std::malloc(std::strlen(base) + 1));
+    if (!prog) return fallback;
+  }
+  std::memmove(prog, base, std::strlen(base) + 1);
+  return prog;
+}
+
+char *RES_get_prognamen(char *prog, int size) {
+  if (!prog || size < 1) return prog;
+  std::snprintf(prog, static_cast<size_t>(size), "%s", program_base_name());
+  return prog;
+}
+
+}  // extern "C"

@@ -1,0 +1,11 @@
+// Internal to the date module: what the resource layer above it calls.
+#ifndef KAV_DATE_INT_HPP
+#define KAV_DATE_INT_HPP
+
+#include <kav/date.h>
+
+// Sets the file date and its decoding window; dh is the decode_hour text
+// (null or empty: no window text). Returns 0, or -1 for a null date.
+int kav_date_set_datim(const Date *date, const char *dh);
+
+#endif
