@@ -1,12 +1,11 @@
 // Hot paths of the formulas and the sounding interpolation: the grid
 // calculator and the sounding analysis call them point by point.
 #include <benchmark/benchmark.h>
+#include <kav/calc.h>
+#include <kav/ua_calc.h>
 
 #include <cmath>
 #include <vector>
-
-#include <kav/calc.h>
-#include <kav/ua_calc.h>
 
 namespace {
 

@@ -1,7 +1,6 @@
 // The date conversions every grid and report reader runs per record, and the
 // file-name expansion run per step of a latest-file search.
 #include <benchmark/benchmark.h>
-
 #include <kav/date.h>
 #include <kav/files.h>
 

@@ -1,5 +1,6 @@
 // Line readers and swap readers over large generated files.
 #include <benchmark/benchmark.h>
+#include <kav/tools.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -8,8 +9,6 @@
 #include <random>
 #include <string>
 #include <vector>
-
-#include <kav/tools.h>
 
 namespace {
 

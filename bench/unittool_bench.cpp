@@ -1,13 +1,12 @@
 // Converting every point of a grid: the same pair again and again, served by
 // the cache, against a pair of the same base unit and a fresh table lookup.
 #include <benchmark/benchmark.h>
+#include <kav/resrc.h>
+#include <kav/unittool.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-
-#include <kav/resrc.h>
-#include <kav/unittool.h>
 
 namespace {
 

@@ -1,9 +1,8 @@
 // Surface and thermodynamic formulas against published tables and hand
 // computations (tests/data/calc_formulas.txt), the missing-value rule for
 // every argument of every formula, and inverse pairs over their ranges.
-#include <kav/calc.h>
-
 #include <gtest/gtest.h>
+#include <kav/calc.h>
 
 #include <cmath>
 #include <fstream>

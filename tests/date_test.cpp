@@ -1,9 +1,10 @@
 // Dates: conversions against the C library's calendar, labels and their read-
 // back forms (rows in tests/data/date_*.txt), forecast labels, the display
 // zone and the decoding window.
-#include <kav/date.h>
-
 #include <gtest/gtest.h>
+#include <kav/date.h>
+#include <kav/files.h>
+#include <kav/resrc.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,8 +16,6 @@
 #include <string>
 #include <vector>
 
-#include <kav/files.h>
-#include <kav/resrc.h>
 #include "support/kavtest.h"
 
 namespace {

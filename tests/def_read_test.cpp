@@ -1,7 +1,7 @@
 // Definition files: entries, directives, qualified keys and the environment.
-#include <kav/def_read.h>
-
 #include <gtest/gtest.h>
+#include <kav/def_read.h>
+#include <kav/resrc.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -10,7 +10,6 @@
 #include <utility>
 #include <vector>
 
-#include <kav/resrc.h>
 #include "support/kavtest.h"
 
 namespace {

@@ -2,10 +2,12 @@
 // HOME, standard streams and pipes, file kinds, the name convention file, the
 // template language (cases in tests/data/files_templates.txt), current and
 // latest files with the clock pinned, overwriting, and a time-stamped log.
-#include <kav/files.h>
-
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <kav/date.h>
+#include <kav/files.h>
+#include <kav/flag.h>
+#include <kav/resrc.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,9 +19,6 @@
 #include <string>
 #include <vector>
 
-#include <kav/date.h>
-#include <kav/flag.h>
-#include <kav/resrc.h>
 #include "support/kavtest.h"
 
 namespace {

@@ -1,7 +1,6 @@
 // Menus: layout in one and two columns, and answers read from standard input.
-#include <kav/menu.h>
-
 #include <gtest/gtest.h>
+#include <kav/menu.h>
 #include <strings.h>
 #include <sys/wait.h>
 #include <unistd.h>

@@ -1,12 +1,11 @@
 // Console messages, the message specification, paging, flags and prompts.
-#include <kav/mess.h>
-
 #include <gtest/gtest.h>
+#include <kav/flag.h>
+#include <kav/mess.h>
+#include <kav/system.h>
 
 #include <string>
 
-#include <kav/flag.h>
-#include <kav/system.h>
 #include "support/kavtest.h"
 
 namespace {

@@ -4,11 +4,11 @@
 // Queue keys are unique to this run (an offset made from the process id) and
 // every queue in that range is removed after each test and at exit, even when
 // a test fails. Sockets use 127.0.0.1 only.
-#include <kav/mqueue.h>
-
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <kav/mqueue.h>
+#include <kav/resrc.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/ipc.h>
@@ -25,7 +25,6 @@
 #include <thread>
 #include <vector>
 
-#include <kav/resrc.h>
 #include "support/channel.h"
 #include "support/kavtest.h"
 

@@ -3,6 +3,10 @@
 // and their precedence, in process and through the windchill command.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <kav/date.h>
+#include <kav/mess.h>
+#include <kav/mqueue.h>
+#include <kav/resrc.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -11,10 +15,6 @@
 #include <string>
 #include <vector>
 
-#include <kav/date.h>
-#include <kav/mess.h>
-#include <kav/mqueue.h>
-#include <kav/resrc.h>
 #include "support/channel.h"
 #include "support/decode.h"
 #include "support/kavtest.h"

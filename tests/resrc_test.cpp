@@ -1,15 +1,14 @@
 // The resource store and the command-line decoder.
-#include <kav/resrc.h>
-
 #include <gtest/gtest.h>
+#include <kav/flag.h>
+#include <kav/mess.h>
+#include <kav/resrc.h>
+#include <kav/string.h>
 
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include <kav/flag.h>
-#include <kav/mess.h>
-#include <kav/string.h>
 #include "support/decode.h"
 #include "support/kavtest.h"
 

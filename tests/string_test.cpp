@@ -1,9 +1,8 @@
 // Tests of the text utilities. Table-driven cases live in
 // tests/data/string_*.txt; the rest are the cases a table cannot hold
 // (ownership, null pointers, buffer bounds, references to the C library).
-#include <kav/string.h>
-
 #include <gtest/gtest.h>
+#include <kav/string.h>
 #include <strings.h>
 
 #include <algorithm>

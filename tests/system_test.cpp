@@ -1,9 +1,9 @@
 // Process utilities: commands typed at prompts, real child processes, the
 // background table, sleeping, elapsed time and virtual memory.
-#include <kav/system.h>
-
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <kav/resrc.h>
+#include <kav/system.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/time.h>
@@ -21,7 +21,6 @@
 #include <thread>
 #include <vector>
 
-#include <kav/resrc.h>
 #include "support/kavtest.h"
 
 extern char **environ;

@@ -1,7 +1,6 @@
 // Tests of the line readers and the byte-order helpers.
-#include <kav/tools.h>
-
 #include <gtest/gtest.h>
+#include <kav/tools.h>
 
 #include <cstdint>
 #include <cstdio>

@@ -2,9 +2,10 @@
 // faults that must not come back, soundings of every awkward shape, and two
 // real radiosonde ascents (tests/data/ua_*.txt) checked against values worked
 // out by hand from their mandatory levels and by numerical integration.
-#include <kav/ua_calc.h>
-
 #include <gtest/gtest.h>
+#include <kav/calc.h>
+#include <kav/mess.h>
+#include <kav/ua_calc.h>
 
 #include <cmath>
 #include <fstream>
@@ -13,8 +14,6 @@
 #include <string>
 #include <vector>
 
-#include <kav/calc.h>
-#include <kav/mess.h>
 #include "support/kavtest.h"
 
 namespace {

@@ -1,9 +1,8 @@
 // Upper-air code groups: the worked examples (tests/data/ua_groups.txt), round
 // trips over the whole range of each field, the missing-group text by file
 // type, and every five-character group over an alphabet of awkward bytes.
-#include <kav/ua_read.h>
-
 #include <gtest/gtest.h>
+#include <kav/ua_read.h>
 
 #include <cmath>
 #include <fstream>

@@ -1,7 +1,8 @@
 // Unit conversion over the shipped table and over small tables of the tests.
-#include <kav/unittool.h>
-
 #include <gtest/gtest.h>
+#include <kav/mess.h>
+#include <kav/resrc.h>
+#include <kav/unittool.h>
 
 #include <algorithm>
 #include <cmath>
@@ -15,8 +16,6 @@
 #include <tuple>
 #include <vector>
 
-#include <kav/mess.h>
-#include <kav/resrc.h>
 #include "support/kavtest.h"
 
 namespace {

@@ -2,6 +2,7 @@
 // expected standard output, standard error and exit code in
 // tests/data/windchill_cases.txt, plus the cases a row cannot express.
 #include <gtest/gtest.h>
+#include <kav/calc.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -10,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include <kav/calc.h>
 #include "support/kavtest.h"
 
 namespace {

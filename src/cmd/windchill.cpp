@@ -1,14 +1,14 @@
 // windchill: the wind chill from an air temperature (F) and a wind speed
 // (knots), given on the command line or typed at prompts, with an optional
 // table for temperatures from 40 F down to -30 F and winds of 5 to 40 knots.
-#include <cstdlib>
-
 #include <kav/calc.h>
 #include <kav/flag.h>
 #include <kav/mess.h>
 #include <kav/resrc.h>
 #include <kav/string.h>
 #include <kav/system.h>
+
+#include <cstdlib>
 
 namespace {
 

@@ -6,6 +6,8 @@
 //
 //   kavwin [-t mqueue|socket] [-o OFFSET] [-i SECONDS] [-m] [-c] [-v] -k NUM
 //          [NAME=VALUE ...]
+#include <kav/mess.h>
+#include <kav/mqueue.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -16,9 +18,6 @@
 #include <ctime>
 #include <map>
 #include <string>
-
-#include <kav/mess.h>
-#include <kav/mqueue.h>
 
 namespace {
 

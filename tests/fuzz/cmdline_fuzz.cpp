@@ -2,14 +2,14 @@
 // newlines into arguments and decoded with the wind chill command's tables.
 // Arguments that would open log files or pause for input are dropped, so that
 // a run touches nothing outside the process.
+#include <kav/mess.h>
+#include <kav/resrc.h>
+#include <kav/string.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
-
-#include <kav/mess.h>
-#include <kav/resrc.h>
-#include <kav/string.h>
 
 namespace {
 

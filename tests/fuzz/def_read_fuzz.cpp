@@ -1,6 +1,8 @@
 // Definition-file reader under arbitrary bytes: the first line holds tags
 // (blank-separated), the rest is read as a definition file; every entry's key
 // is matched as a pattern against its own name and the program.
+#include <kav/def_read.h>
+#include <kav/mess.h>
 #include <unistd.h>
 
 #include <cstddef>
@@ -8,9 +10,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-
-#include <kav/def_read.h>
-#include <kav/mess.h>
 
 namespace {
 

@@ -1,12 +1,12 @@
 // Socket frames from a peer: decodes frame after frame from arbitrary bytes
 // and checks that each decoded text stays inside the receiving buffer and
 // that no frame claims more bytes than are present.
+#include <kav/mqueue.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-
-#include <kav/mqueue.h>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   size_t pos = 0;

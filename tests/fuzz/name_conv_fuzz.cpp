@@ -3,6 +3,10 @@
 // the rest is the convention file. The selected template is expanded for a
 // fixed date, with fixed fields taken from the second line's first bytes, and
 // the type text is also read back as a date label.
+#include <kav/date.h>
+#include <kav/files.h>
+#include <kav/mess.h>
+#include <kav/resrc.h>
 #include <unistd.h>
 
 #include <cstddef>
@@ -10,11 +14,6 @@
 #include <cstdio>
 #include <string>
 #include <vector>
-
-#include <kav/date.h>
-#include <kav/files.h>
-#include <kav/mess.h>
-#include <kav/resrc.h>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   static const std::string conv_file = "/tmp/kav_name_conv_fuzz." + std::to_string(getpid());

@@ -2,14 +2,14 @@
 // text in the string module. The input up to its first line feed is the
 // command, the rest the arguments; every result is checked for the shape the
 // callers rely on, and any breach aborts.
+#include <kav/string.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
-
-#include <kav/string.h>
 
 namespace {
 

@@ -1,16 +1,16 @@
 // Fuzzes the unit table reader and the unit and label parsers. The input's
 // first line is the input unit, its second the output unit, and the rest the
 // table file "units.lup".
+#include <kav/mess.h>
+#include <kav/resrc.h>
+#include <kav/unittool.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
-
-#include <kav/mess.h>
-#include <kav/resrc.h>
-#include <kav/unittool.h>
 
 namespace {
 

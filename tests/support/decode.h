@@ -2,10 +2,10 @@
 #ifndef KAV_TESTS_DECODE_H
 #define KAV_TESTS_DECODE_H
 
+#include <kav/resrc.h>
+
 #include <string>
 #include <vector>
-
-#include <kav/resrc.h>
 
 namespace kavtest {
 

@@ -1,4 +1,8 @@
 #include <kav/def_read.h>
+#include <kav/files.h>
+#include <kav/mess.h>
+#include <kav/resrc.h>
+#include <kav/string.h>
 
 #include <array>
 #include <cctype>
@@ -7,11 +11,6 @@
 #include <cstring>
 #include <string>
 #include <string_view>
-
-#include <kav/files.h>
-#include <kav/mess.h>
-#include <kav/resrc.h>
-#include <kav/string.h>
 
 namespace {
 

@@ -1,6 +1,12 @@
 // Name conventions: the convention file that maps file types to templates,
 // the template language that turns a date into a file name, and the current
 // and latest files.
+#include <kav/date.h>
+#include <kav/files.h>
+#include <kav/mess.h>
+#include <kav/resrc.h>
+#include <kav/string.h>
+
 #include <cctype>
 #include <climits>
 #include <cstdio>
@@ -9,12 +15,7 @@
 #include <sstream>
 #include <string>
 
-#include <kav/date.h>
-#include <kav/files.h>
 #include "console/files_int.hpp"
-#include <kav/mess.h>
-#include <kav/resrc.h>
-#include <kav/string.h>
 
 using namespace kav_files;
 

@@ -1,11 +1,11 @@
 // The overwrite question: asked at the console prompt, so it sits above the
 // file layer with the prompts.
-#include <cctype>
-#include <string>
-
 #include <kav/files.h>
 #include <kav/flag.h>
 #include <kav/system.h>
+
+#include <cctype>
+#include <string>
 
 #include "console/files_int.hpp"
 

@@ -6,10 +6,13 @@
 // time-out handler even when the alarm signal is blocked or its handler
 // replaced; a handler that returns makes the operation fail. The server side
 // never blocks on a client for longer than the time-out either.
-#include <kav/mqueue.h>
-
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <kav/mess.h>
+#include <kav/mqueue.h>
+#include <kav/resrc.h>
+#include <kav/string.h>
+#include <kav/system.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/ioctl.h>
@@ -27,11 +30,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-
-#include <kav/mess.h>
-#include <kav/resrc.h>
-#include <kav/string.h>
-#include <kav/system.h>
 
 namespace {
 

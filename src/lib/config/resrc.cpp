@@ -1,6 +1,9 @@
 // The resource store, the built-in table of the library's options and the
 // command-line decoder.
+#include <kav/flag.h>
+#include <kav/mess.h>
 #include <kav/resrc.h>
+#include <kav/string.h>
 
 #include <cctype>
 #include <cstdint>
@@ -10,10 +13,7 @@
 #include <string>
 #include <vector>
 
-#include <kav/flag.h>
-#include <kav/mess.h>
 #include "config/resrc_int.hpp"
-#include <kav/string.h>
 
 namespace {
 

@@ -1,9 +1,9 @@
 // The help listing: one entry per declared key, keyed options first.
-#include <cstdio>
-
 #include <kav/mess.h>
 #include <kav/resrc.h>
 #include <kav/system.h>
+
+#include <cstdio>
 
 namespace {
 

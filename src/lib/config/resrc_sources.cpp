@@ -3,6 +3,11 @@
 // environment. Each store replaces an earlier value, so a later path element
 // beats an earlier one, the environment beats every file and window, and the
 // command line, decoded after these, beats them all.
+#include <kav/date.h>
+#include <kav/def_read.h>
+#include <kav/mess.h>
+#include <kav/mqueue.h>
+#include <kav/string.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -12,12 +17,7 @@
 #include <cstring>
 #include <string>
 
-#include <kav/date.h>
-#include <kav/def_read.h>
-#include <kav/mess.h>
-#include <kav/mqueue.h>
 #include "config/resrc_int.hpp"
-#include <kav/string.h>
 
 namespace kav::res {
 namespace {

@@ -1,13 +1,13 @@
 // The commands typed at any prompt: "set" puts or lists resources, "exit"
 // ends the program.
-#include <cctype>
-#include <cstddef>
-#include <string>
-
 #include <kav/mess.h>
 #include <kav/resrc.h>
 #include <kav/string.h>
 #include <kav/system.h>
+
+#include <cctype>
+#include <cstddef>
+#include <string>
 
 namespace {
 

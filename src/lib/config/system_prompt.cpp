@@ -1,14 +1,14 @@
 // The console prompts: print a question, read one line, scan it; lines that
 // are commands are carried out and the question is asked again.
+#include <kav/mess.h>
+#include <kav/string.h>
+#include <kav/system.h>
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
-
-#include <kav/mess.h>
-#include <kav/string.h>
-#include <kav/system.h>
 
 namespace {
 

@@ -1,4 +1,7 @@
 #include <kav/date.h>
+#include <kav/files.h>
+#include <kav/mess.h>
+#include <kav/string.h>
 
 #include <cctype>
 #include <cmath>
@@ -8,10 +11,7 @@
 #include <ctime>
 #include <string>
 
-#include <kav/files.h>
-#include <kav/mess.h>
 #include "console/date_int.hpp"
-#include <kav/string.h>
 
 namespace {
 

@@ -4,11 +4,10 @@
 #ifndef KAV_DATE_H
 #define KAV_DATE_H
 
-#include <stdint.h>
-#include <time.h>
-
 #include <kav/kavdefs.h>
 #include <kav/mess.h>
+#include <stdint.h>
+#include <time.h>
 
 KAV_BEGIN_DECLS
 

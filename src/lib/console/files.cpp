@@ -3,7 +3,10 @@
 // demand, the package's file kinds, and the current name, fixed date fields
 // and template keys that the name conventions (files_conv.cpp) work with.
 #include <kav/files.h>
-
+#include <kav/flag.h>
+#include <kav/mess.h>
+#include <kav/string.h>
+#include <kav/system.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,10 +20,6 @@
 #include <string>
 
 #include "console/files_int.hpp"
-#include <kav/flag.h>
-#include <kav/mess.h>
-#include <kav/string.h>
-#include <kav/system.h>
 
 namespace kav_files {
 

@@ -5,11 +5,10 @@
 #ifndef KAV_FILES_H
 #define KAV_FILES_H
 
-#include <stdint.h>
-#include <stdio.h>
-
 #include <kav/date.h>
 #include <kav/kavdefs.h>
+#include <stdint.h>
+#include <stdio.h>
 
 KAV_BEGIN_DECLS
 

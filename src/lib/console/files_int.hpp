@@ -3,12 +3,12 @@
 #ifndef KAV_FILES_INT_HPP
 #define KAV_FILES_INT_HPP
 
+#include <kav/files.h>
+
 #include <array>
 #include <cstdio>
 #include <set>
 #include <string>
-
-#include <kav/files.h>
 
 namespace kav_files {
 

@@ -1,18 +1,17 @@
 // Console messages: the level filter, routing to the console, copy and log
 // files, paging, and the program banner.
+#include <kav/date.h>
+#include <kav/files.h>
+#include <kav/flag.h>
 #include <kav/mess.h>
+#include <kav/string.h>
+#include <kav/system.h>
 
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
-
-#include <kav/date.h>
-#include <kav/files.h>
-#include <kav/flag.h>
-#include <kav/string.h>
-#include <kav/system.h>
 
 namespace {
 

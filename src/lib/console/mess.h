@@ -3,9 +3,8 @@
 #ifndef KAV_MESS_H
 #define KAV_MESS_H
 
-#include <stdint.h>
-
 #include <kav/kavdefs.h>
+#include <stdint.h>
 
 KAV_BEGIN_DECLS
 

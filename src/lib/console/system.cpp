@@ -1,6 +1,7 @@
-#include <kav/system.h>
-
 #include <fcntl.h>
+#include <kav/mess.h>
+#include <kav/string.h>
+#include <kav/system.h>
 #include <signal.h>
 #include <sys/time.h>
 #include <sys/types.h>
@@ -16,9 +17,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
-
-#include <kav/mess.h>
-#include <kav/string.h>
 
 extern char **environ;
 

@@ -1,12 +1,11 @@
+#include <kav/calc.h>
+#include <kav/mess.h>
 #include <kav/ua_calc.h>
 
 #include <cmath>
 #include <cstdio>
 #include <initializer_list>
 #include <vector>
-
-#include <kav/calc.h>
-#include <kav/mess.h>
 
 namespace {
 

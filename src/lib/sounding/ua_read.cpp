@@ -1,11 +1,10 @@
+#include <kav/calc.h>
+#include <kav/mess.h>
 #include <kav/ua_read.h>
 
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-
-#include <kav/calc.h>
-#include <kav/mess.h>
 
 namespace {
 

@@ -1,4 +1,7 @@
 #include <kav/menu.h>
+#include <kav/mess.h>
+#include <kav/string.h>
+#include <kav/system.h>
 
 #include <cctype>
 #include <cerrno>
@@ -7,10 +10,6 @@
 #include <cstring>
 #include <string>
 #include <vector>
-
-#include <kav/mess.h>
-#include <kav/string.h>
-#include <kav/system.h>
 
 namespace {
 

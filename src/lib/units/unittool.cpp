@@ -1,3 +1,7 @@
+#include <kav/files.h>
+#include <kav/mess.h>
+#include <kav/resrc.h>
+#include <kav/string.h>
 #include <kav/unittool.h>
 
 #include <cfloat>
@@ -8,11 +12,6 @@
 #include <memory>
 #include <string>
 #include <vector>
-
-#include <kav/files.h>
-#include <kav/mess.h>
-#include <kav/resrc.h>
-#include <kav/string.h>
 
 namespace {
 
