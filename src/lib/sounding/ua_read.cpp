@@ -174,7 +174,7 @@ int decd_td(const char *str, float *temp, float *dewpt) {
     return 0;
   }
   if (dc == 99) return 0;
-  *dewpt = static_cast<float>(dc <= 50 ? t - dc / 10.0 : t - (dc - 50));
+  *dewpt = static_cast<float>(dc <= 50 ? t - dc / 10.0 : t - static_cast<double>(dc - 50));
   return 0;
 }
 

@@ -109,19 +109,23 @@ int MENU_print(const char *title, const MENU_item *menu, int menu_num, int flag)
   MESS_print(M_PRINT, "%s", text_or_empty(title));
   MESS_print(M_PRINT, "\n");
 
+  // Items are taken by their 1-based number in the listing.
+  const auto item = [&items](int number) -> const MENU_item & {
+    return *items[static_cast<size_t>(number - 1)];
+  };
   if (!two_columns) {
-    for (int i = 0; i < n; ++i) print_cell(*items[i], i + 1, true);
+    for (int i = 1; i <= n; ++i) print_cell(item(i), i, true);
   } else {
     const int h = (n + 1) / 2;
     for (int r = 1; r < h; ++r) {
-      print_cell(*items[r - 1], r, false);
-      print_cell(*items[r + h - 1], r + h, true);
+      print_cell(item(r), r, false);
+      print_cell(item(r + h), r + h, true);
     }
     if (n % 2) {
-      print_cell(*items[h - 1], h, true);
+      print_cell(item(h), h, true);
     } else {
-      print_cell(*items[h - 1], h, false);
-      print_cell(*items[2 * h - 1], 2 * h, true);
+      print_cell(item(h), h, false);
+      print_cell(item(2 * h), 2 * h, true);
     }
   }
 
