@@ -1,15 +1,17 @@
 // Surface and thermodynamic formulas against published tables and hand
 // computations (tests/data/calc_formulas.txt), the missing-value rule for
-// every argument of every formula, and inverse pairs over their ranges.
+// every argument of every formula, inverse pairs over their ranges, and the
+// wind chill models against the published chart and at their limits.
 #include <gtest/gtest.h>
 #include <kav/calc.h>
 
 #include <cmath>
-#include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "support/kavtest.h"
 
 namespace {
 
@@ -61,24 +63,27 @@ const std::map<std::string, Formula> &formulas() {
   return table;
 }
 
-struct Row {
-  int line;
+// A row of calc_formulas.txt: the function, its arguments, the expected
+// result, the tolerance and the source of the value.
+struct FormulaRow {
+  int line = 0;
   std::string name;
   std::vector<float> args;
-  float expected;
-  float tol;
+  float expected = 0;
+  float tol = 0;
   std::string note;
 };
 
-std::vector<Row> load_rows() {
-  std::vector<Row> rows;
-  std::ifstream in(KAV_TEST_DATA "/calc_formulas.txt");
-  std::string text;
-  for (int line = 1; std::getline(in, text); ++line) {
-    if (text.empty() || text[0] == '#') continue;
-    std::istringstream is(text);
-    Row r;
-    r.line = line;
+void PrintTo(const FormulaRow &r, std::ostream *os) {
+  *os << "calc_formulas.txt:" << r.line << ": " << r.name;
+}
+
+std::vector<FormulaRow> load_rows() {
+  std::vector<FormulaRow> rows;
+  for (const kavtest::Row &row : kavtest::read_rows("calc_formulas.txt")) {
+    std::istringstream is(row.text);
+    FormulaRow r;
+    r.line = row.line;
     is >> r.name;
     auto f = formulas().find(r.name);
     if (f == formulas().end()) {
@@ -96,10 +101,10 @@ std::vector<Row> load_rows() {
   return rows;
 }
 
-class FormulaTable : public ::testing::TestWithParam<Row> {};
+class FormulaTable : public ::testing::TestWithParam<FormulaRow> {};
 
 TEST_P(FormulaTable, MatchesReference) {
-  const Row &r = GetParam();
+  const FormulaRow &r = GetParam();
   auto f = formulas().find(r.name);
   ASSERT_NE(f, formulas().end()) << "line " << r.line << ": " << r.name;
   float got = f->second.call(r.args);
@@ -111,8 +116,8 @@ TEST_P(FormulaTable, MatchesReference) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, FormulaTable, ::testing::ValuesIn(load_rows()),
-                         [](const ::testing::TestParamInfo<Row> &p) {
-                           return "line" + std::to_string(p.param.line) + "_" + p.param.name;
+                         [](const ::testing::TestParamInfo<FormulaRow> &p) {
+                           return kavtest::row_test_name(p.param.line, p.param.name);
                          });
 
 TEST(Formulas, TableFileIsRead) { EXPECT_GT(load_rows().size(), 100u); }
@@ -199,6 +204,44 @@ TEST(Formulas, GuardHelpers) {
   EXPECT_NEAR(to_kelvin(-273.15f), 0, 1e-4);
   EXPECT_EQ(to_celsius(kMiss), kMiss);
   EXPECT_NEAR(to_celsius(273.15f), 0, 1e-4);
+}
+
+// The newer equivalent temperature against the published wind chill chart
+// (temperatures in F, winds in mph; the chart is computed from the formula in
+// F and mph, so it checks the kelvin and m/s form to within a degree).
+TEST(WindChillFormula, MatchesPublishedChart) {
+  struct Row {
+    double t_f, v_mph, chart_f;
+  };
+  const Row rows[] = {{40, 5, 36},    {40, 30, 28},  {30, 10, 21},   {20, 15, 6},
+                      {10, 20, -9},   {0, 15, -19},  {0, 60, -33},   {-10, 25, -37},
+                      {-20, 40, -57}, {-30, 5, -46}, {-45, 60, -98}, {25, 35, 8}};
+  for (const Row &r : rows) {
+    float tk = static_cast<float>(273.15 + 5.0 * (r.t_f - 32.0) / 9.0);
+    float ms = static_cast<float>(r.v_mph * 0.44704);
+    double f = 32.0 + 9.0 * (wind_chill_temp2(tk, ms) - 273.15) / 5.0;
+    EXPECT_NEAR(f, r.chart_f, 1.0) << r.t_f << " F, " << r.v_mph << " mph";
+  }
+}
+
+TEST(WindChillFormula, EdgesOfTheOlderModels) {
+  // Calm air and air above skin temperature come back unchanged.
+  EXPECT_FLOAT_EQ(wind_chill_temp(260.0f, 1.9f), 260.0f);
+  EXPECT_FLOAT_EQ(wind_chill_temp(307.0f, 10.0f), 307.0f);
+  EXPECT_FLOAT_EQ(wind_chill(260.0f, 1.9f), 260.0f);
+  // The wind is capped at 26 m/s.
+  EXPECT_FLOAT_EQ(wind_chill_temp(250.0f, 40.0f), wind_chill_temp(250.0f, 26.0f));
+  EXPECT_FLOAT_EQ(wind_chill(250.0f, 40.0f), wind_chill(250.0f, 26.0f));
+  // Heat loss by hand: (306.15 - 263.15) * (10.45 + 10*sqrt(4) - 4) * 1.1627.
+  EXPECT_NEAR(wind_chill(263.15f, 4.0f), 43.0 * 26.45 * 1.1627, 0.01);
+  // Missing or negative input gives the missing value.
+  for (auto fn : {wind_chill_temp, wind_chill_temp2, wind_chill}) {
+    EXPECT_EQ(fn(-9999.0f, 5.0f), -9999.0f);
+    EXPECT_EQ(fn(260.0f, -9999.0f), -9999.0f);
+    EXPECT_EQ(fn(260.0f, -0.1f), -9999.0f);
+  }
+  // The newer model never exceeds the air temperature.
+  EXPECT_FLOAT_EQ(wind_chill_temp2(266.48f, 0.5f), 266.48f);
 }
 
 }  // namespace

@@ -10,7 +10,6 @@
 
 #include <cstring>
 #include <ctime>
-#include <fstream>
 #include <functional>
 #include <sstream>
 #include <string>
@@ -54,32 +53,9 @@ std::string in_child(const std::function<std::string()> &fn) {
   return out;
 }
 
-// Rows "a | b | c" of a data file, comments and empty lines skipped.
-std::vector<std::vector<std::string>> rows(const char *file) {
-  std::vector<std::vector<std::string>> out;
-  std::ifstream in(std::string(KAV_TEST_DATA) + "/" + file);
-  for (std::string line; std::getline(in, line);) {
-    if (line.empty() || line[0] == '#') continue;
-    std::vector<std::string> cols;
-    size_t start = 0;
-    // A "[...]" column keeps any '|' inside the brackets.
-    while (start <= line.size()) {
-      size_t bar = line.find('|', start);
-      const size_t open = line.find('[', start);
-      if (open != std::string::npos && open < bar) {
-        const size_t close = line.rfind(']');
-        bar = line.find('|', close);
-      }
-      std::string col =
-          line.substr(start, bar == std::string::npos ? std::string::npos : bar - start);
-      const size_t a = col.find_first_not_of(' '), b = col.find_last_not_of(' ');
-      cols.push_back(a == std::string::npos ? "" : col.substr(a, b - a + 1));
-      if (bar == std::string::npos) break;
-      start = bar + 1;
-    }
-    out.push_back(cols);
-  }
-  return out;
+// The columns of a table row "a | [b] | c".
+std::vector<kavtest::Row> rows(const char *file) {
+  return kavtest::read_rows(file, kavtest::Split::columns);
 }
 
 std::string bracketed(const std::string &col) {
@@ -259,7 +235,9 @@ TEST(DateDecodeMonth, FirstAndThirdLetters) {
 TEST(DateLabel, RowsWithZones) {
   const auto table = rows("date_labels.txt");
   ASSERT_GE(table.size(), 15u);
-  for (const auto &r : table) {
+  for (const kavtest::Row &row : table) {
+    SCOPED_TRACE(row.where());
+    const std::vector<std::string> &r = row.fields;
     ASSERT_EQ(r.size(), 3u);
     const std::vector<int> f = ints(r[1]);
     ASSERT_EQ(f.size(), 5u);
@@ -277,7 +255,9 @@ TEST(DateLabel, RowsWithZones) {
 TEST(DateLabel, ReadBackRows) {
   const auto table = rows("date_decode_label.txt");
   ASSERT_GE(table.size(), 10u);
-  for (const auto &r : table) {
+  for (const kavtest::Row &row : table) {
+    SCOPED_TRACE(row.where());
+    const std::vector<std::string> &r = row.fields;
     ASSERT_EQ(r.size(), 2u);
     Date d;
     const int rc = DATE_decode_label(bracketed(r[0]).c_str(), &d);
@@ -310,7 +290,10 @@ TEST(DateLabel, MakeThenReadBack) {
 TEST(DateFhour, LabelRows) {
   const auto table = rows("date_fhour.txt");
   ASSERT_GE(table.size(), 15u);
-  for (const auto &r : table) {
+  for (const kavtest::Row &row : table) {
+    SCOPED_TRACE(row.where());
+    const std::vector<std::string> &r = row.fields;
+    ASSERT_EQ(r.size(), 2u);
     const std::vector<int> f = ints(r[0]);
     ASSERT_EQ(f.size(), 2u);
     char str[DATE_LABEL_LEN];

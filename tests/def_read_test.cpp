@@ -4,7 +4,6 @@
 #include <kav/resrc.h>
 #include <unistd.h>
 
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -285,18 +284,21 @@ TEST_F(DefRead, OpenWithoutNameReadsTheCurrentDirectory) {
 
 // Rows: program title resource key expected ("-" for an empty title).
 struct CmpRow {
+  int line = 0;
   std::string prog, title, resource, key;
-  int expected;
+  int expected = 0;
 };
+
+void PrintTo(const CmpRow &r, std::ostream *os) {
+  *os << "def_cmp.txt:" << r.line << ": " << r.key << " -> " << r.resource;
+}
 
 std::vector<CmpRow> load_cmp_rows() {
   std::vector<CmpRow> rows;
-  std::ifstream in(std::string(KAV_TEST_DATA) + "/def_cmp.txt");
-  std::string line;
-  while (std::getline(in, line)) {
-    if (line.empty() || line[0] == '#') continue;
-    std::istringstream fields(line);
+  for (const kavtest::Row &row : kavtest::read_rows("def_cmp.txt")) {
+    std::istringstream fields(row.text);
     CmpRow r;
+    r.line = row.line;
     fields >> r.prog >> r.title >> r.resource >> r.key >> r.expected;
     if (r.title == "-") r.title.clear();
     rows.push_back(r);
@@ -330,10 +332,7 @@ TEST_P(DefCmp, KeyAddressesResource) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, DefCmp, ::testing::ValuesIn(load_cmp_rows()),
-                         [](const ::testing::TestParamInfo<CmpRow> &row) {
-                           return "row" + std::to_string(row.index);
-                         });
+INSTANTIATE_TEST_SUITE_P(Rows, DefCmp, ::testing::ValuesIn(load_cmp_rows()), kavtest::ByLine());
 
 TEST(DefValid, KeysOfOtherProgramsOrWithoutQualifierAreNot) {
   set_program("calc", "");

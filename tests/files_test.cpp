@@ -407,26 +407,21 @@ TEST_F(Files, TemplateRows) {
   RES_put("station", "DEN");
   FILE_set_name("@x");  // the first selection empties the keys
   FILE_set_key('K', "ab cd");
-  std::ifstream in(KAV_TEST_DATA "/files_templates.txt");
   int rows = 0;
-  for (std::string line; std::getline(in, line);) {
-    if (line.empty() || line[0] == '#') continue;
-    std::vector<std::string> col;
-    std::istringstream cols(line);
-    for (std::string c; std::getline(cols, c, '|');) {
-      const size_t a = c.find_first_not_of(' '), b = c.find_last_not_of(' ');
-      col.push_back(a == std::string::npos ? "" : c.substr(a, b - a + 1));
-    }
-    ASSERT_EQ(col.size(), 5u) << line;
+  for (const kavtest::Row &row :
+       kavtest::read_rows("files_templates.txt", kavtest::Split::columns)) {
+    SCOPED_TRACE(row.where());
+    const std::vector<std::string> &col = row.fields;
+    ASSERT_EQ(col.size(), 5u);
     int y, mo, d, h, mi, fd, fh, fm;
-    ASSERT_EQ(std::sscanf(col[1].c_str(), "%d %d %d %d %d", &y, &mo, &d, &h, &mi), 5) << line;
-    ASSERT_EQ(std::sscanf(col[2].c_str(), "%d %d %d", &fd, &fh, &fm), 3) << line;
+    ASSERT_EQ(std::sscanf(col[1].c_str(), "%d %d %d %d %d", &y, &mo, &d, &h, &mi), 5);
+    ASSERT_EQ(std::sscanf(col[2].c_str(), "%d %d %d", &fd, &fh, &fm), 3);
     const std::string tmpl = col[0].substr(1, col[0].size() - 2);
     FILE_set_name(("@" + tmpl).c_str());
     Date fixed = make(M, M, fd, fh, fm);
     FILE_set_time(&fixed);
-    EXPECT_EQ(name_for(make(y, mo, d, h, mi)), col[3].substr(1, col[3].size() - 2)) << line;
-    EXPECT_EQ(FILE_get_late_off(), std::stoi(col[4])) << line;
+    EXPECT_EQ(name_for(make(y, mo, d, h, mi)), col[3].substr(1, col[3].size() - 2));
+    EXPECT_EQ(FILE_get_late_off(), std::stoi(col[4]));
     FILE_reset_time();
     ++rows;
   }

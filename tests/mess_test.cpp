@@ -1,4 +1,4 @@
-// Console messages, the message specification, paging, flags and prompts.
+// Console messages, the message specification, paging and prompts.
 #include <gtest/gtest.h>
 #include <kav/flag.h>
 #include <kav/mess.h>
@@ -227,39 +227,6 @@ TEST_F(Mess, Banner) {
   auto c = kavtest::capture([] { MESS_print_prog("TITLE"); });
   EXPECT_EQ(c.out, "      TITLE (Ver 5.60.4-LINUX-X11)\n\n");
   EXPECT_STREQ(KAV_version(), "5.60.4-LINUX-X11");
-}
-
-TEST(Flag, SlotsAndRanges) {
-  FLAG_reset(-9999);
-  EXPECT_EQ(FLAG_get(0), -9999);
-  EXPECT_EQ(FLAG_set(29, 4), 0);
-  EXPECT_EQ(FLAG_get(29), 4);
-  EXPECT_EQ(FLAG_set(30, 1), -1);
-  EXPECT_EQ(FLAG_set(-1, 1), -1);
-  EXPECT_EQ(FLAG_get(30), 0);
-  EXPECT_EQ(FLAG_getl(-1), 0);
-  FLAG_setl(3, 1L << 40);
-  EXPECT_EQ(FLAG_getl(3), 1L << 40);
-  FLAG_set_batch(0);
-  EXPECT_EQ(FLAG_batch(), 0);
-  FLAG_set_batch(2);
-  EXPECT_EQ(FLAG_batch(), 1);
-  FLAG_resetl(-9999);
-}
-
-TEST(Flag, PlotSwitchSums) {
-  FLAG_resetplot(1);
-  FLAG_setplot(0, 0);
-  for (int i = 0; i <= 6; ++i) EXPECT_EQ(FLAG_getplot(i), 0) << i;
-  EXPECT_EQ(FLAG_getplot(12), 5);  // switches 7 to 11
-  FLAG_setplot(3, 1);
-  EXPECT_EQ(FLAG_getplot(0), 1);
-  EXPECT_EQ(FLAG_getplot(12), 7);
-  FLAG_setplot(12, 1);
-  EXPECT_EQ(FLAG_getplot(0), 6);
-  EXPECT_EQ(FLAG_getplot(12), 17);
-  EXPECT_EQ(FLAG_setplot(13, 1), -1);
-  EXPECT_EQ(FLAG_getplot(13), 0);
 }
 
 TEST_F(Mess, PromptsScanTheirAnswers) {

@@ -8,7 +8,6 @@
 #include <kav/ua_calc.h>
 
 #include <cmath>
-#include <fstream>
 #include <random>
 #include <sstream>
 #include <string>
@@ -38,12 +37,10 @@ bool all_missing(const UPA_level &l) {
 // Reads a sounding in the tabular text form: six comma-separated numbers a line.
 std::vector<UPA_level> load_sounding(const std::string &name) {
   std::vector<UPA_level> s;
-  std::ifstream in(std::string(KAV_TEST_DATA) + "/" + name);
-  std::string line;
-  while (std::getline(in, line)) {
+  for (const kavtest::Row &row : kavtest::read_rows(name, kavtest::Split::lines)) {
     UPA_level l;
     char c[5];
-    if (std::sscanf(line.c_str(), " %f %c %f %c %f %c %f %c %f %c %f", &l.p, &c[0], &l.h, &c[1],
+    if (std::sscanf(row.text.c_str(), " %f %c %f %c %f %c %f %c %f %c %f", &l.p, &c[0], &l.h, &c[1],
                     &l.t, &c[2], &l.td, &c[3], &l.dir, &c[4], &l.spd) == 11)
       s.push_back(l);
   }
@@ -507,6 +504,8 @@ const Ascent kAscents[] = {
     {"ua_bna_2014072800.txt", 989, 54.7f, 27.9f, 26.8f, 19.2f, 231.6f + 114 + 58 + 47.01f, 5818,
      -8.92f, -8.62f},
 };
+
+void PrintTo(const Ascent &a, std::ostream *os) { *os << a.file; }
 
 class RealAscent : public ::testing::TestWithParam<Ascent> {};
 

@@ -48,18 +48,13 @@ std::string unit_field(std::string s) {
 
 std::vector<Row> read_rows() {
   std::vector<Row> rows;
-  std::ifstream in(KAV_TEST_DATA "/unit_cvt.txt");
-  std::string line;
-  int lineno = 0;
-  while (std::getline(in, line)) {
-    ++lineno;
-    if (line.empty() || line[0] == '#') continue;
-    std::istringstream ss(line);
+  for (const kavtest::Row &row : kavtest::read_rows("unit_cvt.txt")) {
+    std::istringstream ss(row.text);
     Row r;
     ss >> r.value >> r.iunit >> r.ounit >> r.expected;
     r.iunit = unit_field(r.iunit);
     r.ounit = unit_field(r.ounit);
-    r.line = lineno;
+    r.line = row.line;
     rows.push_back(r);
   }
   return rows;
@@ -67,7 +62,7 @@ std::vector<Row> read_rows() {
 
 class UnitCvtRow : public ::testing::TestWithParam<Row> {};
 
-void PrintTo(const Row &r, std::ostream *os) { *os << "line " << r.line; }
+void PrintTo(const Row &r, std::ostream *os) { *os << "unit_cvt.txt:" << r.line; }
 
 TEST_P(UnitCvtRow, ConvertsOverTheShippedTable) {
   const Row &r = GetParam();
@@ -77,7 +72,7 @@ TEST_P(UnitCvtRow, ConvertsOverTheShippedTable) {
       << r.value << " " << r.iunit << " -> " << r.ounit;
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, UnitCvtRow, ::testing::ValuesIn(read_rows()));
+INSTANTIATE_TEST_SUITE_P(Rows, UnitCvtRow, ::testing::ValuesIn(read_rows()), kavtest::ByLine());
 
 // Exact definitions: SI value = x * factor + offset.
 struct Definition {

@@ -2,11 +2,9 @@
 // expected standard output, standard error and exit code in
 // tests/data/windchill_cases.txt, plus the cases a row cannot express.
 #include <gtest/gtest.h>
-#include <kav/calc.h>
 #include <unistd.h>
 
 #include <cmath>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -33,12 +31,12 @@ std::vector<std::string> split_words(const std::string &s) {
   return words;
 }
 
-// Reads a block of lines up to ">>" (text ends with a newline) or ">>!" (the
-// last newline is dropped).
-std::string read_block(std::istream &in, int &line_no) {
-  std::string text, line;
-  while (std::getline(in, line)) {
-    ++line_no;
+// Reads the block of lines after *i up to ">>" (the text ends with a newline)
+// or ">>!" (the last newline is dropped), leaving *i on the closing line.
+std::string read_block(const std::vector<kavtest::Row> &lines, size_t *i) {
+  std::string text;
+  while (++*i < lines.size()) {
+    const std::string &line = lines[*i].text;
     if (line == ">>") return text;
     if (line == ">>!") {
       if (!text.empty()) text.pop_back();
@@ -51,17 +49,16 @@ std::string read_block(std::istream &in, int &line_no) {
 
 std::vector<Case> load_cases() {
   std::vector<Case> cases;
-  std::ifstream in(std::string(KAV_TEST_DATA) + "/windchill_cases.txt");
-  std::string line;
-  int line_no = 0;
-  while (std::getline(in, line)) {
-    ++line_no;
+  const std::vector<kavtest::Row> lines =
+      kavtest::read_rows("windchill_cases.txt", kavtest::Split::lines);
+  for (size_t i = 0; i < lines.size(); ++i) {
+    const std::string &line = lines[i].text;
     if (line.empty() || line[0] == '#') continue;
     auto value = [&](const char *key) { return line.substr(std::string(key).size()); };
     if (line.rfind("case: ", 0) == 0) {
       cases.emplace_back();
       cases.back().name = value("case: ");
-      cases.back().line = line_no;
+      cases.back().line = lines[i].line;
     } else if (cases.empty()) {
       continue;
     } else if (line.rfind("args:", 0) == 0) {
@@ -73,11 +70,11 @@ std::vector<Case> load_cases() {
     } else if (line.rfind("status: ", 0) == 0) {
       cases.back().status = std::stoi(value("status: "));
     } else if (line == "stdin <<") {
-      cases.back().input = read_block(in, line_no);
+      cases.back().input = read_block(lines, &i);
     } else if (line == "stdout <<") {
-      cases.back().out = read_block(in, line_no);
+      cases.back().out = read_block(lines, &i);
     } else if (line == "stderr <<") {
-      cases.back().err = read_block(in, line_no);
+      cases.back().err = read_block(lines, &i);
     }
   }
   return cases;
@@ -101,9 +98,7 @@ TEST_P(WindchillCase, OutputAndStatus) {
 }
 
 std::string case_name(const ::testing::TestParamInfo<Case> &info) {
-  std::string n;
-  for (char ch : info.param.name) n += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
-  return std::to_string(info.index) + "_" + n;
+  return kavtest::row_test_name(info.param.line, info.param.name);
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, WindchillCase, ::testing::ValuesIn(load_cases()), case_name);
@@ -155,44 +150,6 @@ TEST(WindchillPrompts, ClosedInputEnds) {
   kavtest::RunResult r = kavtest::run({KAV_WINDCHILL_BIN, "-me=print"}, "", {}, 5);
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, "Enter the temperature (F): Enter the wind speed (knots): 0.0\n");
-}
-
-// The newer equivalent temperature against the published wind chill chart
-// (temperatures in F, winds in mph; the chart is computed from the formula in
-// F and mph, so it checks the kelvin and m/s form to within a degree).
-TEST(WindChillFormula, MatchesPublishedChart) {
-  struct Row {
-    double t_f, v_mph, chart_f;
-  };
-  const Row rows[] = {{40, 5, 36},    {40, 30, 28},  {30, 10, 21},   {20, 15, 6},
-                      {10, 20, -9},   {0, 15, -19},  {0, 60, -33},   {-10, 25, -37},
-                      {-20, 40, -57}, {-30, 5, -46}, {-45, 60, -98}, {25, 35, 8}};
-  for (const Row &r : rows) {
-    float tk = static_cast<float>(273.15 + 5.0 * (r.t_f - 32.0) / 9.0);
-    float ms = static_cast<float>(r.v_mph * 0.44704);
-    double f = 32.0 + 9.0 * (wind_chill_temp2(tk, ms) - 273.15) / 5.0;
-    EXPECT_NEAR(f, r.chart_f, 1.0) << r.t_f << " F, " << r.v_mph << " mph";
-  }
-}
-
-TEST(WindChillFormula, EdgesOfTheOlderModels) {
-  // Calm air and air above skin temperature come back unchanged.
-  EXPECT_FLOAT_EQ(wind_chill_temp(260.0f, 1.9f), 260.0f);
-  EXPECT_FLOAT_EQ(wind_chill_temp(307.0f, 10.0f), 307.0f);
-  EXPECT_FLOAT_EQ(wind_chill(260.0f, 1.9f), 260.0f);
-  // The wind is capped at 26 m/s.
-  EXPECT_FLOAT_EQ(wind_chill_temp(250.0f, 40.0f), wind_chill_temp(250.0f, 26.0f));
-  EXPECT_FLOAT_EQ(wind_chill(250.0f, 40.0f), wind_chill(250.0f, 26.0f));
-  // Heat loss by hand: (306.15 - 263.15) * (10.45 + 10*sqrt(4) - 4) * 1.1627.
-  EXPECT_NEAR(wind_chill(263.15f, 4.0f), 43.0 * 26.45 * 1.1627, 0.01);
-  // Missing or negative input gives the missing value.
-  for (auto fn : {wind_chill_temp, wind_chill_temp2, wind_chill}) {
-    EXPECT_EQ(fn(-9999.0f, 5.0f), -9999.0f);
-    EXPECT_EQ(fn(260.0f, -9999.0f), -9999.0f);
-    EXPECT_EQ(fn(260.0f, -0.1f), -9999.0f);
-  }
-  // The newer model never exceeds the air temperature.
-  EXPECT_FLOAT_EQ(wind_chill_temp2(266.48f, 0.5f), 266.48f);
 }
 
 }  // namespace

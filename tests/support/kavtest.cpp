@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -248,6 +249,119 @@ ScopedEnv::~ScopedEnv() {
     setenv(name_.c_str(), old_.c_str(), 1);
   else
     unsetenv(name_.c_str());
+}
+
+// ---- Rows of the data tables ----
+
+namespace {
+
+std::string trimmed(const std::string &s) {
+  const size_t a = s.find_first_not_of(" \t"), b = s.find_last_not_of(" \t");
+  return a == std::string::npos ? std::string() : s.substr(a, b - a + 1);
+}
+
+std::vector<std::string> split_words(const std::string &line) {
+  std::vector<std::string> out;
+  size_t i = 0;
+  for (;;) {
+    i = line.find_first_not_of(" \t", i);
+    if (i == std::string::npos) break;
+    if (line[i] == '"') {
+      const size_t close = line.find('"', i + 1);
+      out.push_back(line.substr(i + 1, close == std::string::npos ? close : close - i - 1));
+      i = close == std::string::npos ? line.size() : close + 1;
+    } else {
+      const size_t end = line.find_first_of(" \t", i);
+      out.push_back(line.substr(i, end == std::string::npos ? end : end - i));
+      i = end == std::string::npos ? line.size() : end;
+    }
+  }
+  return out;
+}
+
+std::vector<std::string> split_bars(const std::string &line) {
+  std::vector<std::string> out;
+  size_t start = 0;
+  for (;;) {
+    const size_t bar = line.find('|', start);
+    out.push_back(line.substr(start, bar == std::string::npos ? bar : bar - start));
+    if (bar == std::string::npos) break;
+    start = bar + 1;
+  }
+  return out;
+}
+
+// The end of a bracketed column that starts at open: the first ']' followed
+// by nothing but blanks before a '|' or the end of the line.
+size_t bracket_end(const std::string &line, size_t open) {
+  for (size_t close = line.find(']', open); close != std::string::npos;
+       close = line.find(']', close + 1)) {
+    const size_t next = line.find_first_not_of(" \t", close + 1);
+    if (next == std::string::npos || line[next] == '|') return close;
+  }
+  return std::string::npos;
+}
+
+std::vector<std::string> split_columns(const std::string &line) {
+  std::vector<std::string> out;
+  size_t start = 0;
+  for (;;) {
+    const size_t first = line.find_first_not_of(" \t", start);
+    size_t from = start;
+    if (first != std::string::npos && line[first] == '[') {
+      const size_t close = bracket_end(line, first);
+      if (close != std::string::npos) from = close;
+    }
+    const size_t bar = line.find('|', from);
+    out.push_back(trimmed(line.substr(start, bar == std::string::npos ? bar : bar - start)));
+    if (bar == std::string::npos) break;
+    start = bar + 1;
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string Row::where() const { return file + ":" + std::to_string(line); }
+
+void PrintTo(const Row &row, std::ostream *os) {
+  *os << row.where() << ":";
+  for (const std::string &f : row.fields) *os << " [" << f << "]";
+}
+
+std::vector<Row> read_rows(const std::string &file, Split split) {
+  std::vector<Row> rows;
+  std::ifstream in(std::string(KAV_TEST_DATA) + "/" + file);
+  int number = 0;
+  for (std::string text; std::getline(in, text);) {
+    ++number;
+    if (split != Split::lines && (text.empty() || text[0] == '#')) continue;
+    Row row{file, number, text, {}};
+    switch (split) {
+      case Split::lines:
+        break;
+      case Split::words:
+        row.fields = split_words(text);
+        break;
+      case Split::bars:
+        row.fields = split_bars(text);
+        break;
+      case Split::columns:
+        row.fields = split_columns(text);
+        break;
+    }
+    rows.push_back(std::move(row));
+  }
+  return rows;
+}
+
+std::string row_test_name(int line, const std::string &label) {
+  std::string name = "line" + std::to_string(line);
+  if (!label.empty()) {
+    name += '_';
+    for (char c : label) name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+  }
+  return name;
 }
 
 }  // namespace kavtest

@@ -3,6 +3,7 @@
 #define KAV_TESTS_KAVTEST_H
 
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -71,6 +72,50 @@ class ScopedEnv {
   std::string name_;
   bool had_ = false;
   std::string old_;
+};
+
+// ---- Rows of the data tables in tests/data ----
+
+// How read_rows cuts a line into fields.
+enum class Split {
+  lines,    // every line kept, blank and comment lines too; no fields
+  words,    // blank-separated words; a word in "double quotes" may hold blanks
+  bars,     // the text between '|' characters, blanks kept
+  columns,  // the text between '|' characters, blanks around it trimmed; a
+            // column from '[' to a ']' that ends it may hold '|' and '['
+};
+
+// One line of a table.
+struct Row {
+  std::string file;  // the table's name below tests/data
+  int line = 0;      // line number, from 1
+  std::string text;  // the line as written
+  std::vector<std::string> fields;
+  // "file:line", for failure messages.
+  std::string where() const;
+};
+
+// Prints "file:line: [field] [field] ...", so that GoogleTest names a row by
+// its place and content rather than by its bytes.
+void PrintTo(const Row &row, std::ostream *os);
+
+// Reads tests/data/<file>. Except for Split::lines, lines that are empty or
+// start with '#' are skipped. A table that cannot be read gives no rows (and
+// a parameterised suite over it then fails as one that generates no tests).
+std::vector<Row> read_rows(const std::string &file, Split split = Split::words);
+
+// A stable test name for a row: "line<N>", then "_" and the label with every
+// character that is not a letter or a digit turned into '_' when a label is
+// given.
+std::string row_test_name(int line, const std::string &label = "");
+
+// Name generator for INSTANTIATE_TEST_SUITE_P over parameters with an int
+// member `line`: row_test_name(line).
+struct ByLine {
+  template <class Info>
+  std::string operator()(const Info &info) const {
+    return row_test_name(info.param.line);
+  }
 };
 
 }  // namespace kavtest
