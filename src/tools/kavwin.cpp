@@ -38,8 +38,8 @@ volatile sig_atomic_t g_stop = 0;
 void on_signal(int) { g_stop = 1; }
 
 int usage(const char *why) {
-  MESS_print(0x30, "kavwin: %s\n", why);
-  MESS_print(0x30,
+  MESS_print(M_ERROR, "kavwin: %s\n", why);
+  MESS_print(M_ERROR,
              "usage: kavwin [-t mqueue|socket] [-o OFFSET] [-i SECONDS] [-m] [-c] [-v] -k NUM "
              "[NAME=VALUE ...]\n");
   return 1;
@@ -84,7 +84,7 @@ int parse(int argc, char **argv, Options *o) {
         o->closing = true;
         break;
       case 'v':
-        MESS_set(1, MESS_get() | 0xF0000000u);
+        MESS_set(1, MESS_get() | M_DEBUG);
         break;
       default:
         return usage("unknown option");
@@ -154,7 +154,8 @@ int main(int argc, char **argv) {
   MQ_offset(o.offset);
   int qid = MQ_create(o.num);
   if (qid < 0) {
-    MESS_print(0x30, "kavwin: cannot create %s channel %d\n", o.type ? "socket" : "mqueue", o.num);
+    MESS_print(M_ERROR, "kavwin: cannot create %s channel %d\n", o.type ? "socket" : "mqueue",
+               o.num);
     return 2;
   }
   std::printf("kavwin: serving %s channel %d\n", o.type ? "socket" : "mqueue", o.num);

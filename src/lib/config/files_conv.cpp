@@ -22,8 +22,8 @@ using namespace kav_files;
 namespace {
 
 constexpr int MISS = KAV_IMISSING;
-constexpr M_type kTrace = 0x80000000u;
-constexpr M_type kTrace2 = 0x10000000u;
+constexpr M_type kTrace = M_DEBUG & M_SUB_D;   // the templates and latest-file search
+constexpr M_type kTrace2 = M_DEBUG & M_SUB_A;  // which convention matched
 // Longest line of a convention file that is looked at.
 constexpr size_t kConvLine = 160;
 

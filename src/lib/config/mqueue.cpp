@@ -33,9 +33,9 @@
 
 namespace {
 
-constexpr M_type kDebug = 0x80000000u;
-constexpr M_type kWarn = 0xC0u;
-constexpr M_type kError = 0x30u;
+constexpr M_type kDebug = M_DEBUG & M_SUB_D;
+constexpr M_type kWarn = M_WARN;
+constexpr M_type kError = M_ERROR;
 constexpr int kSlots = 25;
 constexpr int kFirstId = 3;
 constexpr int kLastId = 21;

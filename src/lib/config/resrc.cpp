@@ -506,7 +506,7 @@ int RES_conv_data(const char *data, void *out, DEF_convert cvt) {
   switch (cvt) {
     case CV_batch:
       FLAG_set(FLAG_BATCH, 1);
-      if (MESS_check_set() == 0) MESS_set(0, 0xFF);
+      if (MESS_check_set() == 0) MESS_set(0, M_PRINT | M_ERROR | M_WARN);
       return 1;
     case CV_help:
       FLAG_set(FLAG_HELP, 1);
@@ -571,9 +571,9 @@ int RES_conv_data(const char *data, void *out, DEF_convert cvt) {
 int RES_list(void) {
   for (resource *r = state().root_res.next; r; r = r->next) {
     if (r->data)
-      MESS_print(0x8, "%s: %s\n", r->name, r->data);
+      MESS_print(M_PRINT & M_SUB_D, "%s: %s\n", r->name, r->data);
     else
-      MESS_print(0x8, "%s:\n", r->name);
+      MESS_print(M_PRINT & M_SUB_D, "%s:\n", r->name);
   }
   return 0;
 }

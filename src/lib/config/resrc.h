@@ -203,7 +203,7 @@ KAV_API int RES_getvals(const char *name, int *paramc, char ***paramv);
  * 0 when the value or the output address is missing. */
 KAV_API int RES_conv_data(const char *data, void *out, DEF_convert cvt);
 
-/* Prints every resource in creation order at type 0x8. Returns 0. */
+/* Prints every resource in creation order at type M_PRINT & M_SUB_D (0x8). Returns 0. */
 KAV_API int RES_list(void);
 
 /* Stores the command line (the vector stays the caller's). Returns 1. */
@@ -220,7 +220,7 @@ KAV_API char *RES_get_progname(char *prog);
 /* As RES_get_progname into a buffer of size bytes, the name cut to fit. */
 KAV_API char *RES_get_prognamen(char *prog, int size);
 
-/* Prints the help listing for a program's key arrays at type 0xF. Returns 1. */
+/* Prints the help listing for a program's key arrays at type M_PRINT. Returns 1. */
 KAV_API int RES_help_print(const char *name, const res_type *res_key, const res_type *res_pos);
 
 /* Prints the help entry of one key. Returns 1. */

@@ -23,9 +23,9 @@ namespace kav::res {
 namespace {
 
 constexpr const char *kBuiltInPath = ".:/home/kav/etc:/usr/local/kav/etc";
-constexpr unsigned kReplyAlarm = 100;   // seconds to wait for one window reply
-constexpr M_type kTrace = 0x80000000u;  // resource tracing
-constexpr int kEnvValue = 4096;         // room for a value from the environment
+constexpr unsigned kReplyAlarm = 100;         // seconds to wait for one window reply
+constexpr M_type kTrace = M_DEBUG & M_SUB_D;  // resource tracing
+constexpr int kEnvValue = 4096;               // room for a value from the environment
 
 // The display window that receives the command-line options and the "quit".
 struct SourceState {

@@ -30,9 +30,9 @@ int KAV_set_command(const char *string) {
     while (*p && *p != '=' && *p != ' ') ++p;
     std::string res_name(name, static_cast<size_t>(p - name));
     if (res_name.empty()) {
-      MESS_print(0x800u, "Set resources\n");
+      MESS_print(M_MESS & M_SUB_D, "Set resources\n");
       RES_list();
-      MESS_print(0x800u, "\n");
+      MESS_print(M_MESS & M_SUB_D, "\n");
       return 1;
     }
     if (res_name.size() > kSetNameMax) {

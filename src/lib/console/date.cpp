@@ -31,11 +31,11 @@ const int num_day_leap[] = {0, 31, 60, 91, 121, 152, 182, 213, 244, 274, 305, 33
 int64_t system_clock() { return static_cast<int64_t>(std::time(nullptr)); }
 
 struct DateState {
-  int tz_off = 0;        // seconds added to UTC for display
-  char tz_str[8] = "Z";  // text printed after times (up to 6 characters)
-  int tz_pm = 0;         // 0 24-hour clock, 1 12-hour, -1 12-hour with [UTC]
-  Date file_date = {MISS, MISS, MISS, MISS, MISS, MISS, MISS, MISS};  // requested decode time
-  int64_t base = 0;                                                   // seconds of file_date
+  int tz_off = 0;                     // seconds added to UTC for display
+  char tz_str[8] = "Z";               // text printed after times (up to 6 characters)
+  int tz_pm = 0;                      // 0 24-hour clock, 1 12-hour, -1 12-hour with [UTC]
+  Date file_date = kNoDate;           // requested decode time
+  int64_t base = 0;                   // seconds of file_date
   int64_t begin = 0;                  // start of the decoding window, seconds
   int64_t end = 0;                    // end of the decoding window, seconds
   int min_pre = -15;                  // window start, minutes from base
@@ -300,7 +300,7 @@ const char *DATE_weekday(int wday) { return wday_name(wday); }
 
 int DATE_init(Date *date) {
   if (!date) return -1;
-  *date = Date{MISS, MISS, MISS, MISS, MISS, MISS, MISS, MISS};
+  *date = kNoDate;
   return 0;
 }
 
@@ -844,7 +844,7 @@ int kav_date_set_datim(const Date *date, const char *dh) {
     if (known && hour_given && h != MISS) {
       H = h;
       M = m;
-      MESS_print(0xF00, "Decoding for: %2.2d:%2.2dZ\n", resolve_negative(H, fd.hour),
+      MESS_print(M_MESS, "Decoding for: %2.2d:%2.2dZ\n", resolve_negative(H, fd.hour),
                  M == MISS ? 0 : resolve_negative(M, fd.min));
     }
     // Windows beyond a year are cut to a year.
@@ -852,7 +852,7 @@ int kav_date_set_datim(const Date *date, const char *dh) {
     P = P < -kYear ? -kYear : (P > kYear ? kYear : P);
     Q = Q < -kYear ? -kYear : (Q > kYear ? kYear : Q);
     if (known && window) {
-      MESS_print(0xF00, "Decoding range: %d +%d mins\n", -P, Q);
+      MESS_print(M_MESS, "Decoding range: %d +%d mins\n", -P, Q);
       DATE_set_range(-P, Q);
     }
   }
@@ -892,7 +892,7 @@ int DATE_chk_range(int date) {
   const int64_t t =
       s.base + static_cast<int64_t>(d) * 3600 + static_cast<int64_t>(mm - req_min) * 60;
   const int in = (t >= s.begin && t <= s.end) ? 1 : 0;
-  MESS_print(0x80000000u, "%d %d %d-%d = %d\n", date, static_cast<int>((t - s.base) / 60),
+  MESS_print(M_DEBUG & M_SUB_D, "%d %d %d-%d = %d\n", date, static_cast<int>((t - s.base) / 60),
              s.min_pre, s.min_post, in);
   return in;
 }

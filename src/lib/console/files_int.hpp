@@ -10,10 +10,9 @@
 #include <set>
 #include <string>
 
-namespace kav_files {
+#include "console/date_int.hpp"
 
-constexpr Date kNoDate = {KAV_IMISSING, KAV_IMISSING, KAV_IMISSING, KAV_IMISSING,
-                          KAV_IMISSING, KAV_IMISSING, KAV_IMISSING, KAV_IMISSING};
+namespace kav_files {
 
 // The one-deep save area of FILE_save_name_conv.
 struct SavedConv {

@@ -21,6 +21,14 @@ typedef uint32_t M_type;
 #define M_OUT4 0x0F000000u
 #define M_DEBUG 0xF0000000u
 
+/* The sub-levels a to d of every group (a trailing letter in a level
+ * specification, "debugd"): a group masked by one of them is one message
+ * type, e.g. M_DEBUG & M_SUB_D (0x80000000) for tracing. */
+#define M_SUB_A 0x11111111u
+#define M_SUB_B 0x22222222u
+#define M_SUB_C 0x44444444u
+#define M_SUB_D 0x88888888u
+
 /* Prints a printf-style message of the given type when it shares a bit with
  * the level: errors and warnings to standard error, the rest to standard
  * output, with copies to the copy and log files. Returns 1 when the message
@@ -67,7 +75,7 @@ KAV_API int MESS_get_max_lines(void);
 KAV_API int MESS_hold(M_type type, const char *mess);
 
 /* Prints the program banner "      TITLE (Ver VERSION)" and an empty line at
- * type 0xF00. Returns 0. */
+ * type M_MESS. Returns 0. */
 KAV_API int MESS_print_prog(const char *string);
 
 KAV_END_DECLS

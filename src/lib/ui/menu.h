@@ -26,7 +26,7 @@ typedef struct {
 
 /* Prints the title, the items of kind menu_num (one column below 13 items,
  * else two), the help line and the closing choices the flags offer, all at
- * message type 0xF. The title is printed as text, never as a format. A kind
+ * message type M_PRINT. The title is printed as text, never as a format. A kind
  * outside 0..9 shows no items (with a warning). Returns 1. */
 KAV_API int MENU_print(const char *title, const MENU_item *menu, int menu_num, int flag);
 

@@ -15,7 +15,7 @@
 
 namespace {
 
-constexpr M_type kTrace = 0x40000000u;  // debug lines of the conversions
+constexpr M_type kTrace = M_DEBUG & M_SUB_C;  // debug lines of the conversions
 constexpr const char *kTableName = "units.lup";
 constexpr size_t kQuoteLen = 60;  // longest piece of a bad record quoted in a warning
 
