@@ -17,15 +17,24 @@ const res_type kKeyed[] = {RES_help,  RES_batch,     RES_message, RES_file_path,
 const res_type kPositional[] = {RES_values, RES_null};
 
 constexpr float kMissing = KAV_MISSING;
+constexpr double kMsPerKnot = 0.5144;  // the command's knot, in m/s
+
+// The values the command takes from its command line: temperatures inside
+// (kLowestF, kHighestF) degrees F and winds inside (0, kFastestKt) knots.
+constexpr float kLowestF = -200.0f;
+constexpr double kHighestF = 91.4;
+constexpr float kFastestKt = 50.0f;
 
 enum Formula { kWcval = 0, kWctemp = 1, kWctemp2 = 2 };
 
 float f_to_k(float f) {
-  return f == kMissing ? kMissing : static_cast<float>(273.15 + 5.0 * (f - 32.0) / 9.0);
+  return f == kMissing ? kMissing
+                       : static_cast<float>(CALC_KELVIN_0C + 5.0 * (f - CALC_FAHRENHEIT_0C) / 9.0);
 }
-float kt_to_ms(float kt) { return kt == kMissing ? kMissing : static_cast<float>(0.5144 * kt); }
+float kt_to_ms(float kt) { return kt == kMissing ? kMissing : static_cast<float>(kMsPerKnot * kt); }
 float k_to_f(float k) {
-  return k == kMissing ? kMissing : static_cast<float>(32.0 + 9.0 * (k - 273.15) / 5.0);
+  return k == kMissing ? kMissing
+                       : static_cast<float>(CALC_FAHRENHEIT_0C + 9.0 * (k - CALC_KELVIN_0C) / 5.0);
 }
 
 // The wind chill shown for a temperature (F) and a speed (knots). The two
@@ -40,7 +49,9 @@ float chill(Formula formula, float t, float s) {
     case kWcval:
       w = wind_chill(tk, ms);
       if (w == kMissing) return kMissing;
-      if (ms < 2.0f || static_cast<double>(tk) > 306.15) return k_to_f(w);
+      if (static_cast<double>(ms) < CALC_WC_CALM_SPEED ||
+          static_cast<double>(tk) > CALC_WC_SKIN_TEMP)
+        return k_to_f(w);
       return w;
     case kWctemp:
       w = wind_chill_temp(tk, ms);
@@ -125,7 +136,7 @@ int main(int argc, char **argv) {
   if (FLAG_batch() && temp == kMissing && spd == kMissing) KAV_exit(0);
 
   if (temp != kMissing) {
-    if (temp <= -200.0f || static_cast<double>(temp) >= 91.4) {
+    if (temp <= kLowestF || static_cast<double>(temp) >= kHighestF) {
       MESS_print(M_ERROR, "Invalid temperature:%f\n", static_cast<double>(temp));
       KAV_exit(60);
     }
@@ -135,7 +146,7 @@ int main(int argc, char **argv) {
   }
 
   if (spd != kMissing) {
-    if (spd <= 0.0f || spd >= 50.0f) {
+    if (spd <= 0.0f || spd >= kFastestKt) {
       MESS_print(M_ERROR, "Invalid wind speed:%f\n", static_cast<double>(spd));
       KAV_exit(64);
     }

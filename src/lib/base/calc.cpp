@@ -3,15 +3,31 @@
 #include <algorithm>
 #include <cmath>
 
+namespace {
+
+// The older wind chill models hold from calm air up to skin temperature.
+bool older_wind_chill_applies(float temp, float ws) {
+  return !(static_cast<double>(ws) < CALC_WC_CALM_SPEED ||
+           static_cast<double>(temp) > CALC_WC_SKIN_TEMP);
+}
+
+// The wind of the older models, capped at their highest speed.
+double capped_wind(float ws) {
+  return static_cast<double>(ws) > CALC_WC_MAX_SPEED ? CALC_WC_MAX_SPEED : static_cast<double>(ws);
+}
+
+}  // namespace
+
 extern "C" {
 
 float wind_chill_temp(float temp, float ws) {
   if (ws < 0 || temp < 0) return KAV_MISSING;
-  if (ws < 2.0f || static_cast<double>(temp) > 306.15) return temp;
-  double w = ws > 26.0f ? 26.0 : static_cast<double>(ws);
+  if (!older_wind_chill_applies(temp, ws)) return temp;
+  double w = capped_wind(ws);
   double t = temp;
-  return static_cast<float>(306.15 -
-                            (0.474266 + 0.453843 * std::sqrt(w) - 0.0453843 * w) * (306.15 - t));
+  return static_cast<float>(CALC_WC_SKIN_TEMP -
+                            (0.474266 + 0.453843 * std::sqrt(w) - 0.0453843 * w) *
+                                (CALC_WC_SKIN_TEMP - t));
 }
 
 float wind_chill_temp2(float temp, float ws) {
@@ -24,10 +40,10 @@ float wind_chill_temp2(float temp, float ws) {
 
 float wind_chill(float temp, float ws) {
   if (ws < 0 || temp < 0) return KAV_MISSING;
-  if (ws < 2.0f || static_cast<double>(temp) > 306.15) return temp;
-  double w = ws > 26.0f ? 26.0 : static_cast<double>(ws);
+  if (!older_wind_chill_applies(temp, ws)) return temp;
+  double w = capped_wind(ws);
   double t = temp;
-  return static_cast<float>((306.15 - t) * ((10.45 + 10.0 * std::sqrt(w) - w) * 1.1627));
+  return static_cast<float>((CALC_WC_SKIN_TEMP - t) * ((10.45 + 10.0 * std::sqrt(w) - w) * 1.1627));
 }
 
 }  // extern "C"
@@ -59,11 +75,13 @@ inline float vapor_of(float temp) { return temp <= 100 ? temp : vapor_pr(temp); 
 
 // Kelvin to Fahrenheit, narrowed to float.
 inline float fahrenheit(float k) {
-  return narrow(32.0 + 9.0 * (static_cast<double>(k) - 273.15) / 5.0);
+  return narrow(CALC_FAHRENHEIT_0C + 9.0 * (static_cast<double>(k) - CALC_KELVIN_0C) / 5.0);
 }
 
 // Fahrenheit to kelvin, narrowed to float.
-inline float kelvin_of_f(double f) { return narrow(273.15 + 5.0 * (f - 32.0) / 9.0); }
+inline float kelvin_of_f(double f) {
+  return narrow(CALC_KELVIN_0C + 5.0 * (f - CALC_FAHRENHEIT_0C) / 9.0);
+}
 
 // The condensation-level equivalent potential temperature shared by
 // eq_pot_temp, wet_bulb and wet_bulb_pot_temp.
@@ -80,11 +98,11 @@ extern "C" {
 int is_missing(float v) { return v == kMissing || !std::isfinite(v); }
 
 float to_kelvin(float t) {
-  return is_missing(t) ? kMissing : narrow(static_cast<double>(t) + 273.15);
+  return is_missing(t) ? kMissing : narrow(static_cast<double>(t) + CALC_KELVIN_0C);
 }
 
 float to_celsius(float t) {
-  return is_missing(t) ? kMissing : narrow(static_cast<double>(t) - 273.15);
+  return is_missing(t) ? kMissing : narrow(static_cast<double>(t) - CALC_KELVIN_0C);
 }
 
 float vapor_pr(float t) {

@@ -8,6 +8,17 @@
 
 KAV_BEGIN_DECLS
 
+/* Temperature scales: kelvin and degrees Fahrenheit at 0 degrees Celsius. */
+#define CALC_KELVIN_0C 273.15
+#define CALC_FAHRENHEIT_0C 32.0
+
+/* Limits of the older wind chill models (wind_chill_temp, wind_chill): below
+ * the calm-air speed (m/s) or above skin temperature (K) they give the air
+ * temperature back; a faster wind counts as the highest speed (m/s). */
+#define CALC_WC_CALM_SPEED 2.0
+#define CALC_WC_SKIN_TEMP 306.15
+#define CALC_WC_MAX_SPEED 26.0
+
 /* Wind chill equivalent temperature by the older heat-loss model: temp in
  * kelvin, ws in m/s, result in kelvin. -9999 for a negative input; temp
  * unchanged below 2 m/s or above 306.15 K; the wind is capped at 26 m/s. */
