@@ -78,33 +78,6 @@ struct Expansion {
   }
 };
 
-const char *dir_resource(char c) {
-  switch (c) {
-    case 'C':
-      return "con_path";
-    case 'D':
-      return "data_path";
-    case 'F':
-      return "file_path";
-    case 'R':
-      return "raw_path";
-    case 'G':
-      return "grid_path";
-    case 'I':
-      return "image_path";
-    case 'W':
-      return "watch_path";
-    case 'T':
-      return "text_path";
-    case 'M':
-      return "model_path";
-    case 'S':
-      return "sat_path";
-    default:
-      return nullptr;
-  }
-}
-
 // v with at least width digits, zero-padded.
 std::string num(int width, int v) {
   char buf[32];
@@ -178,6 +151,256 @@ Date date_at(int64_t secs) {
   Date d;
   DATE_get_gmdate(&secs, &d);
   return d;
+}
+
+// ---- The template language ----
+
+// One expansion of a template: the date it expands, the fields the user has
+// fixed, the date the name comes to stand for, and the text made so far.
+struct Expander {
+  FileState &s;
+  Date date;               // the date asked for, two-digit years completed
+  const Date &fix;         // fields the user has fixed (s.set)
+  Date &rec;               // the date the name stands for (s.file_date)
+  bool have_path = false;  // the user's directory replaces the directory escapes
+  std::string path;        // that directory
+  Expansion x;
+
+  int year_of(int step) const {
+    if (fix.year >= 0) return fix.year;
+    return date.year == MISS ? MISS : round_down(date.year, step);
+  }
+  int month_of(int step) const {
+    if (fix.month >= 0) return fix.month;
+    return date.month == MISS ? MISS : round_down(date.month, step);
+  }
+  // The day printed for %d (and the day %j counts); the escape's period is
+  // period_step days, or k days for a negative fixed day -k.
+  int day_of(int step, int period_step) {
+    if (fix.day >= 0) {
+      x.period(static_cast<long>(period_step) * 86400);
+      return fix.day;
+    }
+    if (fix.day != MISS) {
+      const int k = fix.day < -9999999 ? 9999999 : -fix.day;
+      x.period(static_cast<long>(k) * 86400);
+      return date.day == MISS ? MISS : round_down(date.day, k);
+    }
+    x.period(static_cast<long>(period_step) * 86400);
+    return date.day == MISS ? MISS : round_down(date.day, step);
+  }
+  // An hour or minute (unit 3600 or 60 seconds) under its fixed value.
+  int hm_of(int fixed, int value, int step, long unit) {
+    if (fixed >= 0) {
+      x.period(step * unit);
+      return fixed;
+    }
+    if (fixed != MISS) {
+      int st;
+      const int v = negative_fixed(fixed, value, st);
+      x.period(st * unit);
+      return value == MISS ? MISS : v;
+    }
+    x.period(step * unit);
+    return value == MISS ? MISS : round_down(value, step);
+  }
+  // A number of width digits; zeros for a missing one.
+  void field(int v, int width) {
+    x.out += v == MISS ? std::string(static_cast<size_t>(width), '0') : num(width, v);
+  }
+};
+
+// An escape of a template: '%', an optional step, a letter.
+struct Escape {
+  const std::string &tmpl;
+  size_t at;             // position of the letter
+  int step;              // the step written, at least 1
+  bool has_step;         // digits were written
+  const char *resource;  // the directory escapes' resource
+  size_t end;            // the last position the escape takes
+};
+
+using EscapeFn = void (*)(Expander &, Escape &);
+
+void escape_percent(Expander &ex, Escape &) { ex.x.out += '%'; }
+
+void escape_year(Expander &ex, Escape &e) {
+  const int y = ex.year_of(e.step);
+  ex.field(y, 4);
+  if (y != MISS) ex.rec.year = y;
+}
+
+void escape_year2(Expander &ex, Escape &e) {
+  int y = MISS;
+  if (ex.fix.year >= 0) {
+    y = ex.fix.year;
+  } else if (ex.date.year != MISS) {
+    y = ex.date.year - ex.date.year % 100 + round_down(ex.date.year % 100, e.step);
+  }
+  ex.field(y == MISS ? MISS : y % 100, 2);
+  if (y != MISS) ex.rec.year = y;
+}
+
+void escape_month(Expander &ex, Escape &e) {
+  const int m = ex.month_of(e.step);
+  ex.field(m, 2);
+  if (m != MISS) ex.rec.month = m;
+}
+
+void escape_month_name(Expander &ex, Escape &e) {
+  const int m = ex.month_of(e.step);
+  const char *name = DATE_month_lower(m);
+  ex.x.out += *name ? name : "xxx";
+  if (m != MISS) ex.rec.month = m;
+}
+
+void escape_day(Expander &ex, Escape &e) {
+  const int d = ex.day_of(e.step, e.step);
+  ex.field(d, 2);
+  if (d != MISS) ex.rec.day = d;
+}
+
+// %j: the day of the year of the fixed or asked-for date.
+void escape_julian(Expander &ex, Escape &e) {
+  const int d = ex.day_of(1, e.step);
+  const int y = ex.year_of(1), m = ex.month_of(1);
+  int jd = MISS;
+  if (d != MISS && m != MISS)
+    DATE_monday_julian(y == MISS ? 1970 : y, m, d, &jd);
+  else if (ex.date.jday != MISS)
+    jd = ex.date.jday;
+  if (jd != MISS) jd = round_down(jd, e.step);
+  ex.field(jd, 3);
+  if (jd != MISS) ex.rec.jday = jd;
+}
+
+void escape_hour(Expander &ex, Escape &e) {
+  const int h = ex.hm_of(ex.fix.hour, ex.date.hour, e.step, 3600);
+  ex.field(h, 2);
+  if (h != MISS) ex.rec.hour = h;
+}
+
+void escape_minute(Expander &ex, Escape &e) {
+  const int n = ex.hm_of(ex.fix.min, ex.date.min, e.step, 60);
+  ex.field(n, 2);
+  if (n != MISS) ex.rec.min = n;
+}
+
+void escape_extension(Expander &ex, Escape &) { ex.x.out += ex.s.ext; }
+
+// %{name}: the value of the resource name (nothing when unset).
+void escape_resource(Expander &ex, Escape &e) {
+  const size_t close = e.tmpl.find('}', e.at + 1);
+  const std::string name =
+      e.tmpl.substr(e.at + 1, close == std::string::npos ? std::string::npos : close - e.at - 1);
+  if (ex.have_path) {
+    ex.x.out += ex.path;
+  } else if (const char *v = RES_get(name.c_str())) {
+    ex.x.out += v;
+  }
+  e.end = close == std::string::npos ? e.tmpl.size() : close;
+}
+
+// A directory letter: its path resource ("." when unset).
+void escape_directory(Expander &ex, Escape &e) {
+  if (ex.have_path) {
+    ex.x.out += ex.path;
+  } else {
+    const char *v = RES_get(e.resource);
+    ex.x.out += v && *v ? v : ".";
+  }
+}
+
+// Any other letter: the user's key for it ("0" when none), cut to the step
+// when one is written.
+void escape_key(Expander &ex, Escape &e) {
+  const std::string &key = ex.s.keys[static_cast<unsigned char>(e.tmpl[e.at])];
+  if (key.empty())
+    ex.x.out += '0';
+  else
+    ex.x.out += e.has_step ? key.substr(0, static_cast<size_t>(e.step)) : key;
+}
+
+struct EscapeHandler {
+  char letter;
+  EscapeFn run;
+  const char *resource;  // the directory escapes' path resource
+};
+
+// The escapes of the template language; a letter not listed is a key.
+constexpr EscapeHandler kEscapes[] = {
+    {'%', escape_percent, nullptr},        {'Y', escape_year, nullptr},
+    {'y', escape_year2, nullptr},          {'m', escape_month, nullptr},
+    {'b', escape_month_name, nullptr},     {'d', escape_day, nullptr},
+    {'j', escape_julian, nullptr},         {'h', escape_hour, nullptr},
+    {'n', escape_minute, nullptr},         {'e', escape_extension, nullptr},
+    {'{', escape_resource, nullptr},       {'C', escape_directory, "con_path"},
+    {'D', escape_directory, "data_path"},  {'F', escape_directory, "file_path"},
+    {'R', escape_directory, "raw_path"},   {'G', escape_directory, "grid_path"},
+    {'I', escape_directory, "image_path"}, {'W', escape_directory, "watch_path"},
+    {'T', escape_directory, "text_path"},  {'M', escape_directory, "model_path"},
+    {'S', escape_directory, "sat_path"},
+};
+
+const EscapeHandler *escape_handler(char letter) {
+  for (const EscapeHandler &h : kEscapes)
+    if (h.letter == letter) return &h;
+  return nullptr;
+}
+
+// Expands the template into ex.x: blanks become '_', plain braces vanish,
+// escapes go to their handlers. An escape cut off by the end stops it.
+void expand(const std::string &tmpl, Expander &ex) {
+  for (size_t i = 0; i < tmpl.size(); ++i) {
+    const char c = tmpl[i];
+    if (c == '{' || c == '}') continue;
+    if (c == ' ') {
+      ex.x.out += '_';
+      continue;
+    }
+    if (c != '%') {
+      ex.x.out += c;
+      continue;
+    }
+    size_t j = i + 1;
+    int step = 0;
+    bool has_step = false;
+    while (j < tmpl.size() && std::isdigit(static_cast<unsigned char>(tmpl[j]))) {
+      if (step < 100000) step = step * 10 + (tmpl[j] - '0');
+      has_step = true;
+      ++j;
+    }
+    if (j >= tmpl.size()) break;
+    const EscapeHandler *h = escape_handler(tmpl[j]);
+    Escape e{tmpl, j, step < 1 ? 1 : step, has_step, h ? h->resource : nullptr, j};
+    (h ? h->run : escape_key)(ex, e);
+    i = e.end;
+  }
+}
+
+// A full path the user gave keeps its directory for the directory escapes:
+// the name less as many trailing parts as the template has '/' and ':'.
+bool user_directory(const FileState &s, const std::string &tmpl, std::string &path) {
+  if (s.filename_type != 1 || !FILE_fullpath(s.filename.c_str())) return false;
+  size_t drop = 0;
+  for (char c : tmpl)
+    if (c == '/' || c == ':') ++drop;
+  path = s.filename;
+  for (size_t i = 0; i < drop; ++i) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) break;
+    path.resize(slash);
+  }
+  MESS_print(kTrace, "Extracted path: %s\n", path.c_str());
+  return true;
+}
+
+// Years below 50 are 20xx, below 200 19xx (or 1900 + the year).
+void complete_year(Date &date) {
+  if (date.year != MISS && date.year >= 0) {
+    if (date.year < 50) date.year += 2000;
+    if (date.year < 200) date.year += 1900;
+  }
 }
 
 }  // namespace
@@ -272,22 +495,8 @@ int FILE_set_date(const Date *datim, char *out_file) {
     s.filename_type = 0;
     return 1;
   }
-  // A full path from the user keeps its directory for the directory escapes.
-  bool have_path = false;
   std::string path;
-  if (s.filename_type == 1 && FILE_fullpath(s.filename.c_str())) {
-    size_t drop = 0;
-    for (char c : tmpl)
-      if (c == '/' || c == ':') ++drop;
-    path = s.filename;
-    for (size_t i = 0; i < drop; ++i) {
-      const size_t slash = path.rfind('/');
-      if (slash == std::string::npos) break;
-      path.resize(slash);
-    }
-    have_path = true;
-    MESS_print(kTrace, "Extracted path: %s\n", path.c_str());
-  }
+  const bool have_path = user_directory(s, tmpl, path);
   s.late_off = MISS;
   Date date;
   if (datim) {
@@ -302,201 +511,38 @@ int FILE_set_date(const Date *datim, char *out_file) {
     s.filename_type = 1;
     return 1;
   }
-  if (date.year != MISS && date.year >= 0) {
-    if (date.year < 50) date.year += 2000;
-    if (date.year < 200) date.year += 1900;
-  }
-  const Date &fix = s.set;
-  Date &rec = s.file_date;
-  Expansion x;
-  auto year_of = [&](int step) {
-    if (fix.year >= 0) return fix.year;
-    return date.year == MISS ? MISS : round_down(date.year, step);
-  };
-  auto month_of = [&](int step) {
-    if (fix.month >= 0) return fix.month;
-    return date.month == MISS ? MISS : round_down(date.month, step);
-  };
-  // The day printed for %d (and the day %j counts); the escape's period is
-  // N days, or k days for a negative fixed day -k.
-  auto day_of = [&](int step, int period_step) {
-    if (fix.day >= 0) {
-      x.period(static_cast<long>(period_step) * 86400);
-      return fix.day;
-    }
-    if (fix.day != MISS) {
-      const int k = fix.day < -9999999 ? 9999999 : -fix.day;
-      x.period(static_cast<long>(k) * 86400);
-      return date.day == MISS ? MISS : round_down(date.day, k);
-    }
-    x.period(static_cast<long>(period_step) * 86400);
-    return date.day == MISS ? MISS : round_down(date.day, step);
-  };
-  auto hm_of = [&](int fixed, int value, int step, long unit) {
-    if (fixed >= 0) {
-      x.period(step * unit);
-      return fixed;
-    }
-    if (fixed != MISS) {
-      int st;
-      const int v = negative_fixed(fixed, value, st);
-      x.period(st * unit);
-      return value == MISS ? MISS : v;
-    }
-    x.period(step * unit);
-    return value == MISS ? MISS : round_down(value, step);
-  };
-  auto field = [&](int v, int width) {
-    x.out += v == MISS ? std::string(static_cast<size_t>(width), '0') : num(width, v);
-  };
-  for (size_t i = 0; i < tmpl.size(); ++i) {
-    const char c = tmpl[i];
-    if (c == '{' || c == '}') continue;
-    if (c == ' ') {
-      x.out += '_';
-      continue;
-    }
-    if (c != '%') {
-      x.out += c;
-      continue;
-    }
-    // An escape: %, an optional step, a letter.
-    size_t j = i + 1;
-    int step = 0;
-    bool has_step = false;
-    while (j < tmpl.size() && std::isdigit(static_cast<unsigned char>(tmpl[j]))) {
-      if (step < 100000) step = step * 10 + (tmpl[j] - '0');
-      has_step = true;
-      ++j;
-    }
-    if (j >= tmpl.size()) break;
-    if (step < 1) step = 1;
-    const char e = tmpl[j];
-    i = j;
-    switch (e) {
-      case '%':
-        x.out += '%';
-        break;
-      case 'Y': {
-        const int y = year_of(step);
-        field(y, 4);
-        if (y != MISS) rec.year = y;
-        break;
-      }
-      case 'y': {
-        int y = MISS;
-        if (fix.year >= 0) {
-          y = fix.year;
-        } else if (date.year != MISS) {
-          y = date.year - date.year % 100 + round_down(date.year % 100, step);
-        }
-        field(y == MISS ? MISS : y % 100, 2);
-        if (y != MISS) rec.year = y;
-        break;
-      }
-      case 'm': {
-        const int m = month_of(step);
-        field(m, 2);
-        if (m != MISS) rec.month = m;
-        break;
-      }
-      case 'b': {
-        const int m = month_of(step);
-        const char *name = DATE_month_lower(m);
-        x.out += *name ? name : "xxx";
-        if (m != MISS) rec.month = m;
-        break;
-      }
-      case 'd': {
-        const int d = day_of(step, step);
-        field(d, 2);
-        if (d != MISS) rec.day = d;
-        break;
-      }
-      case 'j': {
-        const int d = day_of(1, step);
-        const int y = year_of(1), m = month_of(1);
-        int jd = MISS;
-        if (d != MISS && m != MISS)
-          DATE_monday_julian(y == MISS ? 1970 : y, m, d, &jd);
-        else if (date.jday != MISS)
-          jd = date.jday;
-        if (jd != MISS) jd = round_down(jd, step);
-        field(jd, 3);
-        if (jd != MISS) rec.jday = jd;
-        break;
-      }
-      case 'h': {
-        const int h = hm_of(fix.hour, date.hour, step, 3600);
-        field(h, 2);
-        if (h != MISS) rec.hour = h;
-        break;
-      }
-      case 'n': {
-        const int n = hm_of(fix.min, date.min, step, 60);
-        field(n, 2);
-        if (n != MISS) rec.min = n;
-        break;
-      }
-      case 'e':
-        x.out += s.ext;
-        break;
-      case '{': {
-        const size_t close = tmpl.find('}', j + 1);
-        const std::string name =
-            tmpl.substr(j + 1, close == std::string::npos ? std::string::npos : close - j - 1);
-        if (have_path) {
-          x.out += path;
-        } else if (const char *v = RES_get(name.c_str())) {
-          x.out += v;
-        }
-        i = close == std::string::npos ? tmpl.size() : close;
-        break;
-      }
-      default: {
-        if (const char *res = dir_resource(e)) {
-          if (have_path) {
-            x.out += path;
-          } else {
-            const char *v = RES_get(res);
-            x.out += v && *v ? v : ".";
-          }
-          break;
-        }
-        const std::string &key = s.keys[static_cast<unsigned char>(e)];
-        if (key.empty())
-          x.out += '0';
-        else
-          x.out += has_step ? key.substr(0, static_cast<size_t>(step)) : key;
-        break;
-      }
-    }
-  }
-  s.late_off = x.late;
-  s.filename = cut(x.out, FILE_NAME_LEN);
+  complete_year(date);
+  Expander ex{s, date, s.set, s.file_date, have_path, path, {}};
+  expand(tmpl, ex);
+  s.late_off = ex.x.late;
+  s.filename = cut(ex.x.out, FILE_NAME_LEN);
   copy_out(out_file, s.filename, FILE_NAME_LEN);
   return 0;
 }
 
-int64_t FILE_set_current(const char *cur, char *filename) {
-  FileState &s = state();
-  const char *spec = cur ? cur : "la";
-  const char *p = spec;
+}  // extern "C"
+
+namespace {
+
+// ---- The current and latest files ----
+
+// The time a current-file request starts from: digits after '#' in the
+// request (p moves past them), else the kavcurtime variable, else now.
+Date start_time(const char *&p) {
   Date d;
-  if (*p == '#' && read_datetime(p + 1, d, &p)) {
-    // the starting time is written in the request itself
-  } else {
-    if (*p == '#') ++p;  // "#" without digits: the current time
-    const char *env = std::getenv("kavcurtime");
-    const char *q = env && *env == '#' ? env + 1 : env;
-    if (!env || !read_datetime(q, d, nullptr)) {
-      if (env) MESS_print(M_WARN, "FILE_set_current: Bad kavcurtime: %s\n", env);
-      DATE_get_gmdate(nullptr, &d);
-    }
+  if (*p == '#' && read_datetime(p + 1, d, &p)) return d;
+  if (*p == '#') ++p;  // "#" without digits: the current time
+  const char *env = std::getenv("kavcurtime");
+  const char *q = env && *env == '#' ? env + 1 : env;
+  if (!env || !read_datetime(q, d, nullptr)) {
+    if (env) MESS_print(M_WARN, "FILE_set_current: Bad kavcurtime: %s\n", env);
+    DATE_get_gmdate(nullptr, &d);
   }
-  d.sec = 0;
-  // Fixed fields pull the time back to the latest moment that has them.
-  const Date &fix = s.set;
+  return d;
+}
+
+// Seconds of d pulled back to the latest moment that has the fixed fields.
+int64_t latest_with_fixed(const Date &fix, Date d) {
   if (fix.month >= 1 && fix.month <= 12) {
     if (fix.month > d.month) --d.year;
     d.month = fix.month;
@@ -521,6 +567,64 @@ int64_t FILE_set_current(const char *cur, char *filename) {
     c.min = fix.min;
     t = DATE_num_sec(&c);
   }
+  return t;
+}
+
+// Steps t back (dir -1) or forward from file to file of the convention, at
+// most the "#N" count of the request (500 by default), until a file is
+// larger than the minimum size; name is the last name tried.
+void search_latest(FileState &s, const char *&p, int dir, int64_t &t, char *name) {
+  long tries = 500;
+  if (*p == '#' && std::isdigit(static_cast<unsigned char>(p[1]))) {
+    char *e;
+    tries = std::strtol(p + 1, &e, 10);
+    p = e;
+    if (tries < 1) tries = 1;
+    if (tries > 100000) tries = 100000;
+  }
+  // The run-time minimum counts when it is positive; a missing file never
+  // counts, whatever the minimum.
+  const int minimum = s.rmin_size > 0 ? s.rmin_size : s.min_size;
+  bool found = false;
+  long i = 0;
+  for (; i < tries; ++i) {
+    const Date c = date_at(t);
+    MESS_print(kTrace, "LATE:%d %d %d %d %d\n", c.year, c.month, c.day, c.hour, c.min);
+    FILE_set_date(&c, name);
+    MESS_print(kTrace, "LATE: %s\n", name);
+    const long size = FILE_size(name);
+    if (size >= 0 && size > minimum) {
+      found = true;
+      break;
+    }
+    // A template without date escapes names one file whatever the time.
+    if (s.late_off <= 0) break;
+    if (i + 1 < tries) t += static_cast<int64_t>(dir) * s.late_off;
+  }
+  MESS_print(kTrace, "LATEST: %s %s %d\n", found ? "found" : "not found", name,
+             static_cast<int>(i));
+}
+
+// t rounded down to a whole period (none when period is not positive).
+int64_t period_start(int64_t t, int period) {
+  if (period <= 0) return t;
+  int64_t q = t / period;
+  if (t % period != 0 && t < 0) --q;
+  return q * period;
+}
+
+}  // namespace
+
+extern "C" {
+
+int64_t FILE_set_current(const char *cur, char *filename) {
+  FileState &s = state();
+  const char *spec = cur ? cur : "la";
+  const char *p = spec;
+  Date d = start_time(p);
+  d.sec = 0;
+  int64_t t = latest_with_fixed(s.set, d);
+  // "[cu][+-offset][la[#N]][+-offset]": offsets before and after the search.
   if (strnicmp(p, "cu", 2) == 0) p += 2;
   int dir = -1;
   int64_t off = 0;
@@ -536,35 +640,7 @@ int64_t FILE_set_current(const char *cur, char *filename) {
   if (*p == 'l' || *p == 'L') {
     ++p;
     if (*p == 'a' || *p == 'A') ++p;
-    long tries = 500;
-    if (*p == '#' && std::isdigit(static_cast<unsigned char>(p[1]))) {
-      char *e;
-      tries = std::strtol(p + 1, &e, 10);
-      p = e;
-      if (tries < 1) tries = 1;
-      if (tries > 100000) tries = 100000;
-    }
-    // The run-time minimum counts when it is positive; a missing file never
-    // counts, whatever the minimum.
-    const int minimum = s.rmin_size > 0 ? s.rmin_size : s.min_size;
-    bool found = false;
-    long i = 0;
-    for (; i < tries; ++i) {
-      const Date c = date_at(t);
-      MESS_print(kTrace, "LATE:%d %d %d %d %d\n", c.year, c.month, c.day, c.hour, c.min);
-      FILE_set_date(&c, name);
-      MESS_print(kTrace, "LATE: %s\n", name);
-      const long size = FILE_size(name);
-      if (size >= 0 && size > minimum) {
-        found = true;
-        break;
-      }
-      // A template without date escapes names one file whatever the time.
-      if (s.late_off <= 0) break;
-      if (i + 1 < tries) t += static_cast<int64_t>(dir) * s.late_off;
-    }
-    MESS_print(kTrace, "LATEST: %s %s %d\n", found ? "found" : "not found", name,
-               static_cast<int>(i));
+    search_latest(s, p, dir, t, name);
   }
   read_sign(p, dir);
   if (read_offset(p, off)) {
@@ -578,13 +654,7 @@ int64_t FILE_set_current(const char *cur, char *filename) {
   FILE_set_date(&c, name);
   copy_out(filename, name, FILE_NAME_LEN);
   s.filename_type = 0;
-  const int period = s.late_off;
-  if (period > 0) {
-    int64_t q = t / period;
-    if (t % period != 0 && t < 0) --q;
-    return q * period;
-  }
-  return t;
+  return period_start(t, s.late_off);
 }
 
 }  // extern "C"
