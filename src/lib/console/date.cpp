@@ -780,6 +780,97 @@ int DATE_set_range(int pre, int post) {
 
 }  // extern "C"
 
+namespace {
+
+// A decode_hour setting read: the hour and minute to decode for, and the
+// window of minutes before (P) and after (Q) them.
+struct DecodeHour {
+  bool known = true;        // the text has one of the forms
+  bool hour_given = false;  // it names an hour
+  bool window = false;      // it names a window
+  int h = MISS, m = MISS;
+  int P = 0, Q = 0;
+};
+
+// Reads the decode_hour text dh: "H:M-P+Q", "H-P+Q", ":-P+Q", or the forms
+// after "cu" that count from the file date fd ("cu:cu", "cu-K-P+Q", "cu-K",
+// "cu-P+Q", "cu:M-P+Q", "cu"); "cu-K" moves fd by K hours. Q defaults to
+// post, the window's current end.
+DecodeHour read_decode_hour(const char *dh, Date &fd, int post) {
+  DecodeHour r;
+  r.Q = post;
+  int K = 0;
+  const bool cu = strnicmp(dh, "cu", 2) == 0;
+  int n;
+  if (!cu && std::sscanf(dh, "%d:%d-%d+%d", &r.h, &r.m, &r.P, &r.Q) >= 2) {
+    r.hour_given = true;
+    n = std::sscanf(dh, "%d:%d-%d+%d", &r.h, &r.m, &r.P, &r.Q);
+    r.window = n >= 3;
+  } else if (!cu && std::sscanf(dh, "%d-%d+%d", &r.h, &r.P, &r.Q) >= 1) {
+    n = std::sscanf(dh, "%d-%d+%d", &r.h, &r.P, &r.Q);
+    r.hour_given = true;
+    r.m = 0;
+    r.window = n >= 2;
+  } else if (!cu && std::sscanf(dh, ":-%d+%d", &r.P, &r.Q) >= 1) {
+    r.window = true;
+  } else if (cu && strnicmp(dh, "cu:cu", 5) == 0) {
+    r.h = fd.hour;
+    r.m = fd.min;
+    r.hour_given = true;
+    r.window = std::sscanf(dh + 5, "-%d+%d", &r.P, &r.Q) >= 1;
+  } else if (cu && std::sscanf(dh + 2, "-%d-%d+%d", &K, &r.P, &r.Q) >= 2) {
+    move_hours(fd, K);
+    r.h = fd.hour;
+    r.m = fd.min;
+    r.hour_given = r.window = true;
+  } else if (cu && (n = std::sscanf(dh + 2, "-%d+%d", &K, &r.Q)) >= 1) {
+    r.hour_given = true;
+    if (n == 2) {
+      r.P = K;
+      r.h = fd.hour;
+      r.m = 0;
+      r.window = true;
+    } else {
+      move_hours(fd, K);
+      r.h = fd.hour;
+      r.m = fd.min;
+    }
+  } else if (cu && std::sscanf(dh + 2, ":%d-%d+%d", &r.m, &r.P, &r.Q) >= 1) {
+    n = std::sscanf(dh + 2, ":%d-%d+%d", &r.m, &r.P, &r.Q);
+    r.h = fd.hour;
+    r.hour_given = true;
+    r.window = n >= 2;
+  } else if (cu && dh[2] == '\0') {
+    r.h = fd.hour;  // "cu" alone: the hour and minute of the date itself
+    r.m = fd.min;
+    r.hour_given = true;
+  } else {
+    r.known = false;
+    MESS_print(M_WARN, "DATE_set_datim: Unable to decode decode_hour: %s\n", dh);
+  }
+  return r;
+}
+
+// Uses a decode_hour setting read: its hour and minute replace H and M, and
+// its window (cut to a year either way) becomes the decoding range.
+void use_decode_hour(DecodeHour r, const Date &fd, int &H, int &M) {
+  if (r.known && r.hour_given && r.h != MISS) {
+    H = r.h;
+    M = r.m;
+    MESS_print(M_MESS, "Decoding for: %2.2d:%2.2dZ\n", resolve_negative(H, fd.hour),
+               M == MISS ? 0 : resolve_negative(M, fd.min));
+  }
+  constexpr int kYear = 527040;  // minutes
+  r.P = r.P < -kYear ? -kYear : (r.P > kYear ? kYear : r.P);
+  r.Q = r.Q < -kYear ? -kYear : (r.Q > kYear ? kYear : r.Q);
+  if (r.known && r.window) {
+    MESS_print(M_MESS, "Decoding range: %d +%d mins\n", -r.P, r.Q);
+    DATE_set_range(-r.P, r.Q);
+  }
+}
+
+}  // namespace
+
 // The decoding window around a date; dh is the decode_hour setting (null or
 // empty for none). DATE_set_datim, in the resource layer, reads it.
 int kav_date_set_datim(const Date *date, const char *dh) {
@@ -787,75 +878,11 @@ int kav_date_set_datim(const Date *date, const char *dh) {
   DateState &st = state();
   st.file_date = *date;
   Date &fd = st.file_date;
+  // The file module's fixed hour and minute hold unless decode_hour names others.
   Date fixed;
   FILE_get_time(&fixed);
   int H = fixed.hour, M = fixed.min;
-  if (dh && *dh) {
-    bool hour_given = false, window = false, known = true;
-    int h = MISS, m = MISS, P = 0, Q = st.min_post, K = 0;
-    const bool cu = strnicmp(dh, "cu", 2) == 0;
-    int n;
-    if (!cu && std::sscanf(dh, "%d:%d-%d+%d", &h, &m, &P, &Q) >= 2) {
-      hour_given = true;
-      n = std::sscanf(dh, "%d:%d-%d+%d", &h, &m, &P, &Q);
-      window = n >= 3;
-    } else if (!cu && std::sscanf(dh, "%d-%d+%d", &h, &P, &Q) >= 1) {
-      n = std::sscanf(dh, "%d-%d+%d", &h, &P, &Q);
-      hour_given = true;
-      m = 0;
-      window = n >= 2;
-    } else if (!cu && std::sscanf(dh, ":-%d+%d", &P, &Q) >= 1) {
-      window = true;
-    } else if (cu && strnicmp(dh, "cu:cu", 5) == 0) {
-      h = fd.hour;
-      m = fd.min;
-      hour_given = true;
-      window = std::sscanf(dh + 5, "-%d+%d", &P, &Q) >= 1;
-    } else if (cu && std::sscanf(dh + 2, "-%d-%d+%d", &K, &P, &Q) >= 2) {
-      move_hours(fd, K);
-      h = fd.hour;
-      m = fd.min;
-      hour_given = window = true;
-    } else if (cu && (n = std::sscanf(dh + 2, "-%d+%d", &K, &Q)) >= 1) {
-      hour_given = true;
-      if (n == 2) {
-        P = K;
-        h = fd.hour;
-        m = 0;
-        window = true;
-      } else {
-        move_hours(fd, K);
-        h = fd.hour;
-        m = fd.min;
-      }
-    } else if (cu && std::sscanf(dh + 2, ":%d-%d+%d", &m, &P, &Q) >= 1) {
-      n = std::sscanf(dh + 2, ":%d-%d+%d", &m, &P, &Q);
-      h = fd.hour;
-      hour_given = true;
-      window = n >= 2;
-    } else if (cu && dh[2] == '\0') {
-      h = fd.hour;  // "cu" alone: the hour and minute of the date itself
-      m = fd.min;
-      hour_given = true;
-    } else {
-      known = false;
-      MESS_print(M_WARN, "DATE_set_datim: Unable to decode decode_hour: %s\n", dh);
-    }
-    if (known && hour_given && h != MISS) {
-      H = h;
-      M = m;
-      MESS_print(M_MESS, "Decoding for: %2.2d:%2.2dZ\n", resolve_negative(H, fd.hour),
-                 M == MISS ? 0 : resolve_negative(M, fd.min));
-    }
-    // Windows beyond a year are cut to a year.
-    constexpr int kYear = 527040;
-    P = P < -kYear ? -kYear : (P > kYear ? kYear : P);
-    Q = Q < -kYear ? -kYear : (Q > kYear ? kYear : Q);
-    if (known && window) {
-      MESS_print(M_MESS, "Decoding range: %d +%d mins\n", -P, Q);
-      DATE_set_range(-P, Q);
-    }
-  }
+  if (dh && *dh) use_decode_hour(read_decode_hour(dh, fd, st.min_post), fd, H, M);
   H = resolve_negative(H, fd.hour);
   M = resolve_negative(M, fd.min);
   if (H != MISS) {
