@@ -269,48 +269,61 @@ int match_keyed(const RES_defobj *table, const std::string &name) {
   return -1;
 }
 
-void main_pass(int argc, char **argv, RES_defobj *table) {
+// Stores the option argv[i] under the keyed entry it selects (a free
+// resource when none does) and forwards it to the display window. Returns the
+// index of the last argument it used: i, or i + 1 when the value was the next
+// argument. A boolean option never takes the next argument.
+int take_option(int i, int argc, char **argv, const RES_defobj *table) {
+  const char *a = argv[i];
+  const char *text = a[1] == '-' ? a + 2 : a + 1;
+  const char *eq = std::strchr(a + 1, '=');
+  Option o = split_option(text, eq, i, argc, argv, dash_letter);
+  const int k = match_keyed(table, o.name);
+  if (k == -2) return o.from_next ? i + 1 : i;
+  if (k == -1) {
+    RES_new(KAV_IMISSING, o.name.c_str(), o.value, CV_string);
+    return o.from_next ? i + 1 : i;
+  }
+  const RES_defobj &e = table[k];
+  if (o.from_next) {
+    if (e.cvt == CV_bool || e.cvt == CV_batch || e.cvt == CV_help)
+      o.value = nullptr;
+    else
+      ++i;
+  }
+  RES_new(k, e.def, o.value, e.cvt);
+  kav::res::sources_forward(e.def, o.value ? o.value : "");
+  return i;
+}
+
+// Stores the position-th plain argument under the positional entry of that
+// position, else under the entry that gathers the rest (position 10), which
+// appends from the second argument on. Nothing takes an argument no entry wants.
+void take_value(const char *a, int position, const RES_defobj *table) {
+  int chosen = -1;
+  for (int k = 0; table[k].def && chosen < 0; ++k)
+    if (usable(table[k]) && !table[k].cmd && table[k].pos == position) chosen = k;
+  for (int k = 0; table[k].def && chosen < 0; ++k)
+    if (usable(table[k]) && !table[k].cmd && table[k].pos == 10) chosen = k;
+  if (chosen < 0) return;
+  const RES_defobj &e = table[chosen];
+  if (e.pos == 10 && position > 1)
+    RES_append(chosen, e.def, a, e.cvt);
+  else
+    RES_new(chosen, e.def, a, e.cvt);
+}
+
+// The command line, the last and strongest source: options and plain values
+// in their order; "--" alone is passed over.
+void main_pass(int argc, char **argv, const RES_defobj *table) {
   int position = 0;
   for (int i = 1; i < argc; ++i) {
     const char *a = argv[i];
     if (std::strcmp(a, "--") == 0) continue;
-    if (is_keyed_arg(a)) {
-      const char *text = a[1] == '-' ? a + 2 : a + 1;
-      const char *eq = std::strchr(a + 1, '=');
-      Option o = split_option(text, eq, i, argc, argv, dash_letter);
-      int k = match_keyed(table, o.name);
-      if (k == -2) {
-        if (o.from_next) ++i;
-        continue;
-      }
-      if (k == -1) {
-        if (o.from_next) ++i;
-        RES_new(KAV_IMISSING, o.name.c_str(), o.value, CV_string);
-        continue;
-      }
-      const RES_defobj &e = table[k];
-      if (o.from_next) {
-        if (e.cvt == CV_bool || e.cvt == CV_batch || e.cvt == CV_help)
-          o.value = nullptr;
-        else
-          ++i;
-      }
-      RES_new(k, e.def, o.value, e.cvt);
-      kav::res::sources_forward(e.def, o.value ? o.value : "");
-      continue;
-    }
-    ++position;
-    int chosen = -1;
-    for (int k = 0; table[k].def && chosen < 0; ++k)
-      if (usable(table[k]) && !table[k].cmd && table[k].pos == position) chosen = k;
-    for (int k = 0; table[k].def && chosen < 0; ++k)
-      if (usable(table[k]) && !table[k].cmd && table[k].pos == 10) chosen = k;
-    if (chosen < 0) continue;
-    const RES_defobj &e = table[chosen];
-    if (e.pos == 10 && position > 1)
-      RES_append(chosen, e.def, a, e.cvt);
+    if (is_keyed_arg(a))
+      i = take_option(i, argc, argv, table);
     else
-      RES_new(chosen, e.def, a, e.cvt);
+      take_value(a, ++position, table);
   }
 }
 
