@@ -7,6 +7,7 @@ packages=(
   g++ make cmake pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libnetcdf-dev libopenjp2-7-dev
+  man-db groff-base
 )
 
 missing=()
