@@ -27,17 +27,16 @@ set_property(SOURCE ${PROJECT_SOURCE_DIR}/src/lib/console/files_data.cpp APPEND 
 # The build tree is laid out the same way: its share/kav is a link to data/,
 # so that the uninstalled programs and the tests read the source tree's files.
 set(KAV_LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/lib)
-foreach(rel ${kav_data_from_bin} ${kav_data_from_lib})
-  if(rel STREQUAL kav_data_from_bin)
-    get_filename_component(kav_build_data ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/${rel} ABSOLUTE)
-  else()
-    get_filename_component(kav_build_data ${KAV_LIBRARY_OUTPUT_DIRECTORY}/${rel} ABSOLUTE)
-  endif()
-  string(FIND "${kav_build_data}/" "${CMAKE_BINARY_DIR}/" kav_inside)
-  if(kav_inside EQUAL 0)
-    get_filename_component(kav_build_data_parent ${kav_build_data} DIRECTORY)
-    file(MAKE_DIRECTORY ${kav_build_data_parent})
-    file(CREATE_LINK ${PROJECT_SOURCE_DIR}/data ${kav_build_data} SYMBOLIC)
+get_filename_component(kav_build_data_bin ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/${kav_data_from_bin}
+  ABSOLUTE)
+get_filename_component(kav_build_data_lib ${KAV_LIBRARY_OUTPUT_DIRECTORY}/${kav_data_from_lib}
+  ABSOLUTE)
+foreach(link IN ITEMS ${kav_build_data_bin} ${kav_build_data_lib})
+  string(FIND "${link}/" "${CMAKE_BINARY_DIR}/" inside)
+  if(inside EQUAL 0)  # never outside the build directory
+    get_filename_component(parent ${link} DIRECTORY)
+    file(MAKE_DIRECTORY ${parent})
+    file(CREATE_LINK ${PROJECT_SOURCE_DIR}/data ${link} SYMBOLIC)
   endif()
 endforeach()
 

@@ -126,6 +126,9 @@ for variant in "${variants[@]}"; do
   out=$(cd "$elsewhere" && "${clean_env[@]}" "$prefix/bin/windchill" 20 15 2>&1) ||
     fail "$kind: installed windchill failed: $out"
   expect "$kind: installed windchill 20 15" "5.3" "$out"
+  out=$(MANPATH="$prefix/share/man" MANWIDTH=80 MANPAGER=cat man windchill 2>&1) ||
+    fail "$kind: man windchill from the installation: $out"
+  grep -q '^NAME' <<<"$out" || fail "$kind: man windchill: $out"
 
   if [ "$kind" = shared ]; then
     echo "== shared library: its name and what it exports"
