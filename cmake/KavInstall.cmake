@@ -61,7 +61,10 @@ if(kav_type STREQUAL "SHARED_LIBRARY")
     COMMENT "Listing the public interface of the shared library" VERBATIM)
   add_custom_target(kav_map DEPENDS ${kav_map})
   add_dependencies(kav kav_map)
-  target_link_options(kav PRIVATE -Wl,--version-script=${kav_map} -Wl,--no-undefined)
+  target_link_options(kav PRIVATE -Wl,--version-script=${kav_map})
+  if(NOT KAV_SANITIZE)  # the sanitizers' run-time lives in the program
+    target_link_options(kav PRIVATE -Wl,--no-undefined)
+  endif()
   set_property(TARGET kav APPEND PROPERTY LINK_DEPENDS ${kav_map})
 else()
   # A program that links the static library from C links the C++ runtime too.
