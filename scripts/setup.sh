@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libnetcdf-dev libopenjp2-7-dev
   clang-format
+  man-db groff-base
 )
 
 missing=()

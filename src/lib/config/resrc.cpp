@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "config/resrc_int.hpp"
+#include "console/files_int.hpp"
 
 namespace {
 
@@ -491,7 +492,8 @@ int RES_put(const char *name, const char *value) {
 const char *RES_get(const char *name) {
   if (!name) return nullptr;
   resource *r = find(name);
-  if (!r) return nullptr;
+  // Data files are found in the package's data directory by default.
+  if (!r) return std::strcmp(name, "file_path") == 0 ? kav_files::data_dir() : nullptr;
   return r->data ? r->data : "";
 }
 

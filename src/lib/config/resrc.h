@@ -188,7 +188,10 @@ KAV_API int RES_append(int index, const char *name, const char *data, DEF_conver
 KAV_API int RES_put(const char *name, const char *value);
 
 /* The value of a resource (owned by the store); the empty text for one
- * present without a value; null when it does not exist. */
+ * present without a value; null when it does not exist. An absent file_path
+ * gives the package's data directory (the kavfile environment variable, else
+ * share/kav of the installation, else the configured one), null when there
+ * is none. */
 KAV_API const char *RES_get(const char *name);
 
 /* Converts the resource's value into *data by kind. 0 when it does not exist

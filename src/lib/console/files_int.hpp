@@ -51,6 +51,13 @@ void copy_out(char *dst, const std::string &s, size_t size);
 std::string expand_user(const std::string &name);
 bool is_stdio(const char *name);
 
+// The directory data files are looked for in when the file_path resource is
+// not set: the kavfile environment variable, else share/kav of the
+// installation this code was loaded from, else the configured data
+// directory; null when none exists (names then stay relative to the working
+// directory). The search of the file system runs once.
+const char *data_dir();
+
 }  // namespace kav_files
 
 #endif
