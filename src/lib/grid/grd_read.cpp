@@ -228,6 +228,10 @@ int GRD_open(const char *filename, int f_access, int *f_type) {
       MESS_print(M_WARN, "GRD_open: A format is needed to write: %s\n", shown(name));
       return -1;
     }
+    if (!FILE_exist(name)) {
+      MESS_print(M_WARN, "GRD_open: Unable to open grid file: %s\n", shown(name));
+      return -1;
+    }
     code = GRD_chktype(name);
     if (code < 0) {
       MESS_print(M_WARN, "GRD_open: Not a grid file of a known format: %s\n", shown(name));
@@ -316,12 +320,19 @@ int GRD_read(int grd_fd, GRD_report *grd, int rep_type, int *grdnum) {
   if (!s || !grd) return -1;
   const Format *fmt = find_format(s->rec.type);
   if (!fmt || !fmt->read || s->access != 0) {
+    s->failed = true;
     MESS_print(M_WARN, "GRD_read: No reader for grid files of format %d: %s\n", s->rec.type,
                shown(s->name.c_str()));
     return -1;
   }
   int local = 0;
+  s->failed = false;
   return fmt->read(*s, grd, rep_type, grdnum ? grdnum : &local);
+}
+
+int GRD_read_status(int grd_fd) {
+  Slot *s = slot_of(grd_fd);
+  return !s || s->failed ? -1 : 0;
 }
 
 int GRD_putinfo(int grd_fd, const GRD_info *info) {

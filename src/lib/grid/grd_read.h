@@ -145,6 +145,11 @@ KAV_API int GRD_getinfo(int grd_fd, GRD_info *info);
  * or what the GRIB reader returns for GRIB files. */
 KAV_API int GRD_read(int grd_fd, GRD_report *grd, int rep_type, int *grdnum);
 
+/* How the last GRD_read of grd_fd ended: 0 when it read a grid or met the
+ * end of the file, -1 when the grid asked for was malformed or could not be
+ * read (a message said why) or the handle is bad. */
+KAV_API int GRD_read_status(int grd_fd);
+
 /* Writes the file-wide part: "KAVGRID" and a line end for formats 2 and 3
  * (nothing when appending to a file that has content), nothing for 1, 21,
  * 22. Returns 0, or -1 for a bad handle, format 4 or a write error. */

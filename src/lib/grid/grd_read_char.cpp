@@ -350,7 +350,11 @@ int char_read(Slot &s, GRD_report *grd, int rep_type, int *grdnum) {
   GRD_init(&skip);
   bool wind = false;
   while (index < want) {  // pass over the grids before the one asked for
-    if (read_product(s, index, &skip, true, part, &wind) != kRead) return -1;
+    const Result skipped = read_product(s, index, &skip, true, part, &wind);
+    if (skipped != kRead) {
+      s.failed = skipped == kBad;
+      return -1;
+    }
     if (wind && part == 0) {
       part = 1;
       if (!seek(fp, at)) return -1;
@@ -361,7 +365,9 @@ int char_read(Slot &s, GRD_report *grd, int rep_type, int *grdnum) {
     ++index;
   }
   const bool header_only = rep_type == 1 || rep_type == 2;
-  if (read_product(s, want, grd, header_only, part, &wind) != kRead) {
+  const Result got = read_product(s, want, grd, header_only, part, &wind);
+  if (got != kRead) {
+    s.failed = got == kBad;
     if (!header_only) {
       std::free(grd->grid);
       grd->grid = nullptr;

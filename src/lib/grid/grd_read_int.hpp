@@ -33,6 +33,7 @@ struct Slot {
   Position pos;                    // reading position
   std::string pending_label;       // standard input: grid 0's label, read by getinfo
   bool pending = false;
+  bool failed = false;  // the last read failed on a malformed grid
 };
 
 // One grid format: how it is recognised and each call it serves. A null

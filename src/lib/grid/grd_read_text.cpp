@@ -616,6 +616,7 @@ int text_read(Slot &s, GRD_report *grd, int rep_type, int *grdnum) {
   if (s.stdio) {
     if (want < p.next_index) {
       MESS_print(M_WARN, "GRD_read: Standard input cannot go back to grid %d\n", want);
+      s.failed = true;
       return -1;
     }
     index = p.next_index;
@@ -633,7 +634,11 @@ int text_read(Slot &s, GRD_report *grd, int rep_type, int *grdnum) {
   GRD_init(&skip);
   while (index < want) {  // pass over the grids before the one asked for
     Reader r{s, fp, index};
-    if (read_grid(r, &skip, true) != kOk) return -1;
+    const Status skipped = read_grid(r, &skip, true);
+    if (skipped != kOk) {
+      s.failed = skipped == kBad;
+      return -1;
+    }
     ++index;
     p.next_index = index;
     p.next_offset = s.stdio ? 0 : tell(fp);
@@ -643,6 +648,7 @@ int text_read(Slot &s, GRD_report *grd, int rep_type, int *grdnum) {
   const bool header_only = rep_type == 1 || rep_type == 2;
   const Status st = read_grid(r, grd, header_only);
   if (st != kOk) {
+    s.failed = st == kBad;
     if (!header_only) {
       std::free(grd->grid);
       grd->grid = nullptr;

@@ -28,6 +28,7 @@ constexpr int kMaxCodes = 5;
 struct VarState {
   std::vector<VAR_desc> entries;  // the table in file order
   bool loaded = false;            // a load succeeded once
+  std::string warned;             // table name last warned about as missing
 };
 
 VarState &state() {
@@ -325,12 +326,19 @@ extern "C" {
 
 int VAR_read_varfile(void) {
   char name[FILE_NAME_LEN];
-  FILE_add_path(RES_get("file_path"), kTableName, name);
+  const char *path = RES_get("file_path");
+#ifdef KAV_DATA_DIR
+  if (!path || !path[0]) path = KAV_DATA_DIR;  // the package's own data
+#endif
+  FILE_add_path(path, kTableName, name);
   FILE *fp = FILE_open(name, "r");
   if (!fp) {
-    MESS_print(kOpenWarning, "VAR_read_varfile: Unable to open file: %s\n", name);
+    if (state().warned != name)
+      MESS_print(kOpenWarning, "VAR_read_varfile: Unable to open file: %s\n", name);
+    state().warned = name;
     return 0;
   }
+  state().warned.clear();
   std::vector<VAR_desc> entries;
   int result = 1;
   try {
