@@ -264,6 +264,7 @@ int GRD_open(const char *filename, int f_access, int *f_type) {
     stream_close(*slot);
     return -1;
   }
+  if (f_type) *f_type = code;
   t.slots[free_slot] = std::move(slot);
   return static_cast<int>(free_slot);
 }

@@ -60,8 +60,10 @@ bool is_space(int c) {
 }
 
 // Reads the next white-space separated token. False at the end of the
-// stream or for a token longer than kTokenLimit.
-bool read_token(FILE *fp, std::string &tok) {
+// stream or for a token longer than kTokenLimit. *ended tells whether the
+// stream ended right after the token (a value cut short cannot be told
+// from a whole one).
+bool read_token(FILE *fp, std::string &tok, bool *ended = nullptr) {
   tok.clear();
   int c;
   while ((c = std::getc(fp)) != EOF && is_space(c)) {
@@ -72,6 +74,7 @@ bool read_token(FILE *fp, std::string &tok) {
     tok.push_back(static_cast<char>(c));
     c = std::getc(fp);
   }
+  if (ended) *ended = c == EOF;
   if (c != EOF) std::ungetc(c, fp);
   return true;
 }
@@ -368,15 +371,19 @@ Status too_short(Reader &r, long long count) {
   return kBad;
 }
 
-// Reads count text numbers (or passes over them when values is null).
-Status read_text_values(Reader &r, FILE *fp, long long count, std::vector<float> *values) {
+// Reads count text numbers (or passes over them when values is null). In a
+// grid file the last value must be followed by its line end: a number cut by
+// the end of the file cannot be told from a whole one.
+Status read_text_values(Reader &r, FILE *fp, long long count, std::vector<float> *values,
+                        bool need_end = true) {
   const long left = remaining_bytes(fp);
   if (left >= 0 && 2 * count - 1 > left) return too_short(r, count);
   if (values)
     values->reserve(count < static_cast<long long>(kChunk) ? static_cast<size_t>(count) : kChunk);
   std::string tok;
+  bool ended = false;
   for (long long k = 0; k < count; ++k) {
-    if (!read_token(fp, tok)) {
+    if (!read_token(fp, tok, &ended) || (ended && need_end)) {
       MESS_print(M_WARN, "GRD_read: Grid %d of %s ends after %lld of its %lld values\n", r.grid_no,
                  shown(r.slot), k, count);
       return kBad;
@@ -461,7 +468,7 @@ Status read_reference(Reader &r, const std::string &line, const Domain &d, long 
   if (std::fseek(vf, offset, SEEK_SET) != 0 || remaining_bytes(vf) < 0)
     st = too_short(r, count);
   else if (kind[0] == 'A')
-    st = read_text_values(r, vf, count, &raw);
+    st = read_text_values(r, vf, count, &raw, false);
   else
     st = read_binary_values(r, vf, count, false, &raw);
   std::fclose(vf);
