@@ -349,6 +349,29 @@ TEST(GrdWrite, AppendingAddsGridsAndMakesANewFileWhole) {
   for (GRD_report &r : grids) std::free(r.grid);
 }
 
+TEST(GrdRead, LongLinesAreCutAndUnitsDoNotCarryOver) {
+  kavtest::TempDir dir;
+  const std::string label(300, 'L'), info(300, 'I');
+  const std::string name =
+      dir.write("long.grd",
+                "KAVGRID\n" + label + "\n2-" + info + "\n1 2 1 0 0 0 0 0:" + std::string(40, 'u') +
+                    "\nLL 0 0 1 1 1 1\n5\nlabel\n2-i\n1 2 1 0 0 0 0 0\nLL 0 0 1 1 1 1\n6\n");
+  const int fd = open_read(name);
+  EXPECT_EQ(std::string(GRD_get_gfile(fd)->datim), std::string(GRD_DATIM_LEN - 1, 'L'));
+  Grid g;
+  int n = 0;
+  ASSERT_EQ(GRD_read(fd, &g.r, 0, &n), 0);
+  EXPECT_EQ(std::string(g.r.datim), std::string(GRD_DATIM_LEN - 1, 'L'));
+  EXPECT_EQ(std::string(g.r.info), std::string(GRD_INFO_LEN - 1, 'I'));
+  EXPECT_EQ(std::string(g.r.units), std::string(GRD_UNITS_LEN - 1, 'u'));
+  EXPECT_EQ(g.r.date.year, KAV_IMISSING);  // no date in that label
+  n = 1;
+  ASSERT_EQ(GRD_read(fd, &g.r, 0, &n), 0);
+  EXPECT_STREQ(g.r.units, "");
+  EXPECT_FLOAT_EQ(g.r.grid[0], 6);
+  GRD_close(fd);
+}
+
 // ---- Reading order.
 
 TEST(GrdRead, NumbersInAnyOrderReturnTheGridAskedFor) {
