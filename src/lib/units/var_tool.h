@@ -26,13 +26,13 @@ typedef struct {
 } VAR_desc;
 
 /* Loads (or loads again) the table from "variable.lup" in the directory of
- * the file_path resource (the package's data directory when it is unset). A line is a comma-separated list of up to five
- * integer codes, an abbreviation and the rest of the line as the name; a line
- * with fewer than two fields, an empty line and a line whose first non-blank
- * is '#' enter nothing, and a " #" ends the name (a comment). Longer names and
- * abbreviations are cut to fit; at most VAR_MAX_ENTRIES are held. Returns 1,
- * 0 when the file cannot be opened (with a warning, once while the name
- * stays the same; the next lookup tries again) or -1 when memory runs out. */
+ * the file_path resource (the package's data directory when it is unset). A line is a
+ * comma-separated list of up to five integer codes, an abbreviation and the rest of the line as the
+ * name; a line with fewer than two fields, an empty line and a line whose first non-blank is '#'
+ * enter nothing, and a " #" ends the name (a comment). Longer names and abbreviations are cut to
+ * fit; at most VAR_MAX_ENTRIES are held. Returns 1, 0 when the file cannot be opened (with a
+ * warning, once while the name stays the same; the next lookup tries again) or -1 when memory runs
+ * out. */
 KAV_API int VAR_read_varfile(void);
 
 /* Writes into str (VAR_LABEL_LEN bytes) the name of variable modulo 1000 (its
