@@ -223,7 +223,7 @@ size_t name_start(std::string_view key) {
 
 extern "C" {
 
-int DEF_open(const char *filename) {
+int DEF_open(const char *filename) KAV_NOEXCEPT {
   DEF_close();
   std::string name;
   if (!filename || !*filename) {
@@ -243,28 +243,28 @@ int DEF_open(const char *filename) {
   return state().def_file ? 0 : -1;
 }
 
-int DEF_close(void) {
+int DEF_close(void) KAV_NOEXCEPT {
   DefState &s = state();
   if (s.def_file) FILE_close(s.def_file);
   s.def_file = nullptr;
   return 0;
 }
 
-int DEF_prog(void) {
+int DEF_prog(void) KAV_NOEXCEPT {
   char prog[256] = "";
   RES_get_prognamen(prog, sizeof prog);
   if (prog[0]) state().prog_name = prog;
   return 0;
 }
 
-int DEF_name(const char *name) {
+int DEF_name(const char *name) KAV_NOEXCEPT {
   state().prog_title = name ? name : "";
   return 0;
 }
 
-int DEF_title(const char *title) { return DEF_name(title); }
+int DEF_title(const char *title) KAV_NOEXCEPT { return DEF_name(title); }
 
-int DEF_tag(const char *str) {
+int DEF_tag(const char *str) KAV_NOEXCEPT {
   DefState &s = state();
   if (!str) return -1;
   if (s.num_tag >= DEF_MAX_TAG) {
@@ -275,18 +275,18 @@ int DEF_tag(const char *str) {
   return 0;
 }
 
-int DEF_clr_tag(void) {
+int DEF_clr_tag(void) KAV_NOEXCEPT {
   DefState &s = state();
   for (auto &t : s.tag) t.clear();
   s.num_tag = 0;
   return 0;
 }
 
-int DEF_get(char *resrc, char *value) {
+int DEF_get(char *resrc, char *value) KAV_NOEXCEPT {
   return DEF_getn(resrc, DEF_KEY_SIZE, value, DEF_VALUE_SIZE);
 }
 
-int DEF_getn(char *resrc, int resrc_size, char *value, int value_size) {
+int DEF_getn(char *resrc, int resrc_size, char *value, int value_size) KAV_NOEXCEPT {
   DefState &s = state();
   if (!resrc || !value || resrc_size < 2 || value_size < 2 || !s.def_file) return -1;
   std::string line;
@@ -336,12 +336,12 @@ int DEF_getn(char *resrc, int resrc_size, char *value, int value_size) {
   return -1;
 }
 
-int DEF_cmp(const char *resrc, const char *string) {
+int DEF_cmp(const char *resrc, const char *string) KAV_NOEXCEPT {
   if (!resrc || !string) return 0;
   return pattern_match(qualified_name(resrc), string) ? 1 : 0;
 }
 
-int DEF_valid(const char *string) {
+int DEF_valid(const char *string) KAV_NOEXCEPT {
   if (!string) return 0;
   std::string_view key(string);
   size_t start = name_start(key);
@@ -350,7 +350,7 @@ int DEF_valid(const char *string) {
   return pattern_match(qualified_name(key.substr(start)), key) ? 1 : 0;
 }
 
-int DEF_parse_name(const char *str, char *ostr) {
+int DEF_parse_name(const char *str, char *ostr) KAV_NOEXCEPT {
   if (!str || !ostr) return 0;
   std::string_view key(str);
   size_t start = name_start(key);
@@ -361,11 +361,11 @@ int DEF_parse_name(const char *str, char *ostr) {
   return 1;
 }
 
-int DEF_env(const char *resrc, const char *env, char *value) {
+int DEF_env(const char *resrc, const char *env, char *value) KAV_NOEXCEPT {
   return DEF_envn(resrc, env, value, DEF_VALUE_SIZE);
 }
 
-int DEF_envn(const char *resrc, const char *env, char *value, int size) {
+int DEF_envn(const char *resrc, const char *env, char *value, int size) KAV_NOEXCEPT {
   if (!resrc || !value || size < 1) return 0;
   const DefState &s = state();
   std::string qualified = "kav";

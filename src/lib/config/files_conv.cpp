@@ -184,7 +184,7 @@ Date date_at(int64_t secs) {
 
 extern "C" {
 
-int FILE_set_name(const char *type) {
+int FILE_set_name(const char *type) KAV_NOEXCEPT {
   FileState &s = state();
   if (!s.keys_cleared) {
     for (auto &k : s.keys) k.clear();
@@ -259,7 +259,7 @@ int FILE_set_name(const char *type) {
   return found;
 }
 
-int FILE_set_date(const Date *datim, char *out_file) {
+int FILE_set_date(const Date *datim, char *out_file) KAV_NOEXCEPT {
   FileState &s = state();
   const std::string tmpl = s.header ? s.hconv : s.conv;
   if (tmpl.empty()) {
@@ -478,7 +478,7 @@ int FILE_set_date(const Date *datim, char *out_file) {
   return 0;
 }
 
-int64_t FILE_set_current(const char *cur, char *filename) {
+int64_t FILE_set_current(const char *cur, char *filename) KAV_NOEXCEPT {
   FileState &s = state();
   const char *spec = cur ? cur : "la";
   const char *p = spec;

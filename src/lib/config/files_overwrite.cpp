@@ -13,7 +13,7 @@ using kav_files::is_stdio;
 
 extern "C" {
 
-int FILE_overwrite(const char *filename, int flag) {
+int FILE_overwrite(const char *filename, int flag) KAV_NOEXCEPT {
   if (!filename || is_stdio(filename) || !FILE_exist(filename)) return 1;
   const int preset = FLAG_get(FLAG_FILE_PARAM);
   if (preset > 0) return preset;

@@ -357,7 +357,7 @@ int socket_sget(unsigned char *frame, int *flag, char *item) {
 
 extern "C" {
 
-int MQ_params(void) {
+int MQ_params(void) KAV_NOEXCEPT {
   int n = 0;
   char **v = nullptr;
   RES_getvals("parameter", &n, &v);
@@ -385,9 +385,9 @@ int MQ_params(void) {
   return 0;
 }
 
-int MQ_gettype(void) { return mq.type; }
+int MQ_gettype(void) KAV_NOEXCEPT { return mq.type; }
 
-int MQ_settype(int ind) {
+int MQ_settype(int ind) KAV_NOEXCEPT {
   if (ind != 0 && ind != 1) {
     MESS_print(kWarn, "MQ_settype: unknown transport %d ignored\n", ind);
     return 0;
@@ -396,40 +396,40 @@ int MQ_settype(int ind) {
   return 0;
 }
 
-int MQ_offset(int ind) {
+int MQ_offset(int ind) KAV_NOEXCEPT {
   mq.offset = ind;
   return 0;
 }
 
-int MQ_timeout(int val) {
+int MQ_timeout(int val) KAV_NOEXCEPT {
   mq.timeout = val < 1 ? 1 : val;
   return 0;
 }
 
-int MQ_timeout_func(MQ_handler func) {
+int MQ_timeout_func(MQ_handler func) KAV_NOEXCEPT {
   mq.to_func = func;
   return 0;
 }
 
-int MQ_enable_alarm(void) {
+int MQ_enable_alarm(void) KAV_NOEXCEPT {
   mq.struck = 0;
   install_handler(alarm_trampoline, &mq.top_func);
   alarm(static_cast<unsigned>(mq.timeout));
   return 0;
 }
 
-int MQ_disable_alarm(void) {
+int MQ_disable_alarm(void) KAV_NOEXCEPT {
   alarm(0);
   return 0;
 }
 
-void MQ_intrp(int sig) {
+void MQ_intrp(int sig) KAV_NOEXCEPT {
   (void)sig;
   MESS_print(kWarn, "Queue not responding!!\n");
   KAV_exit(7);
 }
 
-int MQ_open(int num) {
+int MQ_open(int num) KAV_NOEXCEPT {
   if (mq.type == 0) {
     install_handler(MQ_intrp, nullptr);
     int key = 0;
@@ -464,7 +464,7 @@ int MQ_open(int num) {
   return 1;
 }
 
-int MQ_connect(int msgqid) {
+int MQ_connect(int msgqid) KAV_NOEXCEPT {
   MQ_clear(msgqid, 2);
   if (MQ_put(msgqid, -1, "%d", static_cast<int>(getuid())) < 0) return -1;
   char item[MQ_ITEMLEN];
@@ -480,7 +480,7 @@ int MQ_connect(int msgqid) {
   return static_cast<int>(id);
 }
 
-int MQ_put(int msgqid, int conn_id, const char *format, ...) {
+int MQ_put(int msgqid, int conn_id, const char *format, ...) KAV_NOEXCEPT {
   char text[MQ_TEXTLEN];
   va_list ap;
   va_start(ap, format);
@@ -502,7 +502,7 @@ int MQ_put(int msgqid, int conn_id, const char *format, ...) {
   return sent;
 }
 
-int MQ_get(int msgqid, int conn_id, char *item) {
+int MQ_get(int msgqid, int conn_id, char *item) KAV_NOEXCEPT {
   if (item) item[0] = '\0';
   Watch w;
   if (mq.type == 0) {
@@ -546,7 +546,7 @@ int MQ_get(int msgqid, int conn_id, char *item) {
   return flag;
 }
 
-int MQ_clear(int msgqid, int index) {
+int MQ_clear(int msgqid, int index) KAV_NOEXCEPT {
   if (mq.type != 0) return 0;
   mqueuebuf buf;
   // Bounded, so a peer that keeps sending cannot hold the caller here.
@@ -555,7 +555,7 @@ int MQ_clear(int msgqid, int index) {
   return 0;
 }
 
-int MQ_find(int ind) {
+int MQ_find(int ind) KAV_NOEXCEPT {
   for (int i = 0; i < 50; ++i) {
     if (ind > INT_MAX - i) break;
     int r = MQ_open(ind + i);
@@ -569,7 +569,7 @@ int MQ_find(int ind) {
   return -1;
 }
 
-int MQ_create(int num) {
+int MQ_create(int num) KAV_NOEXCEPT {
   if (num == -1) return -2;
   std::memset(mq.conn, 0, sizeof mq.conn);
   if (mq.type == 0) {
@@ -605,7 +605,7 @@ int MQ_create(int num) {
   return 1;
 }
 
-int MQ_sget(int msgqid, int *conn_id, char *item) {
+int MQ_sget(int msgqid, int *conn_id, char *item) KAV_NOEXCEPT {
   if (item) item[0] = '\0';
   if (msgqid < 0) return -1;
   char text[MQ_TEXTLEN];
@@ -636,7 +636,7 @@ int MQ_sget(int msgqid, int *conn_id, char *item) {
   return 2;
 }
 
-int MQ_sput(int msgqid, int conn_id, int flag, const char *format, ...) {
+int MQ_sput(int msgqid, int conn_id, int flag, const char *format, ...) KAV_NOEXCEPT {
   if (msgqid < 0 || conn_id < 2 || conn_id >= kSlots + 2 || !mq.conn[conn_id - 2]) return -1;
   char text[MQ_TEXTLEN];
   va_list ap;
@@ -662,7 +662,7 @@ int MQ_sput(int msgqid, int conn_id, int flag, const char *format, ...) {
   return res;
 }
 
-int MQ_del(int msgqid) {
+int MQ_del(int msgqid) KAV_NOEXCEPT {
   if (mq.type == 0) {
     if (msgqid >= 0) msgctl(msgqid, IPC_RMID, nullptr);
     return 0;
@@ -672,7 +672,7 @@ int MQ_del(int msgqid) {
   return 0;
 }
 
-int MQ_frame_decode(const unsigned char *data, int size, int *flag, char *item) {
+int MQ_frame_decode(const unsigned char *data, int size, int *flag, char *item) KAV_NOEXCEPT {
   if (item) item[0] = '\0';
   if (!data || size < 1) return 0;
   int len = data[0];

@@ -354,7 +354,7 @@ const char *program_base_name() {
 
 extern "C" {
 
-int RES_init(int argc, char **argv, const res_type *res_key, const res_type *res_pos) {
+int RES_init(int argc, char **argv, const res_type *res_key, const res_type *res_pos) KAV_NOEXCEPT {
   FLAG_reset(KAV_IMISSING);
   std::vector<RES_defobj> table;
   table.reserve(RES_MAX_DEFOBJ);
@@ -387,7 +387,7 @@ int RES_init(int argc, char **argv, const res_type *res_key, const res_type *res
 }
 
 int RES_decode(const char *progname, const char *class_name, int argc, char **argv,
-               RES_defobj *def_table) {
+               RES_defobj *def_table) KAV_NOEXCEPT {
   (void)class_name;
   static RES_defobj no_entries[1] = {};
   if (!def_table) def_table = no_entries;
@@ -404,7 +404,7 @@ int RES_decode(const char *progname, const char *class_name, int argc, char **ar
   return 0;
 }
 
-int RES_enter(RES_defobj *obj, res_type key) {
+int RES_enter(RES_defobj *obj, res_type key) KAV_NOEXCEPT {
   if (!obj) return 1;
   const BuiltIn *b = find_builtin(key);
   if (!b) {
@@ -417,7 +417,7 @@ int RES_enter(RES_defobj *obj, res_type key) {
 }
 
 int RES_fill_obj(RES_defobj *obj, const char *def, const char *env, const char *cmd,
-                 DEF_convert cvt, void *out, int *num) {
+                 DEF_convert cvt, void *out, int *num) KAV_NOEXCEPT {
   if (!obj) return 1;
   obj->def = def;
   obj->env = env;
@@ -435,7 +435,7 @@ int RES_fill_obj(RES_defobj *obj, const char *def, const char *env, const char *
   return 1;
 }
 
-int RES_new(int index, const char *name, const char *data, DEF_convert cvt) {
+int RES_new(int index, const char *name, const char *data, DEF_convert cvt) KAV_NOEXCEPT {
   if (!name) return -1;
   resource *r = find(name);
   if (!r) {
@@ -451,7 +451,7 @@ int RES_new(int index, const char *name, const char *data, DEF_convert cvt) {
   return 0;
 }
 
-int RES_append(int index, const char *name, const char *data, DEF_convert cvt) {
+int RES_append(int index, const char *name, const char *data, DEF_convert cvt) KAV_NOEXCEPT {
   if (!name) return -1;
   resource *r = find(name);
   if (!r) return RES_new(index, name, data, cvt);
@@ -471,25 +471,25 @@ int RES_append(int index, const char *name, const char *data, DEF_convert cvt) {
   return 0;
 }
 
-int RES_put(const char *name, const char *value) {
+int RES_put(const char *name, const char *value) KAV_NOEXCEPT {
   return RES_new(KAV_IMISSING, name, value, CV_string);
 }
 
-const char *RES_get(const char *name) {
+const char *RES_get(const char *name) KAV_NOEXCEPT {
   if (!name) return nullptr;
   resource *r = find(name);
   if (!r) return nullptr;
   return r->data ? r->data : "";
 }
 
-int RES_getval(const char *name, void *data, DEF_convert cvt) {
+int RES_getval(const char *name, void *data, DEF_convert cvt) KAV_NOEXCEPT {
   if (!name || !data) return 0;
   resource *r = find(name);
   if (!r) return 0;
   return RES_conv_data(r->data, data, cvt);
 }
 
-int RES_getvals(const char *name, int *paramc, char ***paramv) {
+int RES_getvals(const char *name, int *paramc, char ***paramv) KAV_NOEXCEPT {
   int dummy = 0;
   if (!paramc) paramc = &dummy;
   *paramc = 0;
@@ -502,7 +502,7 @@ int RES_getvals(const char *name, int *paramc, char ***paramv) {
   return *paramc;
 }
 
-int RES_conv_data(const char *data, void *out, DEF_convert cvt) {
+int RES_conv_data(const char *data, void *out, DEF_convert cvt) KAV_NOEXCEPT {
   switch (cvt) {
     case CV_batch:
       FLAG_set(FLAG_BATCH, 1);
@@ -568,7 +568,7 @@ int RES_conv_data(const char *data, void *out, DEF_convert cvt) {
   return 1;
 }
 
-int RES_list(void) {
+int RES_list(void) KAV_NOEXCEPT {
   for (resource *r = state().root_res.next; r; r = r->next) {
     if (r->data)
       MESS_print(0x8, "%s: %s\n", r->name, r->data);
@@ -578,18 +578,18 @@ int RES_list(void) {
   return 0;
 }
 
-int RES_setCL(int argc, char **argv) {
+int RES_setCL(int argc, char **argv) KAV_NOEXCEPT {
   state().clargc = argc;
   state().clargv = argv;
   return 1;
 }
 
-const char *RES_get_prog(void) {
+const char *RES_get_prog(void) KAV_NOEXCEPT {
   const ResState &s = state();
   return (s.clargv && s.clargc > 0) ? s.clargv[0] : nullptr;
 }
 
-char *RES_get_progname(char *prog) {
+char *RES_get_progname(char *prog) KAV_NOEXCEPT {
   static char fallback[] = "KAV";
   const char *base = program_base_name();
   if (!prog) {
@@ -600,7 +600,7 @@ char *RES_get_progname(char *prog) {
   return prog;
 }
 
-char *RES_get_prognamen(char *prog, int size) {
+char *RES_get_prognamen(char *prog, int size) KAV_NOEXCEPT {
   if (!prog || size < 1) return prog;
   std::snprintf(prog, static_cast<size_t>(size), "%s", program_base_name());
   return prog;

@@ -17,7 +17,7 @@ constexpr size_t kSetNameMax = 19;
 
 extern "C" {
 
-int KAV_set_command(const char *string) {
+int KAV_set_command(const char *string) KAV_NOEXCEPT {
   if (!string) return 0;
   if (strnicmp(string, "set", 3) == 0) {
     // "%*s %[^= ]%*[= ]%n": skip the first word, take the name up to a blank

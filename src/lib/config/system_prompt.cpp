@@ -52,7 +52,7 @@ bool prompt_loop(const char *prompt, Scan scan) {
 
 extern "C" {
 
-float KAV_promptf(const char *prompt) {
+float KAV_promptf(const char *prompt) KAV_NOEXCEPT {
   float value = 0;
   prompt_loop(prompt, [&](const char *line) {
     value = 0;
@@ -68,7 +68,7 @@ float KAV_promptf(const char *prompt) {
   return value;
 }
 
-int KAV_promptd(const char *prompt) {
+int KAV_promptd(const char *prompt) KAV_NOEXCEPT {
   int value = 0;
   prompt_loop(prompt, [&](const char *line) {
     value = 0;
@@ -77,7 +77,7 @@ int KAV_promptd(const char *prompt) {
   return value;
 }
 
-char *KAV_promptl(const char *prompt, char *str) {
+char *KAV_promptl(const char *prompt, char *str) KAV_NOEXCEPT {
   if (!str) {
     str = static_cast<char *>(std::calloc(81, 1));
     if (!str) return nullptr;
@@ -88,7 +88,7 @@ char *KAV_promptl(const char *prompt, char *str) {
   return str;
 }
 
-char *KAV_prompts(const char *prompt, char *str, int length) {
+char *KAV_prompts(const char *prompt, char *str, int length) KAV_NOEXCEPT {
   if (length < 2) length = 2;
   if (!str) {
     str = static_cast<char *>(std::calloc(static_cast<size_t>(length) + 1, 1));

@@ -122,7 +122,7 @@ bool read_lead(const std::string &name, std::string &lead) {
 
 extern "C" {
 
-FILE *FILE_open(const char *file, const char *access) {
+FILE *FILE_open(const char *file, const char *access) KAV_NOEXCEPT {
   if (!file || !access || !*access) return nullptr;
   if (is_stdio(file)) return access[0] == 'r' ? stdin : stdout;
   if (file[0] == '|') {
@@ -136,7 +136,7 @@ FILE *FILE_open(const char *file, const char *access) {
   return std::fopen(name.c_str(), access);
 }
 
-int FILE_close(FILE *fp) {
+int FILE_close(FILE *fp) KAV_NOEXCEPT {
   if (!fp || fp == stdin || fp == stdout || fp == stderr) {
     if (fp) std::fflush(fp);
     return 0;
@@ -146,48 +146,48 @@ int FILE_close(FILE *fp) {
   return std::fclose(fp);
 }
 
-int FILE_exist(const char *file) {
+int FILE_exist(const char *file) KAV_NOEXCEPT {
   if (is_stdio(file)) return 1;
   struct stat st;
   return stat_of(file, st) ? 1 : 0;
 }
 
-int FILE_is_dir(const char *file) {
+int FILE_is_dir(const char *file) KAV_NOEXCEPT {
   struct stat st;
   return stat_of(file, st) && S_ISDIR(st.st_mode) ? 1 : 0;
 }
 
-int FILE_is_file(const char *file) {
+int FILE_is_file(const char *file) KAV_NOEXCEPT {
   struct stat st;
   return stat_of(file, st) && S_ISREG(st.st_mode) ? 1 : 0;
 }
 
-int FILE_is_fifo(const char *file) {
+int FILE_is_fifo(const char *file) KAV_NOEXCEPT {
   struct stat st;
   return stat_of(file, st) && S_ISFIFO(st.st_mode) ? 1 : 0;
 }
 
-int FILE_is_device(const char *file) {
+int FILE_is_device(const char *file) KAV_NOEXCEPT {
   struct stat st;
   return stat_of(file, st) && (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)) ? 1 : 0;
 }
 
-long FILE_size(const char *file) {
+long FILE_size(const char *file) KAV_NOEXCEPT {
   struct stat st;
   return stat_of(file, st) ? static_cast<long>(st.st_size) : -1;
 }
 
-int64_t FILE_modtime(const char *file) {
+int64_t FILE_modtime(const char *file) KAV_NOEXCEPT {
   struct stat st;
   return stat_of(file, st) ? static_cast<int64_t>(st.st_mtime) : -1;
 }
 
-int FILE_delete(const char *file) {
+int FILE_delete(const char *file) KAV_NOEXCEPT {
   if (!file) return -1;
   return ::unlink(expand_user(file).c_str());
 }
 
-int FILE_make_dir(const char *dir, int flag) {
+int FILE_make_dir(const char *dir, int flag) KAV_NOEXCEPT {
   if (!dir) return -1;
   std::string name = dir;
   for (char &c : name)
@@ -204,11 +204,11 @@ int FILE_make_dir(const char *dir, int flag) {
   return dir_exists(target) ? 0 : -1;
 }
 
-int FILE_fullpath(const char *name) {
+int FILE_fullpath(const char *name) KAV_NOEXCEPT {
   return name && (name[0] == '/' || name[0] == '.' || name[0] == '~') ? 1 : 0;
 }
 
-char *FILE_add_path(const char *path, const char *file, char *dst) {
+char *FILE_add_path(const char *path, const char *file, char *dst) KAV_NOEXCEPT {
   if (!dst || !file) return nullptr;
   std::string out;
   if (is_stdio(file) || FILE_fullpath(file) || !path || !*path) {
@@ -222,7 +222,7 @@ char *FILE_add_path(const char *path, const char *file, char *dst) {
   return dst;
 }
 
-int FILE_add_path_delim(char *path) {
+int FILE_add_path_delim(char *path) KAV_NOEXCEPT {
   if (!path) return -1;
   const size_t n = std::strlen(path);
   if (n > 0 && path[n - 1] != '/') {
@@ -232,15 +232,15 @@ int FILE_add_path_delim(char *path) {
   return 0;
 }
 
-char *FILE_add_user_path(const char *file, char *filename) {
+char *FILE_add_user_path(const char *file, char *filename) KAV_NOEXCEPT {
   if (!filename) return nullptr;
   copy_out(filename, file ? expand_user(file) : std::string(), FILE_NAME_LEN);
   return filename;
 }
 
-int FILE_is_stdio(const char *name) { return is_stdio(name) ? 1 : 0; }
+int FILE_is_stdio(const char *name) KAV_NOEXCEPT { return is_stdio(name) ? 1 : 0; }
 
-int FILE_type(const char *filename) {
+int FILE_type(const char *filename) KAV_NOEXCEPT {
   if (!filename || is_stdio(filename) || filename[0] == '|') return -1;
   std::string name = expand_user(filename);
   std::string lead;
@@ -257,20 +257,20 @@ int FILE_type(const char *filename) {
   return -1;
 }
 
-int FILE_set_filename(const char *str) {
+int FILE_set_filename(const char *str) KAV_NOEXCEPT {
   FileState &s = state();
   s.filename = cut(str ? str : "", FILE_NAME_LEN);
   s.filename_type = 1;
   return 0;
 }
 
-const char *FILE_get_filename(char *str) {
+const char *FILE_get_filename(char *str) KAV_NOEXCEPT {
   const FileState &s = state();
   copy_out(str, s.filename, FILE_NAME_LEN);
   return s.filename.c_str();
 }
 
-int FILE_set_name_conv(const char *str) {
+int FILE_set_name_conv(const char *str) KAV_NOEXCEPT {
   if (!str) return -1;
   FileState &s = state();
   int late = s.late_off;
@@ -282,20 +282,20 @@ int FILE_set_name_conv(const char *str) {
   return 0;
 }
 
-int FILE_get_name_conv(char *str) {
+int FILE_get_name_conv(char *str) KAV_NOEXCEPT {
   if (!str) return -1;
   const FileState &s = state();
   std::snprintf(str, FILE_CONV_LEN, "%d %s %s", s.late_off, s.conv.c_str(), s.hconv.c_str());
   return 0;
 }
 
-int FILE_save_name_conv(void) {
+int FILE_save_name_conv(void) KAV_NOEXCEPT {
   FileState &s = state();
   s.saved = {s.late_off, s.conv, s.hconv, s.filename, s.filename_type};
   return 0;
 }
 
-int FILE_restore_name_conv(void) {
+int FILE_restore_name_conv(void) KAV_NOEXCEPT {
   FileState &s = state();
   s.late_off = s.saved.late_off;
   s.conv = s.saved.conv;
@@ -305,48 +305,48 @@ int FILE_restore_name_conv(void) {
   return 0;
 }
 
-int FILE_set_late_off(int val) {
+int FILE_set_late_off(int val) KAV_NOEXCEPT {
   state().late_off = val;
   return 0;
 }
 
-int FILE_get_late_off(void) { return state().late_off; }
+int FILE_get_late_off(void) KAV_NOEXCEPT { return state().late_off; }
 
-int FILE_set_min_size(int val) {
+int FILE_set_min_size(int val) KAV_NOEXCEPT {
   state().rmin_size = val;
   return 0;
 }
 
-int FILE_get_min_size(void) {
+int FILE_get_min_size(void) KAV_NOEXCEPT {
   const FileState &s = state();
   return s.rmin_size != 0 ? s.rmin_size : s.min_size;
 }
 
-int FILE_set_time(const Date *datim) {
+int FILE_set_time(const Date *datim) KAV_NOEXCEPT {
   if (!datim) return -1;
   state().set = *datim;
   return 0;
 }
 
-int FILE_get_time(Date *datim) {
+int FILE_get_time(Date *datim) KAV_NOEXCEPT {
   if (!datim) return -1;
   *datim = state().set;
   return 0;
 }
 
-int FILE_reset_time(void) {
+int FILE_reset_time(void) KAV_NOEXCEPT {
   Date &d = state().set;
   d.year = d.month = d.day = d.hour = d.min = KAV_IMISSING;
   return 0;
 }
 
-int FILE_get_date(Date *date) {
+int FILE_get_date(Date *date) KAV_NOEXCEPT {
   if (!date) return -1;
   *date = state().file_date;
   return 0;
 }
 
-int FILE_set_key(int key, const char *str) {
+int FILE_set_key(int key, const char *str) KAV_NOEXCEPT {
   if (key < 0 || key > 255) return -1;
   std::string v = cut(str ? str : "", FILE_KEY_LEN);
   for (char &c : v)
@@ -355,7 +355,7 @@ int FILE_set_key(int key, const char *str) {
   return 0;
 }
 
-int FILE_get_key(int key, char *str) {
+int FILE_get_key(int key, char *str) KAV_NOEXCEPT {
   if (key < 0 || key > 255) {
     copy_out(str, "", FILE_KEY_LEN);
     return 0;
@@ -364,26 +364,26 @@ int FILE_get_key(int key, char *str) {
   return 0;
 }
 
-int FILE_set_type(int kind) {
+int FILE_set_type(int kind) KAV_NOEXCEPT {
   state().file_type = kind;
   return 0;
 }
 
-int FILE_get_type(void) { return state().file_type; }
+int FILE_get_type(void) KAV_NOEXCEPT { return state().file_type; }
 
-int FILE_set_header(int val) {
+int FILE_set_header(int val) KAV_NOEXCEPT {
   state().header = val;
   return 0;
 }
 
-int FILE_set_ext_info(const char *str) {
+int FILE_set_ext_info(const char *str) KAV_NOEXCEPT {
   state().ext_info = cut(str ? str : "", FILE_EXT_INFO_LEN);
   return 0;
 }
 
-const char *FILE_get_ext_info(void) { return state().ext_info.c_str(); }
+const char *FILE_get_ext_info(void) KAV_NOEXCEPT { return state().ext_info.c_str(); }
 
-int FILE_extract_extra_info(char *file) {
+int FILE_extract_extra_info(char *file) KAV_NOEXCEPT {
   if (!file || std::strlen(file) < 3) return 0;
   char *p = std::strpbrk(file + 2, "#-+:");
   if (!p) return 0;
@@ -392,7 +392,7 @@ int FILE_extract_extra_info(char *file) {
   return 1;
 }
 
-int KAV_share(int mode) {
+int KAV_share(int mode) KAV_NOEXCEPT {
   state().shared = mode;
   return 0;
 }

@@ -137,7 +137,7 @@ const char *from_char(const char *item, size_t n) {
 
 extern "C" {
 
-int MESS_print(M_type type, const char *mess, ...) {
+int MESS_print(M_type type, const char *mess, ...) KAV_NOEXCEPT {
   MessState &s = state();
   if (!mess || !(type & s.mess_level)) return 0;
   va_list ap;
@@ -177,7 +177,7 @@ int MESS_print(M_type type, const char *mess, ...) {
   return 1;
 }
 
-int MESS_set(int oper, M_type level) {
+int MESS_set(int oper, M_type level) KAV_NOEXCEPT {
   MessState &s = state();
   if (oper <= 4) ++s.mess_set;
   if (oper >= 16 && s.mess_set > 0) return 0;
@@ -211,7 +211,7 @@ int MESS_set(int oper, M_type level) {
   return 0;
 }
 
-int MESS_set_str(const char *str) {
+int MESS_set_str(const char *str) KAV_NOEXCEPT {
   MessState &s = state();
   ++s.mess_set;
   int argc = 0;
@@ -260,13 +260,13 @@ int MESS_set_str(const char *str) {
   return 0;
 }
 
-M_type MESS_get(void) { return state().mess_level; }
+M_type MESS_get(void) KAV_NOEXCEPT { return state().mess_level; }
 
-int MESS_check(M_type level) { return (level & state().mess_level) ? 1 : 0; }
+int MESS_check(M_type level) KAV_NOEXCEPT { return (level & state().mess_level) ? 1 : 0; }
 
-int MESS_check_set(void) { return state().mess_set; }
+int MESS_check_set(void) KAV_NOEXCEPT { return state().mess_set; }
 
-int MESS_file(const char *filename, const char *access) {
+int MESS_file(const char *filename, const char *access) KAV_NOEXCEPT {
   MessState &s = state();
   close_stream(s.ofile);
   s.ofile = open_file(filename, access ? access : "w");
@@ -275,24 +275,24 @@ int MESS_file(const char *filename, const char *access) {
   return 0;
 }
 
-int MESS_file_close(void) {
+int MESS_file_close(void) KAV_NOEXCEPT {
   close_stream(state().ofile);
   return 0;
 }
 
-int MESS_set_out(int val) {
+int MESS_set_out(int val) KAV_NOEXCEPT {
   state().mess_out = val;
   return 0;
 }
 
-int MESS_set_page(int val) {
+int MESS_set_page(int val) KAV_NOEXCEPT {
   state().page = val;
   return 0;
 }
 
-int MESS_get_max_lines(void) { return state().max_lines; }
+int MESS_get_max_lines(void) KAV_NOEXCEPT { return state().max_lines; }
 
-int MESS_hold(M_type type, const char *mess) {
+int MESS_hold(M_type type, const char *mess) KAV_NOEXCEPT {
   MessState &s = state();
   if (!(type & s.mess_level) || s.mess_out == 0 || FLAG_batch() || s.page == 0) return 0;
   FILE *out = ((type & M_ERROR) && (type & M_WARN)) ? stderr : stdout;
@@ -303,7 +303,7 @@ int MESS_hold(M_type type, const char *mess) {
   return 0;
 }
 
-int MESS_print_prog(const char *string) {
+int MESS_print_prog(const char *string) KAV_NOEXCEPT {
   MESS_print(M_MESS, "      %s (Ver %s)\n\n", string ? string : "", KAV_version());
   return 0;
 }

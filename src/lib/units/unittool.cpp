@@ -323,7 +323,7 @@ void copy_part(const char *b, const char *e, char *out) {
 
 extern "C" {
 
-float UNIT_cvt(float value, const char *iunit, const char *ounit) {
+float UNIT_cvt(float value, const char *iunit, const char *ounit) KAV_NOEXCEPT {
   if (value == KAV_MISSING) return KAV_MISSING;
 
   std::string in, out;
@@ -358,7 +358,7 @@ float UNIT_cvt(float value, const char *iunit, const char *ounit) {
   return apply(value, c);
 }
 
-int UNIT_scale(const char *in, float scale, const char *mstr, char *out) {
+int UNIT_scale(const char *in, float scale, const char *mstr, char *out) KAV_NOEXCEPT {
   if (!out) return -1;
   out[0] = '\0';
   std::string text;
@@ -381,7 +381,7 @@ int UNIT_scale(const char *in, float scale, const char *mstr, char *out) {
   return 0;
 }
 
-int UNIT_parse(const char *str, char *var, char *units) {
+int UNIT_parse(const char *str, char *var, char *units) KAV_NOEXCEPT {
   if (var) var[0] = '\0';
   if (units) units[0] = '\0';
   if (!str) return 0;
@@ -397,7 +397,7 @@ int UNIT_parse(const char *str, char *var, char *units) {
   return 0;
 }
 
-int UNIT_change(char *str, const char *units) {
+int UNIT_change(char *str, const char *units) KAV_NOEXCEPT {
   if (!str) return 0;
   char name[UNIT_LABEL_LEN + 1];
   char old[UNIT_LABEL_LEN + 1];
