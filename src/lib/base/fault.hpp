@@ -15,6 +15,19 @@ std::FILE *open(const char *name, const char *mode);
 // ::popen, with the same seam as open (the two share one call count).
 std::FILE *open_pipe(const char *command, const char *mode);
 
+// Runs body and returns what it returns; when an exception leaves it (memory
+// ran out inside), on_fail runs and fail is returned. The guard of every C
+// interface function that builds C++ objects.
+template <class T, class Body, class OnFail>
+T guard(T fail, Body &&body, OnFail &&on_fail) noexcept {
+  try {
+    return body();
+  } catch (...) {
+    on_fail();
+    return fail;
+  }
+}
+
 // Test hook: the nth call of open or open_pipe from now fails (1 is the next
 // call) with errno err; every later call succeeds again. 0 disarms.
 void fail_open(int nth, int err);

@@ -12,12 +12,15 @@
 #include <string>
 #include <string_view>
 
+#include "config/def_read_int.hpp"
+
 namespace {
 
 // The definition-file layer's state: one instance for the process. Tags and
 // the stack of open blocks outlive the file they were read from.
 struct DefState {
   std::FILE *def_file = nullptr;             // the definition file being read
+  std::string def_name;                      // its name as opened
   std::string prog_name = "Kav";             // the running program's name
   std::string prog_title;                    // replaces prog_name in keys; "+t" adds t
   std::array<std::string, DEF_MAX_TAG> tag;  // the defined tags (copies)
@@ -221,6 +224,14 @@ size_t name_start(std::string_view key) {
 
 }  // namespace
 
+namespace kav::def {
+
+std::FILE *open_stream() { return state().def_file; }
+
+const std::string &open_name() { return state().def_name; }
+
+}  // namespace kav::def
+
 extern "C" {
 
 int DEF_open(const char *filename) KAV_NOEXCEPT {
@@ -240,6 +251,7 @@ int DEF_open(const char *filename) KAV_NOEXCEPT {
     name = filename;
   }
   state().def_file = file_open(name, "r");
+  state().def_name = state().def_file ? name : "";
   return state().def_file ? 0 : -1;
 }
 

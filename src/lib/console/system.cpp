@@ -18,6 +18,8 @@
 #include <cstring>
 #include <string>
 
+#include "base/fault.hpp"
+
 extern char **environ;
 
 namespace {
@@ -286,7 +288,7 @@ float KAV_elapse_time(void) KAV_NOEXCEPT {
 long KAV_get_virt_mem(void) KAV_NOEXCEPT {
   char name[64];
   std::snprintf(name, sizeof name, "/proc/%d/stat", KAV_get_pid());
-  std::FILE *f = std::fopen(name, "r");
+  std::FILE *f = kav::fault::open(name, "r");
   if (!f) return 0;
   std::string text;
   char buf[512];
