@@ -46,6 +46,10 @@ struct MqState {
   int timeout = 20;                  // seconds before a blocked operation gives up
   MQ_handler to_func = nullptr;      // time-out handler; null means MQ_intrp
   MQ_handler top_func = nullptr;     // alarm handler in place before the last arming
+  bool armed = false;                // the watchdog holds the alarm
+  struct sigaction saved {};         // the caller's alarm action, put back on disarming
+  unsigned saved_left = 0;           // seconds the caller's alarm had left when armed
+  std::time_t armed_at = 0;          // when the watchdog was armed
   int msgqid = -1;                   // queue id from the last open or create
   int conn[kSlots] = {};             // server: 1 per id in use; element k is id k + 2
   int sock1 = -1;                    // client: connected socket; server: listening socket
@@ -75,6 +79,18 @@ void install_handler(void (*fn)(int), MQ_handler *previous) {
   if (previous) *previous = old.sa_handler;
 }
 
+// Ends the watchdog's hold on the alarm: the caller's handler and what was
+// left of the caller's alarm come back. Nothing when it holds none.
+void disarm() {
+  if (!mq.armed) return;
+  alarm(0);
+  mq.armed = false;
+  sigaction(SIGALRM, &mq.saved, nullptr);
+  if (mq.saved_left == 0) return;
+  const auto spent = static_cast<unsigned>(std::time(nullptr) - mq.armed_at);
+  alarm(mq.saved_left > spent ? mq.saved_left - spent : 1);
+}
+
 // Pauses for secs seconds (the alarm cuts a pause short).
 void pause_for(double secs) {
   if (secs <= 0) return;
@@ -94,7 +110,7 @@ class Watch {
                   std::chrono::milliseconds(500)) {
     MQ_enable_alarm();
   }
-  ~Watch() { MQ_disable_alarm(); }
+  ~Watch() { disarm(); }
   Watch(const Watch &) = delete;
   Watch &operator=(const Watch &) = delete;
   bool expired() const {
@@ -413,13 +429,23 @@ int MQ_timeout_func(MQ_handler func) KAV_NOEXCEPT {
 
 int MQ_enable_alarm(void) KAV_NOEXCEPT {
   mq.struck = 0;
+  if (!mq.armed) {
+    // The first arming keeps what the caller had; a re-arming keeps that.
+    sigaction(SIGALRM, nullptr, &mq.saved);
+    mq.saved_left = alarm(0);
+    mq.armed_at = std::time(nullptr);
+    mq.armed = true;
+  }
   install_handler(alarm_trampoline, &mq.top_func);
   alarm(static_cast<unsigned>(mq.timeout));
   return 0;
 }
 
 int MQ_disable_alarm(void) KAV_NOEXCEPT {
-  alarm(0);
+  if (mq.armed)
+    disarm();
+  else
+    alarm(0);
   return 0;
 }
 
@@ -431,7 +457,6 @@ void MQ_intrp(int sig) KAV_NOEXCEPT {
 
 int MQ_open(int num) KAV_NOEXCEPT {
   if (mq.type == 0) {
-    install_handler(MQ_intrp, nullptr);
     int key = 0;
     // Key 0 is IPC_PRIVATE: it would make a new private queue, not find one.
     if (!channel_key(num, INT_MIN, INT_MAX, &key) || key == 0) {
@@ -440,6 +465,14 @@ int MQ_open(int num) KAV_NOEXCEPT {
     }
     int id = msgget(static_cast<key_t>(key), 0);
     if (id < 0) return -1;
+    // Another user's queue could answer as the window and hand this program
+    // its settings: only the user's own queues are used.
+    struct msqid_ds ds {};
+    if (msgctl(id, IPC_STAT, &ds) != 0 || ds.msg_perm.uid != geteuid()) {
+      MESS_print(kWarn, "MQ_open: queue %d belongs to another user; not used\n", num);
+      errno = EACCES;
+      return -1;
+    }
     mq.msgqid = id;
     return id;
   }

@@ -60,7 +60,10 @@ KAV_API int MQ_timeout_func(MQ_handler func) KAV_NOEXCEPT;
  * (remembering the previous handler) and arms an alarm of the time-out.
  * Returns 0. */
 KAV_API int MQ_enable_alarm(void) KAV_NOEXCEPT;
-/* Cancels the alarm. Returns 0. */
+/* Cancels the alarm. After MQ_enable_alarm it puts back the alarm handler
+ * the caller had and re-arms what was left of the caller's own alarm (at
+ * least a second), so that the watchdog borrows the alarm only while a wait
+ * lasts. Returns 0. */
 KAV_API int MQ_disable_alarm(void) KAV_NOEXCEPT;
 
 /* The default time-out handler: prints "Queue not responding!!" as a warning
@@ -69,8 +72,9 @@ KAV_API void MQ_intrp(int sig) KAV_NOEXCEPT;
 
 /* Client: opens channel num. Queues: the id of the existing queue with key
  * offset + num; -1 with errno ENOENT when no such queue exists (and for the
- * key 0, which names no shared queue); -1 with another errno when the
- * look-up fails otherwise. Sockets: connects to 127.0.0.1 on port
+ * key 0, which names no shared queue); -1 with errno EACCES and a warning
+ * when the queue belongs to another user (it could answer as the window);
+ * -1 with another errno when the look-up fails otherwise. Sockets: connects to 127.0.0.1 on port
  * offset + num, closing any earlier client connection, waiting at most the
  * time-out: 1, or -1. */
 KAV_API int MQ_open(int num) KAV_NOEXCEPT;
