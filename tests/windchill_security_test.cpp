@@ -146,7 +146,7 @@ std::string row_name(const ::testing::TestParamInfo<Row> &info) {
 
 INSTANTIATE_TEST_SUITE_P(Rows, SecurityRow, ::testing::ValuesIn(load_rows()), row_name);
 
-TEST(SecurityRows, AreLoaded) { EXPECT_GE(load_rows().size(), 9u); }
+TEST(SecurityRows, AreLoaded) { EXPECT_GE(load_rows().size(), 12u); }
 
 // A defaults file that belongs to another user (and not to root) is not the
 // user's own even when nobody else may write it. Only root can give a file
@@ -174,6 +174,20 @@ TEST(SecurityPipe, ClosedLogPipeDoesNotKill) {
       run_in(dir.path(), {"-me=print,out1,+fi=|exec 0<&-; sleep 2", "-ta", "20", "15"}, {});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.out.find("5.3\n"), std::string::npos);
+}
+
+// Standard output that cannot be written (a full disc, a closed descriptor)
+// ends with a message and exit code 74, as cat and printf do, never 0.
+TEST(SecurityOutput, FailedStandardOutputIsAnError) {
+  const char *const kCases[] = {"\"$0\" 20 15 >/dev/full", "\"$0\" -ta >/dev/full",
+                                "\"$0\" 20 15 >&-"};
+  for (const char *script : kCases) {
+    SCOPED_TRACE(script);
+    kavtest::RunResult r =
+        kavtest::run({"/bin/sh", "-c", script, KAV_WINDCHILL_BIN}, "", {"kavdefault=/nonexistent"});
+    EXPECT_EQ(r.status, 74);
+    EXPECT_EQ(r.err.rfind("KAV_exit: Unable to write standard output: ", 0), 0u) << r.err;
+  }
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // windchill: the wind chill from an air temperature (F) and a wind speed
 // (knots), given on the command line or typed at prompts, with an optional
 // table for temperatures from 40 F down to -30 F and winds of 5 to 40 knots.
+// Exit codes: 0 done, 60 invalid temperature, 64 invalid wind speed, 74
+// standard output could not be written.
 #include <kav/calc.h>
 #include <kav/flag.h>
 #include <kav/mess.h>
@@ -8,6 +10,7 @@
 #include <kav/string.h>
 #include <kav/system.h>
 
+#include <cmath>
 #include <cstdlib>
 
 namespace {
@@ -125,7 +128,7 @@ int main(int argc, char **argv) {
   if (FLAG_batch() && temp == kMissing && spd == kMissing) KAV_exit(0);
 
   if (temp != kMissing) {
-    if (temp <= -200.0f || static_cast<double>(temp) >= 91.4) {
+    if (!std::isfinite(temp) || temp <= -200.0f || static_cast<double>(temp) >= 91.4) {
       MESS_print(M_ERROR, "Invalid temperature:%f\n", static_cast<double>(temp));
       KAV_exit(60);
     }
@@ -135,7 +138,7 @@ int main(int argc, char **argv) {
   }
 
   if (spd != kMissing) {
-    if (spd <= 0.0f || spd >= 50.0f) {
+    if (!std::isfinite(spd) || spd <= 0.0f || spd >= 50.0f) {
       MESS_print(M_ERROR, "Invalid wind speed:%f\n", static_cast<double>(spd));
       KAV_exit(64);
     }
@@ -149,5 +152,5 @@ int main(int argc, char **argv) {
   float wc = chill(formula, temp, spd);
   MESS_print(M_MESS, "Wind Chill (F): ");
   MESS_print(M_PRINT, "%2.1f\n", static_cast<double>(wc));
-  return 0;
+  KAV_exit(0);
 }

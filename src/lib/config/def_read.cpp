@@ -21,6 +21,8 @@ namespace {
 struct DefState {
   std::FILE *def_file = nullptr;             // the definition file being read
   std::string def_name;                      // its name as opened
+  bool in_long_line = false;                 // the last piece read was cut from its line
+  int long_lines = 0;                        // long lines reported in this file
   std::string prog_name = "Kav";             // the running program's name
   std::string prog_title;                    // replaces prog_name in keys; "+t" adds t
   std::array<std::string, DEF_MAX_TAG> tag;  // the defined tags (copies)
@@ -251,6 +253,8 @@ int DEF_open(const char *filename) KAV_NOEXCEPT {
     name = filename;
   }
   state().def_file = file_open(name, "r");
+  state().in_long_line = false;
+  state().long_lines = 0;
   state().def_name = state().def_file ? name : "";
   return state().def_file ? 0 : -1;
 }
@@ -304,8 +308,15 @@ int DEF_getn(char *resrc, int resrc_size, char *value, int value_size) KAV_NOEXC
   std::string line;
   bool cut = false;
   while (read_piece(s.def_file, line, cut)) {
-    if (cut)
+    // One warning for a long line, however many pieces it makes, and a few
+    // per file: a file of huge lines must not bury the other messages.
+    constexpr int kLongLinesReported = 3;
+    if (cut && !s.in_long_line && s.long_lines < kLongLinesReported) {
       MESS_print(M_WARN, "DEF_get: line longer than %d characters read in pieces\n", DEF_LINE_MAX);
+      if (++s.long_lines == kLongLinesReported)
+        MESS_print(M_WARN, "DEF_get: further long lines are not reported\n");
+    }
+    s.in_long_line = cut;
     if (line.empty() || line[0] == '#') continue;
     std::string_view text(line);
     size_t pos = 0;

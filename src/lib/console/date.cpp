@@ -4,6 +4,7 @@
 #include <kav/string.h>
 
 #include <cctype>
+#include <climits>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -391,7 +392,10 @@ int DATE_is_leap(int year) KAV_NOEXCEPT { return is_leap(year) ? 1 : 0; }
 int DATE_date_days(int year, int month, int day) KAV_NOEXCEPT {
   Date d = {year, month, day, MISS, MISS, 0, 0, 0};
   normalise(d);
-  return static_cast<int>(days_from_civil(d.year, d.month, 1) + d.day);
+  const int64_t days = days_from_civil(d.year, d.month, 1) + d.day;
+  // A count that does not fit the result cannot be formed.
+  if (days > INT_MAX || days < INT_MIN) return MISS;
+  return static_cast<int>(days);
 }
 
 int DATE_days_date(int days, int *year, int *month, int *day) KAV_NOEXCEPT {
@@ -427,7 +431,9 @@ int DATE_monday_julian(int year, int month, int day, int *julian) KAV_NOEXCEPT {
   if (!julian) return -1;
   if (month < 1) month = 1;
   if (month > 12) month = 12;
-  *julian = (is_leap(year) ? num_day_leap : num_day)[month - 1] + day;
+  const int before = (is_leap(year) ? num_day_leap : num_day)[month - 1];
+  if (day > INT_MAX - before) return -1;  // the day of the year would not fit
+  *julian = before + day;
   return 0;
 }
 

@@ -82,7 +82,7 @@ KAV_API int64_t DATE_num_sec_tm(const struct tm *tm) KAV_NOEXCEPT;
 /* 1 for a Gregorian leap year, else 0. */
 KAV_API int DATE_is_leap(int year) KAV_NOEXCEPT;
 /* Day number counted from 1 on 1 January 1970 (fields normalised as in
- * DATE_num_sec). */
+ * DATE_num_sec); -9999 when the count does not fit an int. */
 KAV_API int DATE_date_days(int year, int month, int day) KAV_NOEXCEPT;
 /* Inverse of DATE_date_days. 0, or -1 when an output pointer is null. */
 KAV_API int DATE_days_date(int days, int *year, int *month, int *day) KAV_NOEXCEPT;
@@ -90,7 +90,8 @@ KAV_API int DATE_days_date(int days, int *year, int *month, int *day) KAV_NOEXCE
  * 0, or -1 when an output pointer is null. */
 KAV_API int DATE_time_date(int rsecs, int *hour, int *min, int *sec) KAV_NOEXCEPT;
 /* Day of the year (clamped to the year) to month and day, and back (a month
- * below 1 counts as 1, above 12 as 12). 0, or -1 for a null output. */
+ * below 1 counts as 1, above 12 as 12). 0, or -1 for a null output or, in
+ * DATE_monday_julian, a day so large that the day of the year overflows. */
 KAV_API int DATE_julian_monday(int year, int julian, int *month, int *day) KAV_NOEXCEPT;
 KAV_API int DATE_monday_julian(int year, int month, int day, int *julian) KAV_NOEXCEPT;
 /* A module-owned Date with these fields and second 0 (day of the year and

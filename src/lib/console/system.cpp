@@ -136,7 +136,18 @@ bool replace_fd(int target, const char *name, int flags) {
 
 extern "C" {
 
-void KAV_exit(int status) KAV_NOEXCEPT { std::exit(status); }
+void KAV_exit(int status) KAV_NOEXCEPT {
+  // Output that never arrived is a failure, as for cat and printf: a full
+  // disc, a closed standard output.
+  errno = 0;
+  const bool flushed = std::fflush(stdout) == 0;
+  if (!flushed || std::ferror(stdout)) {
+    MESS_print(M_ERROR, "KAV_exit: Unable to write standard output: %s\n",
+               !flushed && errno ? std::strerror(errno) : "write error");
+    if (status == 0) status = KAV_EXIT_OUTPUT;
+  }
+  std::exit(status);
+}
 
 int KAV_add_proc(int pid, const char *name) KAV_NOEXCEPT {
   ProcState &s = state();

@@ -22,7 +22,12 @@ KAV_API char *KAV_promptl(const char *prompt, char *str) KAV_NOEXCEPT;
  * buffer of length+1 characters when str is null (the caller frees it). */
 KAV_API char *KAV_prompts(const char *prompt, char *str, int length) KAV_NOEXCEPT;
 
-/* Ends the process with status, flushing the standard streams. */
+/* The exit status of a program whose standard output could not be written. */
+#define KAV_EXIT_OUTPUT 74
+
+/* Ends the process with status, flushing the standard streams. When standard
+ * output could not be written (a full disc, a closed descriptor), it prints
+ * an error naming the cause and a status of 0 becomes KAV_EXIT_OUTPUT. */
 KAV_API void KAV_exit(int status) KAV_NOEXCEPT __attribute__((noreturn));
 
 /* Handles a line typed at a prompt. "set name=value" or "set name value"
