@@ -34,6 +34,7 @@ struct MessState {
   std::string oname;                // name of the copy file, for messages
   std::string pname;                // name of the log file, for messages
   std::string filename;             // deferred log file (routing 2)
+  int depth = 0;                    // MESS_print calls under way (a message about a log nests)
 };
 
 MessState &state() {
@@ -258,8 +259,14 @@ int MESS_print(M_type type, const char *mess, ...) KAV_NOEXCEPT {
     close_stream(s.ofile);
     MESS_print(M_WARN, "MESS_print: Unable to write copy file, closed: %s\n", s.oname.c_str());
   }
+  ++s.depth;
+  struct Leave {
+    int &depth;
+    ~Leave() { --depth; }
+  } leave{s.depth};
   bool opened_here = false;
-  if (s.mess_out == 2) {
+  // A message about opening the deferred log does not open it again.
+  if (s.mess_out == 2 && s.depth == 1) {
     close_stream(s.pfile);
     s.pfile = open_file(s.filename.c_str(), "a");
     opened_here = s.pfile != nullptr;
