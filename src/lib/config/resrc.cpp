@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "config/resrc_int.hpp"
@@ -128,12 +130,21 @@ const BuiltIn *find_builtin(res_type key) {
 // The longest option name the decoder keeps; longer names are cut.
 constexpr size_t kMaxOptionName = 49;
 
-// Process-wide resource state.
+// What the index keeps of one record beside the list.
+struct Indexed {
+  resource *record;     // the record in the list
+  size_t capacity = 0;  // bytes allocated for its data by RES_append; 0 when unknown
+  size_t length = 0;    // length of its data while capacity is known
+};
+
+// Process-wide resource state. The list keeps the order resources were made
+// in; the index beside it finds a name without walking the list, so that a
+// long command line decodes in time linear in its length.
 struct ResState {
-  resource root_res{};       // head record; carries no resource of its own
-  resource *last = nullptr;  // the most recently created resource
-  resource *prev = nullptr;  // the record before the one last searched for, or the tail
-  int clargc = 0;            // stored command line
+  resource root_res{};                                    // head record; carries no resource
+  resource *last = nullptr;                               // the most recently created (the tail)
+  std::unordered_map<std::string_view, Indexed> by_name;  // records by name (views of r->name)
+  int clargc = 0;                                         // stored command line
   char **clargv = nullptr;
 };
 
@@ -142,19 +153,17 @@ ResState &state() {
   return s;
 }
 
-// Finds a resource by exact name; remembers the record before it (or the
-// tail when it is absent) in prev.
+// The index entry of a resource by exact name, or null.
+Indexed *lookup(const char *name) {
+  auto &by_name = state().by_name;
+  auto it = by_name.find(std::string_view(name));
+  return it == by_name.end() ? nullptr : &it->second;
+}
+
+// Finds a resource by exact name.
 resource *find(const char *name) {
-  ResState &s = state();
-  resource *before = &s.root_res;
-  for (resource *r = s.root_res.next; r; before = r, r = r->next) {
-    if (std::strcmp(r->name, name) == 0) {
-      s.prev = before;
-      return r;
-    }
-  }
-  s.prev = before;
-  return nullptr;
+  Indexed *e = lookup(name);
+  return e ? e->record : nullptr;
 }
 
 char *copy_text(const char *text) {
@@ -165,10 +174,9 @@ char *copy_text(const char *text) {
   return c;
 }
 
-// Creates a record at the tail of the store.
+// Creates a record at the tail of the store; null when memory ran out.
 resource *create(const char *name) {
   ResState &s = state();
-  find(name);  // leaves the tail in prev
   auto *r = static_cast<resource *>(std::calloc(1, sizeof(resource)));
   if (!r) return nullptr;
   r->name = copy_text(name);
@@ -176,7 +184,14 @@ resource *create(const char *name) {
     std::free(r);
     return nullptr;
   }
-  s.prev->next = r;
+  try {
+    s.by_name.emplace(std::string_view(r->name), Indexed{r});
+  } catch (...) {
+    std::free(r->name);
+    std::free(r);
+    return nullptr;
+  }
+  (s.last ? s.last : &s.root_res)->next = r;
   s.last = r;
   return r;
 }
@@ -444,6 +459,7 @@ int RES_new(int index, const char *name, const char *data, DEF_convert cvt) KAV_
   } else {
     std::free(r->data);
     r->data = nullptr;
+    lookup(name)->capacity = 0;
   }
   r->data = copy_text(data);
   r->cvt = cvt;
@@ -453,21 +469,31 @@ int RES_new(int index, const char *name, const char *data, DEF_convert cvt) KAV_
 
 int RES_append(int index, const char *name, const char *data, DEF_convert cvt) KAV_NOEXCEPT {
   if (!name) return -1;
-  resource *r = find(name);
-  if (!r) return RES_new(index, name, data, cvt);
+  Indexed *e = lookup(name);
+  if (!e) return RES_new(index, name, data, cvt);
+  resource *r = e->record;
   if (!data) return 0;
   if (!r->data) {
     r->data = copy_text(data);
+    e->capacity = 0;
     return r->data ? 0 : -1;
   }
-  size_t old_len = std::strlen(r->data), add = std::strlen(data);
-  char *joined = static_cast<char *>(std::malloc(old_len + add + 2));
-  if (!joined) return -1;
-  std::memcpy(joined, r->data, old_len);
-  joined[old_len] = '\n';
-  std::memcpy(joined + old_len + 1, data, add + 1);
-  std::free(r->data);
-  r->data = joined;
+  // The buffer grows by doubling, so that many appends copy each value a
+  // bounded number of times.
+  size_t old_len = e->capacity ? e->length : std::strlen(r->data), add = std::strlen(data);
+  size_t need = old_len + add + 2;
+  if (need > e->capacity) {
+    size_t cap = e->capacity > need ? e->capacity : need;
+    if (cap < 2 * e->capacity) cap = 2 * e->capacity;
+    if (cap < 64) cap = 64;
+    char *grown = static_cast<char *>(std::realloc(r->data, cap));
+    if (!grown) return -1;
+    r->data = grown;
+    e->capacity = cap;
+  }
+  r->data[old_len] = '\n';
+  std::memcpy(r->data + old_len + 1, data, add + 1);
+  e->length = old_len + 1 + add;
   return 0;
 }
 
