@@ -8,6 +8,8 @@
 #include <kav/def_read.h>
 #include <kav/files.h>
 #include <kav/mess.h>
+#include <kav/resrc.h>
+#include <kav/unittool.h>
 #include <unistd.h>
 
 #include <string>
@@ -135,6 +137,40 @@ TEST(LogPipe, ClosedReaderClosesTheLog) {
   EXPECT_EQ(cap.out, "line 0\nline 1\nline 2\n");
   EXPECT_EQ(cap.err, "MESS_print: Unable to write log file, closed: |exec 0<&-; sleep 1\n");
   MESS_set_str("out2");
+}
+
+// The unit table that cannot be opened: a warning naming it, and the
+// conversion's failure result, the missing value.
+TEST(FailOpen, UnitTableReportsItsName) {
+  kavtest::TempDir dir;
+  dir.write("units.lup", "F K 0.5555556 255.3722\n");
+  RES_put("file_path", dir.path().c_str());
+  float got = 0;
+  auto cap = kavtest::capture([&] {
+    kavtest::FailOpen fail(1, EACCES);
+    got = UNIT_cvt(32.0f, "fault_a", "fault_b");
+  });
+  EXPECT_EQ(got, KAV_MISSING);
+  EXPECT_NE(cap.err.find("UNIT_cvt: Unable to open units file: " + dir.file("units.lup")),
+            std::string::npos)
+      << cap.err;
+  RES_put("file_path", nullptr);
+}
+
+// The definition-file reader under allocation failure: every call ends with
+// its failure result or its usual one, never an exception.
+TEST(FailAlloc, DefinitionReaderTurnsItIntoFailure) {
+  kavtest::TempDir dir;
+  const std::string name = dir.write("kav.cfg", "DEF tag\nIF tag\n*.value: \"1 2\"\nEND\n");
+  sweep("DEF_open and DEF_getn", [&] {
+    if (DEF_open(name.c_str()) != 0) return;
+    char key[DEF_KEY_SIZE], value[DEF_VALUE_SIZE];
+    while (DEF_getn(key, sizeof key, value, sizeof value) >= 0) {
+    }
+    DEF_close();
+  });
+  sweep("DEF_cmp", [&] { DEF_cmp("value", "*.value"); });
+  DEF_clr_tag();
 }
 
 }  // namespace

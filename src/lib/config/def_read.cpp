@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "config/def_read_int.hpp"
+#include "console/guard.hpp"
 
 namespace {
 
@@ -236,7 +237,7 @@ const std::string &open_name() { return state().def_name; }
 
 extern "C" {
 
-int DEF_open(const char *filename) KAV_NOEXCEPT {
+int DEF_open(const char *filename) KAV_NOEXCEPT try {
   DEF_close();
   std::string name;
   if (!filename || !*filename) {
@@ -257,6 +258,9 @@ int DEF_open(const char *filename) KAV_NOEXCEPT {
   state().long_lines = 0;
   state().def_name = state().def_file ? name : "";
   return state().def_file ? 0 : -1;
+} catch (...) {
+  kav::out_of_memory("DEF_open");
+  return -1;
 }
 
 int DEF_close(void) KAV_NOEXCEPT {
@@ -266,21 +270,27 @@ int DEF_close(void) KAV_NOEXCEPT {
   return 0;
 }
 
-int DEF_prog(void) KAV_NOEXCEPT {
+int DEF_prog(void) KAV_NOEXCEPT try {
   char prog[256] = "";
   RES_get_prognamen(prog, sizeof prog);
   if (prog[0]) state().prog_name = prog;
   return 0;
+} catch (...) {
+  kav::out_of_memory("DEF_prog");
+  return -1;
 }
 
-int DEF_name(const char *name) KAV_NOEXCEPT {
+int DEF_name(const char *name) KAV_NOEXCEPT try {
   state().prog_title = name ? name : "";
   return 0;
+} catch (...) {
+  kav::out_of_memory("DEF_name");
+  return -1;
 }
 
 int DEF_title(const char *title) KAV_NOEXCEPT { return DEF_name(title); }
 
-int DEF_tag(const char *str) KAV_NOEXCEPT {
+int DEF_tag(const char *str) KAV_NOEXCEPT try {
   DefState &s = state();
   if (!str) return -1;
   if (s.num_tag >= DEF_MAX_TAG) {
@@ -289,6 +299,9 @@ int DEF_tag(const char *str) KAV_NOEXCEPT {
   }
   s.tag[static_cast<size_t>(s.num_tag++)] = str;
   return 0;
+} catch (...) {
+  kav::out_of_memory("DEF_tag");
+  return -1;
 }
 
 int DEF_clr_tag(void) KAV_NOEXCEPT {
@@ -302,7 +315,7 @@ int DEF_get(char *resrc, char *value) KAV_NOEXCEPT {
   return DEF_getn(resrc, DEF_KEY_SIZE, value, DEF_VALUE_SIZE);
 }
 
-int DEF_getn(char *resrc, int resrc_size, char *value, int value_size) KAV_NOEXCEPT {
+int DEF_getn(char *resrc, int resrc_size, char *value, int value_size) KAV_NOEXCEPT try {
   DefState &s = state();
   if (!resrc || !value || resrc_size < 2 || value_size < 2 || !s.def_file) return -1;
   std::string line;
@@ -357,23 +370,32 @@ int DEF_getn(char *resrc, int resrc_size, char *value, int value_size) KAV_NOEXC
     return 1;
   }
   return -1;
+} catch (...) {
+  kav::out_of_memory("DEF_getn");
+  return -1;
 }
 
-int DEF_cmp(const char *resrc, const char *string) KAV_NOEXCEPT {
+int DEF_cmp(const char *resrc, const char *string) KAV_NOEXCEPT try {
   if (!resrc || !string) return 0;
   return pattern_match(qualified_name(resrc), string) ? 1 : 0;
+} catch (...) {
+  kav::out_of_memory("DEF_cmp");
+  return 0;
 }
 
-int DEF_valid(const char *string) KAV_NOEXCEPT {
+int DEF_valid(const char *string) KAV_NOEXCEPT try {
   if (!string) return 0;
   std::string_view key(string);
   size_t start = name_start(key);
   // A key ending in its qualifier names no resource.
   if (start == std::string_view::npos || start == key.size()) return 0;
   return pattern_match(qualified_name(key.substr(start)), key) ? 1 : 0;
+} catch (...) {
+  kav::out_of_memory("DEF_valid");
+  return 0;
 }
 
-int DEF_parse_name(const char *str, char *ostr) KAV_NOEXCEPT {
+int DEF_parse_name(const char *str, char *ostr) KAV_NOEXCEPT try {
   if (!str || !ostr) return 0;
   std::string_view key(str);
   size_t start = name_start(key);
@@ -382,13 +404,16 @@ int DEF_parse_name(const char *str, char *ostr) KAV_NOEXCEPT {
   std::memmove(ostr, part.data(), part.size());
   ostr[part.size()] = '\0';
   return 1;
+} catch (...) {
+  kav::out_of_memory("DEF_parse_name");
+  return 0;
 }
 
 int DEF_env(const char *resrc, const char *env, char *value) KAV_NOEXCEPT {
   return DEF_envn(resrc, env, value, DEF_VALUE_SIZE);
 }
 
-int DEF_envn(const char *resrc, const char *env, char *value, int size) KAV_NOEXCEPT {
+int DEF_envn(const char *resrc, const char *env, char *value, int size) KAV_NOEXCEPT try {
   if (!resrc || !value || size < 1) return 0;
   const DefState &s = state();
   std::string qualified = "kav";
@@ -409,6 +434,9 @@ int DEF_envn(const char *resrc, const char *env, char *value, int size) KAV_NOEX
     MESS_print(M_WARN, "DEF_env: value of %s cut to %d characters\n", resrc, size - 1);
   copy_out(value, size, text);
   return 1;
+} catch (...) {
+  kav::out_of_memory("DEF_envn");
+  return 0;
 }
 
 }  // extern "C"

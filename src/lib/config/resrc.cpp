@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "config/resrc_int.hpp"
+#include "console/guard.hpp"
 
 namespace {
 
@@ -369,7 +370,8 @@ const char *program_base_name() {
 
 extern "C" {
 
-int RES_init(int argc, char **argv, const res_type *res_key, const res_type *res_pos) KAV_NOEXCEPT {
+int RES_init(int argc, char **argv, const res_type *res_key, const res_type *res_pos) KAV_NOEXCEPT
+    try {
   FLAG_reset(KAV_IMISSING);
   std::vector<RES_defobj> table;
   table.reserve(RES_MAX_DEFOBJ);
@@ -399,6 +401,9 @@ int RES_init(int argc, char **argv, const res_type *res_key, const res_type *res
   RES_decode(argv[0], "Kav", argc, argv, table.data());
   kav::res::sources_timezone();
   return 1;
+} catch (...) {
+  kav::out_of_memory("RES_init");
+  return -1;
 }
 
 int RES_decode(const char *progname, const char *class_name, int argc, char **argv,

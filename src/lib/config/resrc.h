@@ -157,7 +157,8 @@ typedef struct resource {
 
 /* Decodes the program's options: flags reset, decoding table built from the
  * keyed and positional keys, then defaults files, window, environment and
- * command line, and the conversion pass. Returns 1. */
+ * command line, and the conversion pass. Returns 1, or -1 when memory ran
+ * out. */
 KAV_API int RES_init(int argc, char **argv, const res_type *res_key,
                      const res_type *res_pos) KAV_NOEXCEPT;
 

@@ -10,6 +10,8 @@
 #include <cstring>
 #include <string>
 
+#include "console/guard.hpp"
+
 namespace {
 
 // A typed line holds at most this many characters; the rest of a longer line
@@ -88,7 +90,7 @@ char *KAV_promptl(const char *prompt, char *str) KAV_NOEXCEPT {
   return str;
 }
 
-char *KAV_prompts(const char *prompt, char *str, int length) KAV_NOEXCEPT {
+char *KAV_prompts(const char *prompt, char *str, int length) KAV_NOEXCEPT try {
   if (length < 2) length = 2;
   if (!str) {
     str = static_cast<char *>(std::calloc(static_cast<size_t>(length) + 1, 1));
@@ -104,6 +106,9 @@ char *KAV_prompts(const char *prompt, char *str, int length) KAV_NOEXCEPT {
 #pragma GCC diagnostic pop
   if (prompt_loop(prompt, scan)) std::memcpy(str, word.c_str(), std::strlen(word.c_str()) + 1);
   return str;
+} catch (...) {
+  kav::out_of_memory("KAV_prompts");
+  return nullptr;
 }
 
 }  // extern "C"

@@ -301,16 +301,17 @@ long KAV_get_virt_mem(void) KAV_NOEXCEPT {
   std::snprintf(name, sizeof name, "/proc/%d/stat", KAV_get_pid());
   std::FILE *f = kav::fault::open(name, "r");
   if (!f) return 0;
-  std::string text;
-  char buf[512];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
+  // The line is a few hundred bytes (the program name in it is at most 16
+  // characters): a fixed buffer holds it, and the heap is not needed.
+  char text[4096];
+  const size_t n = std::fread(text, 1, sizeof text - 1, f);
   std::fclose(f);
+  text[n] = '\0';
   // The second field, the program name in parentheses, may hold blanks:
   // fields are counted from the last ')'.
-  size_t close = text.rfind(')');
-  if (close == std::string::npos) return 0;
-  const char *p = text.c_str() + close + 1;
+  const char *close = std::strrchr(text, ')');
+  if (!close) return 0;
+  const char *p = close + 1;
   for (int field = 3; field <= 23; ++field) {
     while (*p && std::isspace(static_cast<unsigned char>(*p))) ++p;
     if (!*p) return 0;

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "console/guard.hpp"
+
 namespace {
 
 // Answers are one word of at most this many characters; callers' buffers
@@ -101,7 +103,7 @@ bool closing_word(const char *answer, int flag, int *code) {
 
 extern "C" {
 
-int MENU_print(const char *title, const MENU_item *menu, int menu_num, int flag) KAV_NOEXCEPT {
+int MENU_print(const char *title, const MENU_item *menu, int menu_num, int flag) KAV_NOEXCEPT try {
   const auto items = visible_items("MENU_print", menu, menu_num);
   const int n = static_cast<int>(items.size());
   const bool two_columns = n >= 13;
@@ -141,10 +143,13 @@ int MENU_print(const char *title, const MENU_item *menu, int menu_num, int flag)
   }
   MESS_print(M_PRINT, "\n");
   return 1;
+} catch (...) {
+  kav::out_of_memory("MENU_print");
+  return -1;
 }
 
 int MENU_process(const char *title, const MENU_item *menu, int menu_num, const char *prompt,
-                 char *string, int flag) KAV_NOEXCEPT {
+                 char *string, int flag) KAV_NOEXCEPT try {
   char own[kAnswerLen + 1];
   if (!string) string = own;
 
@@ -197,6 +202,9 @@ int MENU_process(const char *title, const MENU_item *menu, int menu_num, const c
     }
   }
   return KAV_IMISSING;
+} catch (...) {
+  kav::out_of_memory("MENU_process");
+  return -1;
 }
 
 int MENU_search(const char *item, const MENU_item *menu) KAV_NOEXCEPT {

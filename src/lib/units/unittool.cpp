@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "console/guard.hpp"
+
 namespace {
 
 constexpr M_type kTrace = 0x40000000u;  // debug lines of the conversions
@@ -323,7 +325,7 @@ void copy_part(const char *b, const char *e, char *out) {
 
 extern "C" {
 
-float UNIT_cvt(float value, const char *iunit, const char *ounit) KAV_NOEXCEPT {
+float UNIT_cvt(float value, const char *iunit, const char *ounit) KAV_NOEXCEPT try {
   if (value == KAV_MISSING) return KAV_MISSING;
 
   std::string in, out;
@@ -356,9 +358,12 @@ float UNIT_cvt(float value, const char *iunit, const char *ounit) KAV_NOEXCEPT {
   st.cache_ounit = out;
   st.cache = c;
   return apply(value, c);
+} catch (...) {
+  kav::out_of_memory("UNIT_cvt");
+  return KAV_MISSING;
 }
 
-int UNIT_scale(const char *in, float scale, const char *mstr, char *out) KAV_NOEXCEPT {
+int UNIT_scale(const char *in, float scale, const char *mstr, char *out) KAV_NOEXCEPT try {
   if (!out) return -1;
   out[0] = '\0';
   std::string text;
@@ -379,6 +384,9 @@ int UNIT_scale(const char *in, float scale, const char *mstr, char *out) KAV_NOE
   MESS_print(kTrace, "SC: %s %e = %e = %s %s = %s\n", in, static_cast<double>(scale), total,
              u.base.c_str(), mstr ? mstr : "", out);
   return 0;
+} catch (...) {
+  kav::out_of_memory("UNIT_scale");
+  return -1;
 }
 
 int UNIT_parse(const char *str, char *var, char *units) KAV_NOEXCEPT {
