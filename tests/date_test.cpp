@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <climits>
 #include <cstring>
 #include <ctime>
 #include <functional>
@@ -521,6 +522,17 @@ TEST_F(DateWindow, BadDecodeHourWarns) {
   EXPECT_EQ(c.err, "DATE_set_datim: Unable to decode decode_hour: noon\n");
   EXPECT_EQ(requested().hour, 14);
   EXPECT_EQ(DATE_set_datim(nullptr), -1);
+}
+
+// Fields so large that the result would overflow an int are refused.
+TEST(DateRange, OverflowingFieldsAreRefused) {
+  int j = 12345;
+  EXPECT_EQ(DATE_monday_julian(2023, 12, INT_MAX - 200, &j), -1);
+  EXPECT_EQ(j, 12345);
+  EXPECT_EQ(DATE_monday_julian(2023, 12, 31, &j), 0);
+  EXPECT_EQ(j, 365);
+  EXPECT_EQ(DATE_date_days(INT_MAX, 12, 31), KAV_IMISSING);
+  EXPECT_EQ(DATE_date_days(1970, 1, 1), 1);
 }
 
 }  // namespace

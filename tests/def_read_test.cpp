@@ -404,4 +404,24 @@ TEST(DefEnv, VariablesAreTriedInOrder) {
   EXPECT_NE(err.find("DEF_env: value of units cut to 249 characters"), std::string::npos);
 }
 
+// A long line is reported once however many pieces it makes, and a file of
+// long lines only a few times.
+TEST(DefLongLines, ReportedOncePerLineAndAFewTimesPerFile) {
+  kavtest::TempDir dir;
+  const std::string big(100000, 'x');
+  std::string text = "*.one: " + big + "\n";
+  for (int i = 0; i < 10; ++i) text += "*.more: " + big + "\n";
+  const std::string name = dir.write("long.cfg", text);
+  auto cap = kavtest::capture([&] {
+    ASSERT_EQ(DEF_open(name.c_str()), 0);
+    char key[DEF_KEY_SIZE], value[DEF_VALUE_SIZE];
+    while (DEF_getn(key, sizeof key, value, sizeof value) >= 0) {
+    }
+    DEF_close();
+  });
+  const std::string warning = "DEF_get: line longer than 249 characters read in pieces\n";
+  EXPECT_EQ(cap.err,
+            warning + warning + warning + "DEF_get: further long lines are not reported\n");
+}
+
 }  // namespace

@@ -510,6 +510,78 @@ TEST_F(ChannelTest, ParamsSetTheTimeOutAndTheTransport) {
   RES_put("parameter", "");
 }
 
+// Another user's queue could answer as the window: it is refused. Only root
+// can give a queue away, so the case runs only there.
+TEST_F(ChannelTest, ForeignQueueIsRefused) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to give a queue to another user";
+  int id = MQ_create(41);
+  ASSERT_GE(id, 0);
+  msqid_ds ds{};
+  ASSERT_EQ(msgctl(id, IPC_STAT, &ds), 0);
+  ds.msg_perm.uid = 65534;
+  ASSERT_EQ(msgctl(id, IPC_SET, &ds), 0);
+  int got = 0;
+  int err = 0;
+  auto cap = kavtest::capture([&] {
+    errno = 0;
+    got = MQ_open(41);
+    err = errno;
+  });
+  EXPECT_EQ(got, -1);
+  EXPECT_EQ(err, EACCES);
+  EXPECT_EQ(cap.err, "MQ_open: queue 41 belongs to another user; not used\n");
+  ds.msg_perm.uid = 0;
+  msgctl(id, IPC_SET, &ds);
+  EXPECT_EQ(MQ_open(41), id);  // the user's own queue is used
+}
+
+TEST_F(ChannelTest, CreatedQueuesAreTheOwnersAlone) {
+  int id = MQ_create(42);
+  ASSERT_GE(id, 0);
+  msqid_ds ds{};
+  ASSERT_EQ(msgctl(id, IPC_STAT, &ds), 0);
+  EXPECT_EQ(ds.msg_perm.mode & 0777, 0600u);
+}
+
+int g_caller_alarms = 0;
+void caller_alarm(int) { ++g_caller_alarms; }
+
+// A wait borrows the alarm: the caller's handler and alarm come back after it,
+// whether the window answered or was not there at all.
+TEST_F(ChannelTest, WaitsGiveBackTheCallersAlarm) {
+  struct sigaction mine {
+  }, old{};
+  mine.sa_handler = caller_alarm;
+  sigemptyset(&mine.sa_mask);
+  ASSERT_EQ(sigaction(SIGALRM, &mine, &old), 0);
+  alarm(50);
+  EXPECT_EQ(MQ_open(43), -1);  // no such queue
+  MQ_enable_alarm();
+  MQ_disable_alarm();
+  struct sigaction now {};
+  sigaction(SIGALRM, nullptr, &now);
+  EXPECT_EQ(now.sa_handler, &caller_alarm);
+  unsigned left = alarm(0);
+  EXPECT_GE(left, 48u);
+  EXPECT_LE(left, 50u);
+
+  // The whole exchange of RES_init with a window that is not running.
+  alarm(50);
+  char prog[] = "prog", df[] = "-df", path[] = "#43";
+  char *argv[] = {prog, df, path, nullptr};
+  const res_type none[] = {RES_null};
+  kavtest::capture([&] { RES_init(3, argv, none, none); });
+  sigaction(SIGALRM, nullptr, &now);
+  EXPECT_EQ(now.sa_handler, &caller_alarm);
+  left = alarm(0);
+  EXPECT_GE(left, 48u);
+  g_caller_alarms = 0;
+  alarm(1);
+  pause();  // the caller's handler runs: the program is not ended
+  EXPECT_EQ(g_caller_alarms, 1);
+  sigaction(SIGALRM, &old, nullptr);
+}
+
 TEST(FrameDecode, ChecksTheLengthAgainstTheBytesPresent) {
   char item[MQ_ITEMLEN];
   int flag = 99;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "support/decode.h"
+#include "support/fault.h"
 #include "support/kavtest.h"
 
 namespace {
@@ -324,6 +325,29 @@ TEST(ResHelp, EveryKeyedRowHasAnEntry) {
     bool has_row = e.def && *e.def;
     EXPECT_EQ(c.out == std::to_string(k) + "\n", !has_row) << "key " << k;
   }
+}
+
+// Appending to one resource grows its buffer by doubling: the number of
+// allocations grows with the logarithm of the values, not with their count
+// (each append used to copy the whole list).
+TEST(ResAppend, GrowsTheBufferGeometrically) {
+  if (!kavtest::malloc_injection()) GTEST_SKIP() << "malloc is not counted in this build";
+  RES_new(KAV_IMISSING, "many", "0", CV_strings);
+  long calls = 0;
+  {
+    kavtest::FailAlloc count(1 << 30);
+    for (int i = 0; i < 20000; ++i)
+      ASSERT_EQ(RES_append(KAV_IMISSING, "many", "12345", CV_strings), 0);
+    calls = count.calls();
+  }
+  EXPECT_LT(calls, 100);
+  int n = 0;
+  char **items = nullptr;
+  ASSERT_EQ(RES_getvals("many", &n, &items), 20001);
+  EXPECT_STREQ(items[0], "0");
+  EXPECT_STREQ(items[20000], "12345");
+  free_parsed_array(n, items);
+  RES_put("many", nullptr);
 }
 
 }  // namespace

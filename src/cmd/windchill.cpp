@@ -1,6 +1,8 @@
 // windchill: the wind chill from an air temperature (F) and a wind speed
 // (knots), given on the command line or typed at prompts, with an optional
 // table for temperatures from 40 F down to -30 F and winds of 5 to 40 knots.
+// Exit codes: 0 done, 60 invalid temperature, 64 invalid wind speed, 74
+// standard output could not be written.
 #include <kav/calc.h>
 #include <kav/flag.h>
 #include <kav/mess.h>
@@ -8,6 +10,7 @@
 #include <kav/string.h>
 #include <kav/system.h>
 
+#include <cmath>
 #include <cstdlib>
 
 namespace {
@@ -136,7 +139,7 @@ int main(int argc, char **argv) {
   if (FLAG_batch() && temp == kMissing && spd == kMissing) KAV_exit(0);
 
   if (temp != kMissing) {
-    if (temp <= kLowestF || static_cast<double>(temp) >= kHighestF) {
+    if (!std::isfinite(temp) || temp <= kLowestF || static_cast<double>(temp) >= kHighestF) {
       MESS_print(M_ERROR, "Invalid temperature:%f\n", static_cast<double>(temp));
       KAV_exit(60);
     }
@@ -146,7 +149,7 @@ int main(int argc, char **argv) {
   }
 
   if (spd != kMissing) {
-    if (spd <= 0.0f || spd >= kFastestKt) {
+    if (!std::isfinite(spd) || spd <= 0.0f || spd >= kFastestKt) {
       MESS_print(M_ERROR, "Invalid wind speed:%f\n", static_cast<double>(spd));
       KAV_exit(64);
     }
@@ -160,5 +163,5 @@ int main(int argc, char **argv) {
   float wc = chill(formula, temp, spd);
   MESS_print(M_MESS, "Wind Chill (F): ");
   MESS_print(M_PRINT, "%2.1f\n", static_cast<double>(wc));
-  return 0;
+  KAV_exit(0);
 }

@@ -13,15 +13,19 @@
 
 namespace {
 
-const std::string &scratch_name() {
-  static std::string name = [] {
-    char t[] = "/tmp/def_read_fuzz-XXXXXX";
-    int fd = mkstemp(t);
+// The scratch file's name, in storage that outlives every exit handler (a
+// static std::string would be destroyed before the handler that unlinks it).
+char g_scratch[] = "/tmp/def_read_fuzz-XXXXXX";
+
+const char *scratch_name() {
+  static const bool made = [] {
+    int fd = mkstemp(g_scratch);
     if (fd >= 0) close(fd);
-    std::atexit([] { unlink(scratch_name().c_str()); });
-    return std::string(t);
+    std::atexit([] { unlink(g_scratch); });
+    return fd >= 0;
   }();
-  return name;
+  (void)made;
+  return g_scratch;
 }
 
 }  // namespace
@@ -43,11 +47,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     pos = end == std::string::npos ? tags.size() : end + 1;
   }
 
-  std::FILE *f = std::fopen(scratch_name().c_str(), "wb");
+  std::FILE *f = std::fopen(scratch_name(), "wb");
   if (!f) return 0;
   std::fwrite(data, 1, size, f);
   std::fclose(f);
-  if (DEF_open(scratch_name().c_str()) != 0) return 0;
+  if (DEF_open(scratch_name()) != 0) return 0;
   char key[DEF_KEY_SIZE], value[DEF_VALUE_SIZE], name[DEF_KEY_SIZE];
   while (DEF_get(key, value) == 1) {
     DEF_parse_name(key, name);

@@ -4,6 +4,7 @@
 #include <kav/mess.h>
 #include <kav/resrc.h>
 #include <kav/unittool.h>
+#include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -21,13 +22,22 @@ std::string take_line(std::string &text) {
   return line;
 }
 
-const std::string &table_dir() {
-  static std::string dir = [] {
-    char name[] = "/tmp/units_fuzz.XXXXXX";
-    const char *made = mkdtemp(name);
-    return std::string(made ? made : "/tmp");
+// The table's directory, removed with its file at exit (the name lives in
+// storage no exit handler outlives).
+char g_dir[] = "/tmp/units_fuzz.XXXXXX";
+char g_file[sizeof g_dir + 16];
+
+const char *table_dir() {
+  static const bool made = [] {
+    if (!mkdtemp(g_dir)) return false;
+    std::snprintf(g_file, sizeof g_file, "%s/units.lup", g_dir);
+    std::atexit([] {
+      unlink(g_file);
+      rmdir(g_dir);
+    });
+    return true;
   }();
-  return dir;
+  return made ? g_dir : "/tmp";
 }
 
 }  // namespace
@@ -38,12 +48,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   const std::string iunit = take_line(text).c_str();  // stop at any NUL
   const std::string ounit = take_line(text).c_str();
 
-  const std::string file = table_dir() + "/units.lup";
+  const std::string file = std::string(table_dir()) + "/units.lup";
   if (FILE *fp = std::fopen(file.c_str(), "wb")) {
     std::fwrite(text.data(), 1, text.size(), fp);
     std::fclose(fp);
   }
-  RES_put("file_path", table_dir().c_str());
+  RES_put("file_path", table_dir());
 
   UNIT_cvt(1.0f, "fuzz_reset_a", "fuzz_reset_b");  // reads the table afresh
   UNIT_cvt(12.5f, iunit.c_str(), ounit.c_str());

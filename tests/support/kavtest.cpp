@@ -30,30 +30,44 @@ std::string temp_name(const char *tag) {
   return t;
 }
 
-// Redirects one descriptor to a temporary file and restores it.
+// Redirects one descriptor to a temporary file and restores it. The file is
+// unlinked as soon as it is made, so that nothing is left behind even when
+// the code under test ends the process inside the capture.
 class Redirect {
  public:
   explicit Redirect(int fd) : fd_(fd) {
     std::string t = temp_name("cap");
     std::vector<char> buf(t.begin(), t.end());
     buf.push_back('\0');
-    int tmp = mkstemp(buf.data());
-    name_ = buf.data();
+    file_ = mkstemp(buf.data());
+    if (file_ >= 0) unlink(buf.data());
     saved_ = dup(fd_);
-    dup2(tmp, fd_);
-    close(tmp);
+    dup2(file_, fd_);
   }
   ~Redirect() {
     dup2(saved_, fd_);
     close(saved_);
-    unlink(name_.c_str());
+    if (file_ >= 0) close(file_);
   }
-  std::string text() const { return read_file(name_); }
+  Redirect(const Redirect &) = delete;
+  Redirect &operator=(const Redirect &) = delete;
+  std::string text() const {
+    std::string s;
+    char buf[4096];
+    off_t at = 0;
+    for (;;) {
+      ssize_t n = pread(file_, buf, sizeof buf, at);
+      if (n <= 0) break;
+      s.append(buf, static_cast<size_t>(n));
+      at += n;
+    }
+    return s;
+  }
 
  private:
   int fd_;
   int saved_;
-  std::string name_;
+  int file_ = -1;
 };
 
 std::string drain(int fd) {
@@ -96,6 +110,7 @@ void with_stdin(const std::string &input, const std::function<void()> &fn) {
   std::vector<char> buf(t.begin(), t.end());
   buf.push_back('\0');
   int tmp = mkstemp(buf.data());
+  if (tmp >= 0) unlink(buf.data());  // nothing left behind, however the test ends
   if (write(tmp, input.data(), input.size()) < 0) {
     // the test will see an empty input
   }
@@ -112,7 +127,6 @@ void with_stdin(const std::string &input, const std::function<void()> &fn) {
   dup2(saved, 0);
   close(saved);
   clearerr(stdin);
-  unlink(buf.data());
 }
 
 TempDir::TempDir() {

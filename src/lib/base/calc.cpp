@@ -20,7 +20,7 @@ double capped_wind(float ws) {
 
 extern "C" {
 
-float wind_chill_temp(float temp, float ws) {
+float wind_chill_temp(float temp, float ws) KAV_NOEXCEPT {
   if (ws < 0 || temp < 0) return KAV_MISSING;
   if (!older_wind_chill_applies(temp, ws)) return temp;
   double w = capped_wind(ws);
@@ -30,7 +30,7 @@ float wind_chill_temp(float temp, float ws) {
                                 (CALC_WC_SKIN_TEMP - t));
 }
 
-float wind_chill_temp2(float temp, float ws) {
+float wind_chill_temp2(float temp, float ws) KAV_NOEXCEPT {
   if (ws < 0 || temp < 0) return KAV_MISSING;
   double t = temp;
   float w = static_cast<float>(0.6215 * t + 116.514 +
@@ -38,7 +38,7 @@ float wind_chill_temp2(float temp, float ws) {
   return w > temp ? temp : w;
 }
 
-float wind_chill(float temp, float ws) {
+float wind_chill(float temp, float ws) KAV_NOEXCEPT {
   if (ws < 0 || temp < 0) return KAV_MISSING;
   if (!older_wind_chill_applies(temp, ws)) return temp;
   double w = capped_wind(ws);
@@ -95,17 +95,17 @@ float thetae_at_lcl(float temp, float dewp, float pr) {
 
 extern "C" {
 
-int is_missing(float v) { return v == kMissing || !std::isfinite(v); }
+int is_missing(float v) KAV_NOEXCEPT { return v == kMissing || !std::isfinite(v); }
 
-float to_kelvin(float t) {
+float to_kelvin(float t) KAV_NOEXCEPT {
   return is_missing(t) ? kMissing : narrow(static_cast<double>(t) + CALC_KELVIN_0C);
 }
 
-float to_celsius(float t) {
+float to_celsius(float t) KAV_NOEXCEPT {
   return is_missing(t) ? kMissing : narrow(static_cast<double>(t) - CALC_KELVIN_0C);
 }
 
-float vapor_pr(float t) {
+float vapor_pr(float t) KAV_NOEXCEPT {
   if (is_missing(t) || t < 0) return kMissing;
   if (t < 100) return 0;
   double k = t;
@@ -115,13 +115,13 @@ float vapor_pr(float t) {
   return narrow(std::pow(10.0, x));
 }
 
-float temp_vapor_pr(float e) {
+float temp_vapor_pr(float e) KAV_NOEXCEPT {
   if (is_missing(e)) return kMissing;
   if (e <= 0) return 0;
   return narrow(temp_of_vapor(e));
 }
 
-float mix_ratio(float temp, float pr) {
+float mix_ratio(float temp, float pr) KAV_NOEXCEPT {
   if (any_missing(temp, pr)) return kMissing;
   if (temp <= 0 || pr <= 0) return 0;
   float e = vapor_of(temp);
@@ -132,7 +132,7 @@ float mix_ratio(float temp, float pr) {
   return narrow(622.0 * e / rest);
 }
 
-float spec_hum(float temp, float pr) {
+float spec_hum(float temp, float pr) KAV_NOEXCEPT {
   if (any_missing(temp, pr)) return kMissing;
   if (temp <= 0 || pr <= 0) return 0;
   float e = vapor_of(temp);
@@ -140,7 +140,7 @@ float spec_hum(float temp, float pr) {
   return narrow(622.0 * e / pr);
 }
 
-float rel_hum(float t, float td) {
+float rel_hum(float t, float td) KAV_NOEXCEPT {
   if (any_missing(t, td) || t <= 0 || td <= 0) return kMissing;
   if (t <= 100 && td <= 100) return narrow(100.0f * td / t);
   float et = vapor_pr(t);
@@ -148,13 +148,13 @@ float rel_hum(float t, float td) {
   return narrow(100.0f * vapor_pr(td) / et);
 }
 
-float dew_temp(float temp, float rh) {
+float dew_temp(float temp, float rh) KAV_NOEXCEPT {
   if (any_missing(temp, rh) || temp <= 0) return kMissing;
   rh = std::clamp(rh, 2.0f, 100.0f);
   return temp_vapor_pr(vapor_pr(temp) * rh / 100.0f);
 }
 
-float temp_on_mixrat(float w, float pr) {
+float temp_on_mixrat(float w, float pr) KAV_NOEXCEPT {
   if (any_missing(w, pr)) return kMissing;
   if (w <= 0 || pr <= 0) return 0;
   float wp = w * pr;
@@ -162,18 +162,18 @@ float temp_on_mixrat(float w, float pr) {
   return narrow(temp_of_vapor(m));
 }
 
-float pot_temp(float temp, float pr) {
+float pot_temp(float temp, float pr) KAV_NOEXCEPT {
   if (any_missing(temp, pr) || temp <= 0 || pr <= 0) return kMissing;
   return narrow(temp * std::pow(1000.0 / pr, 0.286));
 }
 
-float temp_on_dryad(float pot, float pr) {
+float temp_on_dryad(float pot, float pr) KAV_NOEXCEPT {
   if (any_missing(pot, pr)) return kMissing;
   if (pot <= 0 || pr <= 0) return 0;
   return narrow(pot * std::pow(pr / 1000.0, 0.286));
 }
 
-float virt_temp(float temp, float dewp, float pr) {
+float virt_temp(float temp, float dewp, float pr) KAV_NOEXCEPT {
   if (any_missing(temp, dewp, pr) || temp <= 0 || dewp < 0 || pr < 0) return kMissing;
   if (dewp == 0) return temp;
   float w = dewp <= 100 ? dewp : mix_ratio(dewp, pr);
@@ -181,7 +181,7 @@ float virt_temp(float temp, float dewp, float pr) {
   return narrow((1.0 + 0.609 * w / 1000.0) * temp);
 }
 
-float virt_pot_temp(float temp, float dewp, float pr) {
+float virt_pot_temp(float temp, float dewp, float pr) KAV_NOEXCEPT {
   if (any_missing(temp, dewp, pr) || temp <= 0 || dewp < 0 || pr < 0) return kMissing;
   if (dewp == 0) return pot_temp(temp, pr);
   if (pr <= 0) return kMissing;  // (1000/0)^0.286 has no value
@@ -190,7 +190,7 @@ float virt_pot_temp(float temp, float dewp, float pr) {
   return narrow(tv * std::pow(1000.0 / pr, 0.286));
 }
 
-float thetae_on_satad(float temp, float pr) {
+float thetae_on_satad(float temp, float pr) KAV_NOEXCEPT {
   if (any_missing(temp, pr)) return kMissing;
   if (temp <= 0 || pr <= 0) return 0;
   float w = mix_ratio(temp, pr);
@@ -198,7 +198,7 @@ float thetae_on_satad(float temp, float pr) {
   return narrow(temp * std::pow(1000.0 / pr, 0.286) / std::exp(-2.6518986 * w / temp));
 }
 
-float temp_on_satad(float pot, float pr) {
+float temp_on_satad(float pot, float pr) KAV_NOEXCEPT {
   if (any_missing(pot, pr) || pot <= 0 || pr <= 0 || pr > 2000) return kMissing;
   double t = 253.16;
   double d = 120;
@@ -217,7 +217,7 @@ float temp_on_satad(float pot, float pr) {
   return narrow(t);
 }
 
-float lcl_pres(float ts, float tds, float ps) {
+float lcl_pres(float ts, float tds, float ps) KAV_NOEXCEPT {
   if (any_missing(ts, tds, ps) || ts <= 100 || tds <= 100 || ps <= 0 || ps > 1100) return kMissing;
   float w = mix_ratio(tds, ps);
   if (is_missing(w)) return kMissing;
@@ -232,32 +232,34 @@ float lcl_pres(float ts, float tds, float ps) {
   return p;
 }
 
-float lcl_temp(float ts, float ps, float pl) { return temp_on_dryad(pot_temp(ts, ps), pl); }
+float lcl_temp(float ts, float ps, float pl) KAV_NOEXCEPT {
+  return temp_on_dryad(pot_temp(ts, ps), pl);
+}
 
-float eq_pot_temp(float temp, float dewp, float pr) {
+float eq_pot_temp(float temp, float dewp, float pr) KAV_NOEXCEPT {
   if (any_missing(temp, dewp, pr) || temp <= 0 || dewp < 0 || pr < 0) return kMissing;
   if (dewp == 0) return pot_temp(temp, pr);
   return thetae_at_lcl(temp, dewp, pr);
 }
 
-float wet_bulb(float temp, float dewp, float pr) {
+float wet_bulb(float temp, float dewp, float pr) KAV_NOEXCEPT {
   if (any_missing(temp, dewp, pr) || temp <= 0 || dewp < 0 || pr < 0) return kMissing;
   if (dewp == 0) return 0;
   return temp_on_satad(thetae_at_lcl(temp, dewp, pr), pr);
 }
 
-float wet_bulb_pot_temp(float temp, float dewp, float pr) {
+float wet_bulb_pot_temp(float temp, float dewp, float pr) KAV_NOEXCEPT {
   if (any_missing(temp, dewp, pr) || temp <= 0 || dewp < 0 || pr < 0) return kMissing;
   if (dewp == 0) return 0;
   return temp_on_satad(thetae_at_lcl(temp, dewp, pr), 1000);
 }
 
-float conv_temp(float wbar, float pc, float pr) {
+float conv_temp(float wbar, float pc, float pr) KAV_NOEXCEPT {
   float t = temp_on_mixrat(wbar, pc);
   return temp_on_dryad(pot_temp(t, pc), pr);
 }
 
-float heat_index(float temp, float dewp) {
+float heat_index(float temp, float dewp) KAV_NOEXCEPT {
   if (any_missing(temp, dewp) || temp < 0 || dewp < 0 || dewp > temp) return kMissing;
   float es = vapor_pr(temp);
   if (es <= 0) return kMissing;  // no vapour pressure below 100 K: R undefined
@@ -275,7 +277,7 @@ float heat_index(float temp, float dewp) {
   return kelvin_of_f(h);
 }
 
-float humiture(float temp, float dewp) {
+float humiture(float temp, float dewp) KAV_NOEXCEPT {
   if (any_missing(temp, dewp) || temp < 0 || dewp < 0) return kMissing;
   float h = vapor_pr(dewp) - 21.0f;
   float t = fahrenheit(temp);
@@ -283,19 +285,19 @@ float humiture(float temp, float dewp) {
   return h >= 0 ? t + h : t;
 }
 
-float temp_hum_index(float temp, float dewp) {
+float temp_hum_index(float temp, float dewp) KAV_NOEXCEPT {
   if (any_missing(temp, dewp) || temp < 0 || dewp < 0) return kMissing;
   return narrow(17.5 + (0.55 * temp + 0.2 * dewp));
 }
 
-float sfc_pr_alt(float alt, float el) {
+float sfc_pr_alt(float alt, float el) KAV_NOEXCEPT {
   if (any_missing(alt, el) || alt <= 0) return kMissing;
   double base = (288.15 - 0.0065 * el) / 288.15;
   if (base <= 0) return kMissing;  // above the top of the standard atmosphere
   return narrow(alt * std::pow(base, 5.2558));
 }
 
-float pres_alt(float pres) {
+float pres_alt(float pres) KAV_NOEXCEPT {
   if (is_missing(pres) || pres <= 0) return kMissing;
   if (static_cast<double>(pres) < 226.32)
     return narrow(11000.0 + 6341.62 * std::log(226.32 / pres));
@@ -303,7 +305,7 @@ float pres_alt(float pres) {
   return narrow((288.15 - t) / 0.0065);
 }
 
-float interp_temp(float t1, float t2, float p1, float p2, float pr) {
+float interp_temp(float t1, float t2, float p1, float p2, float pr) KAV_NOEXCEPT {
   if (any_missing(p1, p2) || p1 <= 0 || p2 <= 0) return kMissing;
   if (is_missing(t1) && is_missing(t2)) return kMissing;
   if (is_missing(t1)) return t2;
@@ -316,7 +318,7 @@ float interp_temp(float t1, float t2, float p1, float p2, float pr) {
   return narrow(t1 - dt * std::log(q1) / std::log(q2));
 }
 
-float calc_earth_dist(float lat1, float lon1, float lat2, float lon2) {
+float calc_earth_dist(float lat1, float lon1, float lat2, float lon2) KAV_NOEXCEPT {
   if (any_missing(lat1, lon1) || any_missing(lat2, lon2)) return kMissing;
   constexpr double rad = 0.017453292519943334;
   auto unit = [](float lat, float lon, float v[3]) {

@@ -31,32 +31,34 @@ void resum_plot() {
 
 extern "C" {
 
-int FLAG_get(int flag) { return in_range(flag) ? static_cast<int>(state().flags[flag]) : 0; }
+int FLAG_get(int flag) KAV_NOEXCEPT {
+  return in_range(flag) ? static_cast<int>(state().flags[flag]) : 0;
+}
 
-long FLAG_getl(int flag) { return in_range(flag) ? state().flags[flag] : 0; }
+long FLAG_getl(int flag) KAV_NOEXCEPT { return in_range(flag) ? state().flags[flag] : 0; }
 
-int FLAG_set(int flag, int value) { return FLAG_setl(flag, value); }
+int FLAG_set(int flag, int value) KAV_NOEXCEPT { return FLAG_setl(flag, value); }
 
-int FLAG_setl(int flag, long value) {
+int FLAG_setl(int flag, long value) KAV_NOEXCEPT {
   if (!in_range(flag)) return -1;
   state().flags[flag] = value;
   return 0;
 }
 
-int FLAG_reset(int value) { return FLAG_resetl(value); }
+int FLAG_reset(int value) KAV_NOEXCEPT { return FLAG_resetl(value); }
 
-int FLAG_resetl(long value) {
+int FLAG_resetl(long value) KAV_NOEXCEPT {
   for (long &f : state().flags) f = value;
   return 0;
 }
 
-int FLAG_batch(void) { return state().flags[FLAG_BATCH] > 0 ? 1 : 0; }
+int FLAG_batch(void) KAV_NOEXCEPT { return state().flags[FLAG_BATCH] > 0 ? 1 : 0; }
 
-int FLAG_set_batch(int val) { return FLAG_set(FLAG_BATCH, val); }
+int FLAG_set_batch(int val) KAV_NOEXCEPT { return FLAG_set(FLAG_BATCH, val); }
 
-int FLAG_help(void) { return state().flags[FLAG_HELP] > 0 ? 1 : 0; }
+int FLAG_help(void) KAV_NOEXCEPT { return state().flags[FLAG_HELP] > 0 ? 1 : 0; }
 
-int FLAG_setplot(int type, int val) {
+int FLAG_setplot(int type, int val) KAV_NOEXCEPT {
   if (type < 0 || type >= FLAG_PLOT_COUNT) return -1;
   int *p = state().plot_it;
   p[type] = val;
@@ -68,11 +70,11 @@ int FLAG_setplot(int type, int val) {
   return 0;
 }
 
-int FLAG_getplot(int type) {
+int FLAG_getplot(int type) KAV_NOEXCEPT {
   return (type >= 0 && type < FLAG_PLOT_COUNT) ? state().plot_it[type] : 0;
 }
 
-int FLAG_resetplot(int val) {
+int FLAG_resetplot(int val) KAV_NOEXCEPT {
   for (int &p : state().plot_it) p = val;
   return 0;
 }

@@ -13,6 +13,15 @@
 /* Marks a function of the library's public interface. */
 #define KAV_API __attribute__((visibility("default")))
 
+/* Follows the parameter list of every function of the C interface: no C++
+   exception ever leaves one (a failure inside is its failure result). It is
+   noexcept in C++ and nothing in C. */
+#ifdef __cplusplus
+#define KAV_NOEXCEPT noexcept
+#else
+#define KAV_NOEXCEPT
+#endif
+
 /* The missing value: a float or int that compares equal to it is missing. */
 #define KAV_MISSING (-9999.0f)
 #define KAV_IMISSING (-9999)

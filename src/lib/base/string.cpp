@@ -122,7 +122,7 @@ bool read_int(const char **p, long *value) {
 
 extern "C" {
 
-int parse_string(const char *string, char delim, int *argc, char ***argv) {
+int parse_string(const char *string, char delim, int *argc, char ***argv) KAV_NOEXCEPT {
   if (argc) *argc = 0;
   if (argv) *argv = nullptr;
   if (!string || !*string || !argc || !argv) return -1;
@@ -160,13 +160,13 @@ int parse_string(const char *string, char delim, int *argc, char ***argv) {
   return 0;
 }
 
-void free_parsed_array(int argc, char **argv) {
+void free_parsed_array(int argc, char **argv) KAV_NOEXCEPT {
   if (argc == 0 || !argv) return;
   std::free(argv[0]);
   std::free(argv);
 }
 
-int stricmp(const char *s1, const char *s2) {
+int stricmp(const char *s1, const char *s2) KAV_NOEXCEPT {
   if (!s1 || !s2) return 1;
   for (;; ++s1, ++s2) {
     const int c1 = fold(*s1);
@@ -175,7 +175,7 @@ int stricmp(const char *s1, const char *s2) {
   }
 }
 
-int strnicmp(const char *s1, const char *s2, int n) {
+int strnicmp(const char *s1, const char *s2, int n) KAV_NOEXCEPT {
   if (!s1 || !s2) return 1;
   if (n < 1) n = 1;
   for (int i = 0; i < n; ++i, ++s1, ++s2) {
@@ -186,14 +186,14 @@ int strnicmp(const char *s1, const char *s2, int n) {
   return 0;
 }
 
-int fill_string(char *string, char tar, char fill) {
+int fill_string(char *string, char tar, char fill) KAV_NOEXCEPT {
   if (!string) return 0;
   for (char *p = string; *p; ++p)
     if (*p == tar) *p = fill;
   return 0;
 }
 
-int strip_string(char *string, char tar) {
+int strip_string(char *string, char tar) KAV_NOEXCEPT {
   if (!string) return 0;
   char *out = string;
   for (const char *in = string; *in; ++in)
@@ -202,7 +202,7 @@ int strip_string(char *string, char tar) {
   return 0;
 }
 
-int wsstrip_string(char *string) {
+int wsstrip_string(char *string) KAV_NOEXCEPT {
   if (!string) return 1;
   char *out = string;
   for (const char *in = string; *in; ++in)
@@ -211,28 +211,28 @@ int wsstrip_string(char *string) {
   return 1;
 }
 
-int wstrim_string(char *string) {
+int wstrim_string(char *string) KAV_NOEXCEPT {
   if (!string) return 1;
   wsstrip_string(string);
   trim_string(string);
   return 1;
 }
 
-int trim_string(char *string) {
+int trim_string(char *string) KAV_NOEXCEPT {
   if (!string) return 0;
   size_t len = std::strlen(string);
   while (len > 0 && string[len - 1] == kBlank) string[--len] = '\0';
   return 0;
 }
 
-int trim_cr_string(char *string) {
+int trim_cr_string(char *string) KAV_NOEXCEPT {
   if (!string) return 0;
   size_t len = std::strlen(string);
   while (len > 0 && string[len - 1] == '\r') string[--len] = '\0';
   return 0;
 }
 
-int strip_spaces(char *string) {
+int strip_spaces(char *string) KAV_NOEXCEPT {
   if (!string) return 0;
   trim_string(string);
   char *out = string;
@@ -242,7 +242,7 @@ int strip_spaces(char *string) {
   return 0;
 }
 
-int strip_escape(char *string) {
+int strip_escape(char *string) KAV_NOEXCEPT {
   if (!string) return 0;
   char *out = string;
   for (const char *in = string; *in; ++in) {
@@ -256,7 +256,7 @@ int strip_escape(char *string) {
   return 0;
 }
 
-int shift_string(char *string, int num) {
+int shift_string(char *string, int num) KAV_NOEXCEPT {
   if (!string) return 0;
   const size_t len = std::strlen(string);
   // Widened so that -INT_MIN is representable.
@@ -273,21 +273,21 @@ int shift_string(char *string, int num) {
   return 0;
 }
 
-int up_string(char *string) {
+int up_string(char *string) KAV_NOEXCEPT {
   if (!string || !*string) return 0;
   for (char *p = string; *p; ++p)
     if (*p >= 'a' && *p <= 'z') *p = static_cast<char>(*p - 'a' + 'A');
   return 1;
 }
 
-int low_string(char *string) {
+int low_string(char *string) KAV_NOEXCEPT {
   if (!string || !*string) return 0;
   for (char *p = string; *p; ++p)
     if (*p >= 'A' && *p <= 'Z') *p = static_cast<char>(*p - 'A' + 'a');
   return 1;
 }
 
-int clean_line(char *line) {
+int clean_line(char *line) KAV_NOEXCEPT {
   if (!line || !*line) return 0;
   size_t i = std::strlen(line);
   bool trailing = true;
@@ -303,21 +303,21 @@ int clean_line(char *line) {
   return 1;
 }
 
-int string_is_float(const char *string) {
+int string_is_float(const char *string) KAV_NOEXCEPT {
   if (!string) return 0;
   for (const char *p = string; *p; ++p)
     if (*p == '.' || *p == 'E') return 1;
   return 0;
 }
 
-int string_is_alpha(const char *string) {
+int string_is_alpha(const char *string) KAV_NOEXCEPT {
   if (!string || !*string) return 0;
   for (const char *p = string; *p; ++p)
     if (!std::isalpha(static_cast<unsigned char>(*p))) return 0;
   return 1;
 }
 
-int string_is_num(const char *string) {
+int string_is_num(const char *string) KAV_NOEXCEPT {
   if (!string || !*string) return 0;
   const char *p = string;
   if (*p == '-') ++p;
@@ -326,26 +326,26 @@ int string_is_num(const char *string) {
   return 1;
 }
 
-int string_is_num_len(const char *string, int len) {
+int string_is_num_len(const char *string, int len) KAV_NOEXCEPT {
   if (!string || !*string) return 0;
   for (int i = 0; i < len; ++i)
     if (!is_digit(string[i])) return 0;  // also stops at the terminator
   return 1;
 }
 
-int string_is_blank(const char *string) {
+int string_is_blank(const char *string) KAV_NOEXCEPT {
   if (!string) return 1;
   for (const char *p = string; *p; ++p)
     if (static_cast<signed char>(*p) > kBlank) return 0;
   return 1;
 }
 
-char *create_string(const char *string) {
+char *create_string(const char *string) KAV_NOEXCEPT {
   if (!string) return nullptr;
   return heap_copy(string, std::strlen(string));
 }
 
-char *create_strcat(const char *oldstr, const char *delim, const char *string) {
+char *create_strcat(const char *oldstr, const char *delim, const char *string) KAV_NOEXCEPT {
   if (!string) return nullptr;
   if (!oldstr) oldstr = "";
   if (!delim) delim = "";
@@ -358,7 +358,7 @@ char *create_strcat(const char *oldstr, const char *delim, const char *string) {
   return out;
 }
 
-int parse_command(const char *string, int *argc, char ***argv) {
+int parse_command(const char *string, int *argc, char ***argv) KAV_NOEXCEPT {
   if (argc) *argc = 0;
   if (argv) *argv = nullptr;
   if (!string || !*string || !argc || !argv) return -1;
@@ -370,7 +370,8 @@ int parse_command(const char *string, int *argc, char ***argv) {
   }
 }
 
-int parse_command_line(const char *command, const char *string, int *argc, char ***argv) {
+int parse_command_line(const char *command, const char *string, int *argc,
+                       char ***argv) KAV_NOEXCEPT {
   if (argc) *argc = 0;
   if (argv) *argv = nullptr;
   if (!string || !argc || !argv) return -1;
@@ -386,14 +387,14 @@ int parse_command_line(const char *command, const char *string, int *argc, char 
   }
 }
 
-int searchstr(const char *const *s1, int n, const char *s2) {
+int searchstr(const char *const *s1, int n, const char *s2) KAV_NOEXCEPT {
   if (!s1 || !s2) return 0;
   for (int i = 0; i < n; ++i)
     if (s1[i] && stricmp(s1[i], s2) == 0) return 1;
   return 0;
 }
 
-char *strlstr(const char *s1, const char *s2) {
+char *strlstr(const char *s1, const char *s2) KAV_NOEXCEPT {
   if (!s1 || !s2) return nullptr;
   const size_t l1 = std::strlen(s1), l2 = std::strlen(s2);
   if (l2 > l1) return nullptr;
@@ -402,7 +403,7 @@ char *strlstr(const char *s1, const char *s2) {
   return nullptr;
 }
 
-int strntcpy(char *str1, const char *str2, int n) {
+int strntcpy(char *str1, const char *str2, int n) KAV_NOEXCEPT {
   if (!str1 || !str2) return 0;
   if (n < 0) n = 0;
   std::memmove(str1, str2, static_cast<size_t>(n));
@@ -410,7 +411,7 @@ int strntcpy(char *str1, const char *str2, int n) {
   return 1;
 }
 
-int strmcat(char *s1, const char *s2, int m) {
+int strmcat(char *s1, const char *s2, int m) KAV_NOEXCEPT {
   if (!s1 || !s2 || m < 0) return 0;
   const size_t len = std::strlen(s1);
   const size_t limit = static_cast<size_t>(m);
@@ -423,7 +424,7 @@ int strmcat(char *s1, const char *s2, int m) {
   return 1;
 }
 
-char *set_num(char *str, const char *format, float x) {
+char *set_num(char *str, const char *format, float x) KAV_NOEXCEPT {
   if (!str) return nullptr;
   double value = x;
   if (std::fabs(value) < 1e-5) value = 0.0;
@@ -467,7 +468,7 @@ char *set_num(char *str, const char *format, float x) {
   return str;
 }
 
-int chk_arg(const char *arg, const char *const *items, int num_items) {
+int chk_arg(const char *arg, const char *const *items, int num_items) KAV_NOEXCEPT {
   if (!arg) return KAV_IMISSING;
   if (items)
     for (int i = 0; i < num_items; ++i)

@@ -104,16 +104,20 @@ int write_swapped(void *buf, FILE *ofile) {
 
 extern "C" {
 
-int fgetline(FILE *ifile, char *string) { return read_line(ifile, string, kLineLimit); }
+int fgetline(FILE *ifile, char *string) KAV_NOEXCEPT {
+  return read_line(ifile, string, kLineLimit);
+}
 
-int fgetnline(FILE *ifile, char *string, int len) { return read_line(ifile, string, len); }
+int fgetnline(FILE *ifile, char *string, int len) KAV_NOEXCEPT {
+  return read_line(ifile, string, len);
+}
 
-int fgetstring(FILE *ifile, char *string, int len) {
+int fgetstring(FILE *ifile, char *string, int len) KAV_NOEXCEPT {
   const int n = read_line(ifile, string, len);
   return n > 0 ? 1 : n;
 }
 
-int fget_rawstring(FILE *ifile, char *string, int len) {
+int fget_rawstring(FILE *ifile, char *string, int len) KAV_NOEXCEPT {
   const int result = fgetstring(ifile, string, len);
   if (result <= 0) return result;
   for (size_t i = std::strlen(string); i-- > 0;) {
@@ -125,7 +129,7 @@ int fget_rawstring(FILE *ifile, char *string, int len) {
   return result;
 }
 
-int fskipline(FILE *ifile) {
+int fskipline(FILE *ifile) KAV_NOEXCEPT {
   if (!ifile) return -1;
   int c = next_char(ifile);
   if (c == EOF) return -1;
@@ -137,7 +141,7 @@ int fskipline(FILE *ifile) {
   return 0;
 }
 
-int swap_setup(int flag) {
+int swap_setup(int flag) KAV_NOEXCEPT {
   int probe = 1;
   unsigned char first = 0;
   std::memcpy(&first, &probe, 1);
@@ -149,21 +153,21 @@ int swap_setup(int flag) {
   return 0;
 }
 
-int swap_long(void *val) { return swap_one<4>(val); }
-int swap_double(void *val) { return swap_one<8>(val); }
-int swap_short(void *val) { return swap_one<2>(val); }
+int swap_long(void *val) KAV_NOEXCEPT { return swap_one<4>(val); }
+int swap_double(void *val) KAV_NOEXCEPT { return swap_one<8>(val); }
+int swap_short(void *val) KAV_NOEXCEPT { return swap_one<2>(val); }
 
-int swap_longs(void *val, int count) { return swap_many<4>(val, count); }
-int swap_shorts(void *val, int count) { return swap_many<2>(val, count); }
+int swap_longs(void *val, int count) KAV_NOEXCEPT { return swap_many<4>(val, count); }
+int swap_shorts(void *val, int count) KAV_NOEXCEPT { return swap_many<2>(val, count); }
 
-int fread_long_swap(void *buf, FILE *ifile) { return read_swapped<4>(buf, ifile); }
-int fread_double_swap(void *buf, FILE *ifile) { return read_swapped<8>(buf, ifile); }
-int fread_short_swap(void *buf, FILE *ifile) { return read_swapped<2>(buf, ifile); }
+int fread_long_swap(void *buf, FILE *ifile) KAV_NOEXCEPT { return read_swapped<4>(buf, ifile); }
+int fread_double_swap(void *buf, FILE *ifile) KAV_NOEXCEPT { return read_swapped<8>(buf, ifile); }
+int fread_short_swap(void *buf, FILE *ifile) KAV_NOEXCEPT { return read_swapped<2>(buf, ifile); }
 
-int fwrite_long_swap(void *buf, FILE *ofile) { return write_swapped<4>(buf, ofile); }
-int fwrite_short_swap(void *buf, FILE *ofile) { return write_swapped<2>(buf, ofile); }
+int fwrite_long_swap(void *buf, FILE *ofile) KAV_NOEXCEPT { return write_swapped<4>(buf, ofile); }
+int fwrite_short_swap(void *buf, FILE *ofile) KAV_NOEXCEPT { return write_swapped<2>(buf, ofile); }
 
-int fswap(void *a, void *b) {
+int fswap(void *a, void *b) KAV_NOEXCEPT {
   if (!a || !b) return -1;
   unsigned char tmp[4];
   std::memcpy(tmp, a, 4);

@@ -25,28 +25,28 @@ KAV_BEGIN_DECLS
 /* Reads the next line, at most 160 characters of it, into string (room for
  * 161). Returns the number of characters read, 0 for an empty line, -1 at end
  * of file. */
-KAV_API int fgetline(FILE *ifile, char *string);
+KAV_API int fgetline(FILE *ifile, char *string) KAV_NOEXCEPT;
 
 /* As fgetline with a limit of len characters (string has room for len + 1).
  * A len below 1 reads nothing and gives -1, so that a reading loop ends. */
-KAV_API int fgetnline(FILE *ifile, char *string, int len);
+KAV_API int fgetnline(FILE *ifile, char *string, int len) KAV_NOEXCEPT;
 
 /* As fgetnline, but returns 1 when a line was read, 0 for an empty line and
  * -1 at end of file. */
-KAV_API int fgetstring(FILE *ifile, char *string, int len);
+KAV_API int fgetstring(FILE *ifile, char *string, int len) KAV_NOEXCEPT;
 
 /* As fgetstring, then the line is cleaned from its last character back to its
  * first: a carriage return ends the text there, and every other byte below
  * '!' as a signed character (control characters, bytes of 128 and above)
  * becomes a blank. The result is that of the read, so a line holding only a
  * carriage return gives 1 and the empty text. */
-KAV_API int fget_rawstring(FILE *ifile, char *string, int len);
+KAV_API int fget_rawstring(FILE *ifile, char *string, int len) KAV_NOEXCEPT;
 
 /* Passes over the rest of the current line and its line end. When the stream
  * stands at a line end already (the rest is empty) nothing is passed over:
  * the next read handles that line end. Returns 0, or -1 at end of file or for
  * a null stream. */
-KAV_API int fskipline(FILE *ifile);
+KAV_API int fskipline(FILE *ifile) KAV_NOEXCEPT;
 
 /* ---- Byte order -------------------------------------------------------------
  * One process-wide switch says whether values are byte-reversed; it is on
@@ -56,35 +56,35 @@ KAV_API int fskipline(FILE *ifile);
  * off, flag 1 (data most significant byte first) turns it off on a
  * big-endian host and flag 2 (data least significant byte first) on a
  * little-endian host; any other flag leaves it on. Returns 0. */
-KAV_API int swap_setup(int flag);
+KAV_API int swap_setup(int flag) KAV_NOEXCEPT;
 
 /* Reverse the bytes of the 4-, 8- or 2-byte value at val in place. Return 0,
  * or -1 with nothing done when swapping is off or val is null. */
-KAV_API int swap_long(void *val);
-KAV_API int swap_double(void *val);
-KAV_API int swap_short(void *val);
+KAV_API int swap_long(void *val) KAV_NOEXCEPT;
+KAV_API int swap_double(void *val) KAV_NOEXCEPT;
+KAV_API int swap_short(void *val) KAV_NOEXCEPT;
 
 /* Reverse the bytes of each of count consecutive 4- or 2-byte values at val.
  * Return 0, or -1 with nothing done when swapping is off or val is null. */
-KAV_API int swap_longs(void *val, int count);
-KAV_API int swap_shorts(void *val, int count);
+KAV_API int swap_longs(void *val, int count) KAV_NOEXCEPT;
+KAV_API int swap_shorts(void *val, int count) KAV_NOEXCEPT;
 
 /* Read one 4-, 8- or 2-byte value from ifile into buf, byte-reversed when
  * swapping is on. Return the count of items read: 1, or 0 at the end (buf
  * then unchanged); -1 for a null buffer or stream. */
-KAV_API int fread_long_swap(void *buf, FILE *ifile);
-KAV_API int fread_double_swap(void *buf, FILE *ifile);
-KAV_API int fread_short_swap(void *buf, FILE *ifile);
+KAV_API int fread_long_swap(void *buf, FILE *ifile) KAV_NOEXCEPT;
+KAV_API int fread_double_swap(void *buf, FILE *ifile) KAV_NOEXCEPT;
+KAV_API int fread_short_swap(void *buf, FILE *ifile) KAV_NOEXCEPT;
 
 /* Write the 4- or 2-byte value at buf to ofile. When swapping is on the value
  * is byte-reversed in place first, so the caller's variable holds the swapped
  * bytes afterwards. Return the count of items written (1 on success, 0 on a
  * write error); -1 for a null buffer or stream. */
-KAV_API int fwrite_long_swap(void *buf, FILE *ofile);
-KAV_API int fwrite_short_swap(void *buf, FILE *ofile);
+KAV_API int fwrite_long_swap(void *buf, FILE *ofile) KAV_NOEXCEPT;
+KAV_API int fwrite_short_swap(void *buf, FILE *ofile) KAV_NOEXCEPT;
 
 /* Exchanges the 4-byte values at a and b. Returns 0 (-1 when either is null). */
-KAV_API int fswap(void *a, void *b);
+KAV_API int fswap(void *a, void *b) KAV_NOEXCEPT;
 
 KAV_END_DECLS
 

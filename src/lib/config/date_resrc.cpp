@@ -7,6 +7,8 @@
 
 extern "C" {
 
-int DATE_set_datim(const Date *date) { return kav_date_set_datim(date, RES_get("decode_hour")); }
+int DATE_set_datim(const Date *date) KAV_NOEXCEPT {
+  return kav_date_set_datim(date, RES_get("decode_hour"));
+}
 
 }  // extern "C"

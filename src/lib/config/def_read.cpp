@@ -12,12 +12,18 @@
 #include <string>
 #include <string_view>
 
+#include "config/def_read_int.hpp"
+#include "console/guard.hpp"
+
 namespace {
 
 // The definition-file layer's state: one instance for the process. Tags and
 // the stack of open blocks outlive the file they were read from.
 struct DefState {
   std::FILE *def_file = nullptr;             // the definition file being read
+  std::string def_name;                      // its name as opened
+  bool in_long_line = false;                 // the last piece read was cut from its line
+  int long_lines = 0;                        // long lines reported in this file
   std::string prog_name = "Kav";             // the running program's name
   std::string prog_title;                    // replaces prog_name in keys; "+t" adds t
   std::array<std::string, DEF_MAX_TAG> tag;  // the defined tags (copies)
@@ -221,9 +227,17 @@ size_t name_start(std::string_view key) {
 
 }  // namespace
 
+namespace kav::def {
+
+std::FILE *open_stream() { return state().def_file; }
+
+const std::string &open_name() { return state().def_name; }
+
+}  // namespace kav::def
+
 extern "C" {
 
-int DEF_open(const char *filename) {
+int DEF_open(const char *filename) KAV_NOEXCEPT try {
   DEF_close();
   std::string name;
   if (!filename || !*filename) {
@@ -240,31 +254,43 @@ int DEF_open(const char *filename) {
     name = filename;
   }
   state().def_file = file_open(name, "r");
+  state().in_long_line = false;
+  state().long_lines = 0;
+  state().def_name = state().def_file ? name : "";
   return state().def_file ? 0 : -1;
+} catch (...) {
+  kav::out_of_memory("DEF_open");
+  return -1;
 }
 
-int DEF_close(void) {
+int DEF_close(void) KAV_NOEXCEPT {
   DefState &s = state();
   if (s.def_file) FILE_close(s.def_file);
   s.def_file = nullptr;
   return 0;
 }
 
-int DEF_prog(void) {
+int DEF_prog(void) KAV_NOEXCEPT try {
   char prog[256] = "";
   RES_get_prognamen(prog, sizeof prog);
   if (prog[0]) state().prog_name = prog;
   return 0;
+} catch (...) {
+  kav::out_of_memory("DEF_prog");
+  return -1;
 }
 
-int DEF_name(const char *name) {
+int DEF_name(const char *name) KAV_NOEXCEPT try {
   state().prog_title = name ? name : "";
   return 0;
+} catch (...) {
+  kav::out_of_memory("DEF_name");
+  return -1;
 }
 
-int DEF_title(const char *title) { return DEF_name(title); }
+int DEF_title(const char *title) KAV_NOEXCEPT { return DEF_name(title); }
 
-int DEF_tag(const char *str) {
+int DEF_tag(const char *str) KAV_NOEXCEPT try {
   DefState &s = state();
   if (!str) return -1;
   if (s.num_tag >= DEF_MAX_TAG) {
@@ -273,27 +299,37 @@ int DEF_tag(const char *str) {
   }
   s.tag[static_cast<size_t>(s.num_tag++)] = str;
   return 0;
+} catch (...) {
+  kav::out_of_memory("DEF_tag");
+  return -1;
 }
 
-int DEF_clr_tag(void) {
+int DEF_clr_tag(void) KAV_NOEXCEPT {
   DefState &s = state();
   for (auto &t : s.tag) t.clear();
   s.num_tag = 0;
   return 0;
 }
 
-int DEF_get(char *resrc, char *value) {
+int DEF_get(char *resrc, char *value) KAV_NOEXCEPT {
   return DEF_getn(resrc, DEF_KEY_SIZE, value, DEF_VALUE_SIZE);
 }
 
-int DEF_getn(char *resrc, int resrc_size, char *value, int value_size) {
+int DEF_getn(char *resrc, int resrc_size, char *value, int value_size) KAV_NOEXCEPT try {
   DefState &s = state();
   if (!resrc || !value || resrc_size < 2 || value_size < 2 || !s.def_file) return -1;
   std::string line;
   bool cut = false;
   while (read_piece(s.def_file, line, cut)) {
-    if (cut)
+    // One warning for a long line, however many pieces it makes, and a few
+    // per file: a file of huge lines must not bury the other messages.
+    constexpr int kLongLinesReported = 3;
+    if (cut && !s.in_long_line && s.long_lines < kLongLinesReported) {
       MESS_print(M_WARN, "DEF_get: line longer than %d characters read in pieces\n", DEF_LINE_MAX);
+      if (++s.long_lines == kLongLinesReported)
+        MESS_print(M_WARN, "DEF_get: further long lines are not reported\n");
+    }
+    s.in_long_line = cut;
     if (line.empty() || line[0] == '#') continue;
     std::string_view text(line);
     size_t pos = 0;
@@ -334,23 +370,32 @@ int DEF_getn(char *resrc, int resrc_size, char *value, int value_size) {
     return 1;
   }
   return -1;
+} catch (...) {
+  kav::out_of_memory("DEF_getn");
+  return -1;
 }
 
-int DEF_cmp(const char *resrc, const char *string) {
+int DEF_cmp(const char *resrc, const char *string) KAV_NOEXCEPT try {
   if (!resrc || !string) return 0;
   return pattern_match(qualified_name(resrc), string) ? 1 : 0;
+} catch (...) {
+  kav::out_of_memory("DEF_cmp");
+  return 0;
 }
 
-int DEF_valid(const char *string) {
+int DEF_valid(const char *string) KAV_NOEXCEPT try {
   if (!string) return 0;
   std::string_view key(string);
   size_t start = name_start(key);
   // A key ending in its qualifier names no resource.
   if (start == std::string_view::npos || start == key.size()) return 0;
   return pattern_match(qualified_name(key.substr(start)), key) ? 1 : 0;
+} catch (...) {
+  kav::out_of_memory("DEF_valid");
+  return 0;
 }
 
-int DEF_parse_name(const char *str, char *ostr) {
+int DEF_parse_name(const char *str, char *ostr) KAV_NOEXCEPT try {
   if (!str || !ostr) return 0;
   std::string_view key(str);
   size_t start = name_start(key);
@@ -359,13 +404,16 @@ int DEF_parse_name(const char *str, char *ostr) {
   std::memmove(ostr, part.data(), part.size());
   ostr[part.size()] = '\0';
   return 1;
+} catch (...) {
+  kav::out_of_memory("DEF_parse_name");
+  return 0;
 }
 
-int DEF_env(const char *resrc, const char *env, char *value) {
+int DEF_env(const char *resrc, const char *env, char *value) KAV_NOEXCEPT {
   return DEF_envn(resrc, env, value, DEF_VALUE_SIZE);
 }
 
-int DEF_envn(const char *resrc, const char *env, char *value, int size) {
+int DEF_envn(const char *resrc, const char *env, char *value, int size) KAV_NOEXCEPT try {
   if (!resrc || !value || size < 1) return 0;
   const DefState &s = state();
   std::string qualified = "kav";
@@ -386,6 +434,9 @@ int DEF_envn(const char *resrc, const char *env, char *value, int size) {
     MESS_print(M_WARN, "DEF_env: value of %s cut to %d characters\n", resrc, size - 1);
   copy_out(value, size, text);
   return 1;
+} catch (...) {
+  kav::out_of_memory("DEF_envn");
+  return 0;
 }
 
 }  // extern "C"

@@ -407,7 +407,7 @@ void complete_year(Date &date) {
 
 extern "C" {
 
-int FILE_set_name(const char *type) {
+int FILE_set_name(const char *type) KAV_NOEXCEPT {
   FileState &s = state();
   if (!s.keys_cleared) {
     for (auto &k : s.keys) k.clear();
@@ -482,7 +482,7 @@ int FILE_set_name(const char *type) {
   return found;
 }
 
-int FILE_set_date(const Date *datim, char *out_file) {
+int FILE_set_date(const Date *datim, char *out_file) KAV_NOEXCEPT {
   FileState &s = state();
   const std::string tmpl = s.header ? s.hconv : s.conv;
   if (tmpl.empty()) {
@@ -617,7 +617,7 @@ int64_t period_start(int64_t t, int period) {
 
 extern "C" {
 
-int64_t FILE_set_current(const char *cur, char *filename) {
+int64_t FILE_set_current(const char *cur, char *filename) KAV_NOEXCEPT {
   FileState &s = state();
   const char *spec = cur ? cur : "la";
   const char *p = spec;

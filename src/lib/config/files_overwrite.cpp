@@ -8,12 +8,13 @@
 #include <string>
 
 #include "console/files_int.hpp"
+#include "console/guard.hpp"
 
 using kav_files::is_stdio;
 
 extern "C" {
 
-int FILE_overwrite(const char *filename, int flag) {
+int FILE_overwrite(const char *filename, int flag) KAV_NOEXCEPT try {
   if (!filename || is_stdio(filename) || !FILE_exist(filename)) return 1;
   const int preset = FLAG_get(FLAG_FILE_PARAM);
   if (preset > 0) return preset;
@@ -28,6 +29,9 @@ int FILE_overwrite(const char *filename, int flag) {
   if (c == 'Y' || c == 'O') return 1;
   if (flag == 2 && c == 'A') return 2;
   return 3;
+} catch (...) {
+  kav::out_of_memory("FILE_overwrite");
+  return -1;
 }
 
 }  // extern "C"

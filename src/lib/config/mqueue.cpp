@@ -46,6 +46,10 @@ struct MqState {
   int timeout = 20;                  // seconds before a blocked operation gives up
   MQ_handler to_func = nullptr;      // time-out handler; null means MQ_intrp
   MQ_handler top_func = nullptr;     // alarm handler in place before the last arming
+  bool armed = false;                // the watchdog holds the alarm
+  struct sigaction saved {};         // the caller's alarm action, put back on disarming
+  unsigned saved_left = 0;           // seconds the caller's alarm had left when armed
+  std::time_t armed_at = 0;          // when the watchdog was armed
   int msgqid = -1;                   // queue id from the last open or create
   int conn[kSlots] = {};             // server: 1 per id in use; element k is id k + 2
   int sock1 = -1;                    // client: connected socket; server: listening socket
@@ -75,6 +79,18 @@ void install_handler(void (*fn)(int), MQ_handler *previous) {
   if (previous) *previous = old.sa_handler;
 }
 
+// Ends the watchdog's hold on the alarm: the caller's handler and what was
+// left of the caller's alarm come back. Nothing when it holds none.
+void disarm() {
+  if (!mq.armed) return;
+  alarm(0);
+  mq.armed = false;
+  sigaction(SIGALRM, &mq.saved, nullptr);
+  if (mq.saved_left == 0) return;
+  const auto spent = static_cast<unsigned>(std::time(nullptr) - mq.armed_at);
+  alarm(mq.saved_left > spent ? mq.saved_left - spent : 1);
+}
+
 // Pauses for secs seconds (the alarm cuts a pause short).
 void pause_for(double secs) {
   if (secs <= 0) return;
@@ -94,7 +110,7 @@ class Watch {
                   std::chrono::milliseconds(500)) {
     MQ_enable_alarm();
   }
-  ~Watch() { MQ_disable_alarm(); }
+  ~Watch() { disarm(); }
   Watch(const Watch &) = delete;
   Watch &operator=(const Watch &) = delete;
   bool expired() const {
@@ -357,7 +373,7 @@ int socket_sget(unsigned char *frame, int *flag, char *item) {
 
 extern "C" {
 
-int MQ_params(void) {
+int MQ_params(void) KAV_NOEXCEPT {
   int n = 0;
   char **v = nullptr;
   RES_getvals("parameter", &n, &v);
@@ -385,9 +401,9 @@ int MQ_params(void) {
   return 0;
 }
 
-int MQ_gettype(void) { return mq.type; }
+int MQ_gettype(void) KAV_NOEXCEPT { return mq.type; }
 
-int MQ_settype(int ind) {
+int MQ_settype(int ind) KAV_NOEXCEPT {
   if (ind != 0 && ind != 1) {
     MESS_print(kWarn, "MQ_settype: unknown transport %d ignored\n", ind);
     return 0;
@@ -396,42 +412,51 @@ int MQ_settype(int ind) {
   return 0;
 }
 
-int MQ_offset(int ind) {
+int MQ_offset(int ind) KAV_NOEXCEPT {
   mq.offset = ind;
   return 0;
 }
 
-int MQ_timeout(int val) {
+int MQ_timeout(int val) KAV_NOEXCEPT {
   mq.timeout = val < 1 ? 1 : val;
   return 0;
 }
 
-int MQ_timeout_func(MQ_handler func) {
+int MQ_timeout_func(MQ_handler func) KAV_NOEXCEPT {
   mq.to_func = func;
   return 0;
 }
 
-int MQ_enable_alarm(void) {
+int MQ_enable_alarm(void) KAV_NOEXCEPT {
   mq.struck = 0;
+  if (!mq.armed) {
+    // The first arming keeps what the caller had; a re-arming keeps that.
+    sigaction(SIGALRM, nullptr, &mq.saved);
+    mq.saved_left = alarm(0);
+    mq.armed_at = std::time(nullptr);
+    mq.armed = true;
+  }
   install_handler(alarm_trampoline, &mq.top_func);
   alarm(static_cast<unsigned>(mq.timeout));
   return 0;
 }
 
-int MQ_disable_alarm(void) {
-  alarm(0);
+int MQ_disable_alarm(void) KAV_NOEXCEPT {
+  if (mq.armed)
+    disarm();
+  else
+    alarm(0);
   return 0;
 }
 
-void MQ_intrp(int sig) {
+void MQ_intrp(int sig) KAV_NOEXCEPT {
   (void)sig;
   MESS_print(kWarn, "Queue not responding!!\n");
   KAV_exit(7);
 }
 
-int MQ_open(int num) {
+int MQ_open(int num) KAV_NOEXCEPT {
   if (mq.type == 0) {
-    install_handler(MQ_intrp, nullptr);
     int key = 0;
     // Key 0 is IPC_PRIVATE: it would make a new private queue, not find one.
     if (!channel_key(num, INT_MIN, INT_MAX, &key) || key == 0) {
@@ -440,6 +465,14 @@ int MQ_open(int num) {
     }
     int id = msgget(static_cast<key_t>(key), 0);
     if (id < 0) return -1;
+    // Another user's queue could answer as the window and hand this program
+    // its settings: only the user's own queues are used.
+    struct msqid_ds ds {};
+    if (msgctl(id, IPC_STAT, &ds) != 0 || ds.msg_perm.uid != geteuid()) {
+      MESS_print(kWarn, "MQ_open: queue %d belongs to another user; not used\n", num);
+      errno = EACCES;
+      return -1;
+    }
     mq.msgqid = id;
     return id;
   }
@@ -464,7 +497,7 @@ int MQ_open(int num) {
   return 1;
 }
 
-int MQ_connect(int msgqid) {
+int MQ_connect(int msgqid) KAV_NOEXCEPT {
   MQ_clear(msgqid, 2);
   if (MQ_put(msgqid, -1, "%d", static_cast<int>(getuid())) < 0) return -1;
   char item[MQ_ITEMLEN];
@@ -480,7 +513,7 @@ int MQ_connect(int msgqid) {
   return static_cast<int>(id);
 }
 
-int MQ_put(int msgqid, int conn_id, const char *format, ...) {
+int MQ_put(int msgqid, int conn_id, const char *format, ...) KAV_NOEXCEPT {
   char text[MQ_TEXTLEN];
   va_list ap;
   va_start(ap, format);
@@ -502,7 +535,7 @@ int MQ_put(int msgqid, int conn_id, const char *format, ...) {
   return sent;
 }
 
-int MQ_get(int msgqid, int conn_id, char *item) {
+int MQ_get(int msgqid, int conn_id, char *item) KAV_NOEXCEPT {
   if (item) item[0] = '\0';
   Watch w;
   if (mq.type == 0) {
@@ -546,7 +579,7 @@ int MQ_get(int msgqid, int conn_id, char *item) {
   return flag;
 }
 
-int MQ_clear(int msgqid, int index) {
+int MQ_clear(int msgqid, int index) KAV_NOEXCEPT {
   if (mq.type != 0) return 0;
   mqueuebuf buf;
   // Bounded, so a peer that keeps sending cannot hold the caller here.
@@ -555,7 +588,7 @@ int MQ_clear(int msgqid, int index) {
   return 0;
 }
 
-int MQ_find(int ind) {
+int MQ_find(int ind) KAV_NOEXCEPT {
   for (int i = 0; i < 50; ++i) {
     if (ind > INT_MAX - i) break;
     int r = MQ_open(ind + i);
@@ -569,7 +602,7 @@ int MQ_find(int ind) {
   return -1;
 }
 
-int MQ_create(int num) {
+int MQ_create(int num) KAV_NOEXCEPT {
   if (num == -1) return -2;
   std::memset(mq.conn, 0, sizeof mq.conn);
   if (mq.type == 0) {
@@ -605,7 +638,7 @@ int MQ_create(int num) {
   return 1;
 }
 
-int MQ_sget(int msgqid, int *conn_id, char *item) {
+int MQ_sget(int msgqid, int *conn_id, char *item) KAV_NOEXCEPT {
   if (item) item[0] = '\0';
   if (msgqid < 0) return -1;
   char text[MQ_TEXTLEN];
@@ -636,7 +669,7 @@ int MQ_sget(int msgqid, int *conn_id, char *item) {
   return 2;
 }
 
-int MQ_sput(int msgqid, int conn_id, int flag, const char *format, ...) {
+int MQ_sput(int msgqid, int conn_id, int flag, const char *format, ...) KAV_NOEXCEPT {
   if (msgqid < 0 || conn_id < 2 || conn_id >= kSlots + 2 || !mq.conn[conn_id - 2]) return -1;
   char text[MQ_TEXTLEN];
   va_list ap;
@@ -662,7 +695,7 @@ int MQ_sput(int msgqid, int conn_id, int flag, const char *format, ...) {
   return res;
 }
 
-int MQ_del(int msgqid) {
+int MQ_del(int msgqid) KAV_NOEXCEPT {
   if (mq.type == 0) {
     if (msgqid >= 0) msgctl(msgqid, IPC_RMID, nullptr);
     return 0;
@@ -672,7 +705,7 @@ int MQ_del(int msgqid) {
   return 0;
 }
 
-int MQ_frame_decode(const unsigned char *data, int size, int *flag, char *item) {
+int MQ_frame_decode(const unsigned char *data, int size, int *flag, char *item) KAV_NOEXCEPT {
   if (item) item[0] = '\0';
   if (!data || size < 1) return 0;
   int len = data[0];

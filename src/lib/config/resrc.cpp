@@ -11,10 +11,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "config/resrc_int.hpp"
 #include "console/files_int.hpp"
+#include "console/guard.hpp"
 
 namespace {
 
@@ -129,12 +132,21 @@ const BuiltIn *find_builtin(res_type key) {
 // The longest option name the decoder keeps; longer names are cut.
 constexpr size_t kMaxOptionName = 49;
 
-// Process-wide resource state.
+// What the index keeps of one record beside the list.
+struct Indexed {
+  resource *record;     // the record in the list
+  size_t capacity = 0;  // bytes allocated for its data by RES_append; 0 when unknown
+  size_t length = 0;    // length of its data while capacity is known
+};
+
+// Process-wide resource state. The list keeps the order resources were made
+// in; the index beside it finds a name without walking the list, so that a
+// long command line decodes in time linear in its length.
 struct ResState {
-  resource root_res{};       // head record; carries no resource of its own
-  resource *last = nullptr;  // the most recently created resource
-  resource *prev = nullptr;  // the record before the one last searched for, or the tail
-  int clargc = 0;            // stored command line
+  resource root_res{};                                    // head record; carries no resource
+  resource *last = nullptr;                               // the most recently created (the tail)
+  std::unordered_map<std::string_view, Indexed> by_name;  // records by name (views of r->name)
+  int clargc = 0;                                         // stored command line
   char **clargv = nullptr;
 };
 
@@ -143,19 +155,17 @@ ResState &state() {
   return s;
 }
 
-// Finds a resource by exact name; remembers the record before it (or the
-// tail when it is absent) in prev.
+// The index entry of a resource by exact name, or null.
+Indexed *lookup(const char *name) {
+  auto &by_name = state().by_name;
+  auto it = by_name.find(std::string_view(name));
+  return it == by_name.end() ? nullptr : &it->second;
+}
+
+// Finds a resource by exact name.
 resource *find(const char *name) {
-  ResState &s = state();
-  resource *before = &s.root_res;
-  for (resource *r = s.root_res.next; r; before = r, r = r->next) {
-    if (std::strcmp(r->name, name) == 0) {
-      s.prev = before;
-      return r;
-    }
-  }
-  s.prev = before;
-  return nullptr;
+  Indexed *e = lookup(name);
+  return e ? e->record : nullptr;
 }
 
 char *copy_text(const char *text) {
@@ -166,10 +176,9 @@ char *copy_text(const char *text) {
   return c;
 }
 
-// Creates a record at the tail of the store.
+// Creates a record at the tail of the store; null when memory ran out.
 resource *create(const char *name) {
   ResState &s = state();
-  find(name);  // leaves the tail in prev
   auto *r = static_cast<resource *>(std::calloc(1, sizeof(resource)));
   if (!r) return nullptr;
   r->name = copy_text(name);
@@ -177,7 +186,14 @@ resource *create(const char *name) {
     std::free(r);
     return nullptr;
   }
-  s.prev->next = r;
+  try {
+    s.by_name.emplace(std::string_view(r->name), Indexed{r});
+  } catch (...) {
+    std::free(r->name);
+    std::free(r);
+    return nullptr;
+  }
+  (s.last ? s.last : &s.root_res)->next = r;
   s.last = r;
   return r;
 }
@@ -368,7 +384,8 @@ const char *program_base_name() {
 
 extern "C" {
 
-int RES_init(int argc, char **argv, const res_type *res_key, const res_type *res_pos) {
+int RES_init(int argc, char **argv, const res_type *res_key, const res_type *res_pos) KAV_NOEXCEPT
+    try {
   FLAG_reset(KAV_IMISSING);
   std::vector<RES_defobj> table;
   table.reserve(RES_MAX_DEFOBJ);
@@ -398,10 +415,13 @@ int RES_init(int argc, char **argv, const res_type *res_key, const res_type *res
   RES_decode(argv[0], "Kav", argc, argv, table.data());
   kav::res::sources_timezone();
   return 1;
+} catch (...) {
+  kav::out_of_memory("RES_init");
+  return -1;
 }
 
 int RES_decode(const char *progname, const char *class_name, int argc, char **argv,
-               RES_defobj *def_table) {
+               RES_defobj *def_table) KAV_NOEXCEPT {
   (void)class_name;
   static RES_defobj no_entries[1] = {};
   if (!def_table) def_table = no_entries;
@@ -418,7 +438,7 @@ int RES_decode(const char *progname, const char *class_name, int argc, char **ar
   return 0;
 }
 
-int RES_enter(RES_defobj *obj, res_type key) {
+int RES_enter(RES_defobj *obj, res_type key) KAV_NOEXCEPT {
   if (!obj) return 1;
   const BuiltIn *b = find_builtin(key);
   if (!b) {
@@ -431,7 +451,7 @@ int RES_enter(RES_defobj *obj, res_type key) {
 }
 
 int RES_fill_obj(RES_defobj *obj, const char *def, const char *env, const char *cmd,
-                 DEF_convert cvt, void *out, int *num) {
+                 DEF_convert cvt, void *out, int *num) KAV_NOEXCEPT {
   if (!obj) return 1;
   obj->def = def;
   obj->env = env;
@@ -449,7 +469,7 @@ int RES_fill_obj(RES_defobj *obj, const char *def, const char *env, const char *
   return 1;
 }
 
-int RES_new(int index, const char *name, const char *data, DEF_convert cvt) {
+int RES_new(int index, const char *name, const char *data, DEF_convert cvt) KAV_NOEXCEPT {
   if (!name) return -1;
   resource *r = find(name);
   if (!r) {
@@ -458,6 +478,7 @@ int RES_new(int index, const char *name, const char *data, DEF_convert cvt) {
   } else {
     std::free(r->data);
     r->data = nullptr;
+    lookup(name)->capacity = 0;
   }
   r->data = copy_text(data);
   r->cvt = cvt;
@@ -465,31 +486,41 @@ int RES_new(int index, const char *name, const char *data, DEF_convert cvt) {
   return 0;
 }
 
-int RES_append(int index, const char *name, const char *data, DEF_convert cvt) {
+int RES_append(int index, const char *name, const char *data, DEF_convert cvt) KAV_NOEXCEPT {
   if (!name) return -1;
-  resource *r = find(name);
-  if (!r) return RES_new(index, name, data, cvt);
+  Indexed *e = lookup(name);
+  if (!e) return RES_new(index, name, data, cvt);
+  resource *r = e->record;
   if (!data) return 0;
   if (!r->data) {
     r->data = copy_text(data);
+    e->capacity = 0;
     return r->data ? 0 : -1;
   }
-  size_t old_len = std::strlen(r->data), add = std::strlen(data);
-  char *joined = static_cast<char *>(std::malloc(old_len + add + 2));
-  if (!joined) return -1;
-  std::memcpy(joined, r->data, old_len);
-  joined[old_len] = '\n';
-  std::memcpy(joined + old_len + 1, data, add + 1);
-  std::free(r->data);
-  r->data = joined;
+  // The buffer grows by doubling, so that many appends copy each value a
+  // bounded number of times.
+  size_t old_len = e->capacity ? e->length : std::strlen(r->data), add = std::strlen(data);
+  size_t need = old_len + add + 2;
+  if (need > e->capacity) {
+    size_t cap = e->capacity > need ? e->capacity : need;
+    if (cap < 2 * e->capacity) cap = 2 * e->capacity;
+    if (cap < 64) cap = 64;
+    char *grown = static_cast<char *>(std::realloc(r->data, cap));
+    if (!grown) return -1;
+    r->data = grown;
+    e->capacity = cap;
+  }
+  r->data[old_len] = '\n';
+  std::memcpy(r->data + old_len + 1, data, add + 1);
+  e->length = old_len + 1 + add;
   return 0;
 }
 
-int RES_put(const char *name, const char *value) {
+int RES_put(const char *name, const char *value) KAV_NOEXCEPT {
   return RES_new(KAV_IMISSING, name, value, CV_string);
 }
 
-const char *RES_get(const char *name) {
+const char *RES_get(const char *name) KAV_NOEXCEPT {
   if (!name) return nullptr;
   resource *r = find(name);
   // Data files are found in the package's data directory by default.
@@ -497,14 +528,14 @@ const char *RES_get(const char *name) {
   return r->data ? r->data : "";
 }
 
-int RES_getval(const char *name, void *data, DEF_convert cvt) {
+int RES_getval(const char *name, void *data, DEF_convert cvt) KAV_NOEXCEPT {
   if (!name || !data) return 0;
   resource *r = find(name);
   if (!r) return 0;
   return RES_conv_data(r->data, data, cvt);
 }
 
-int RES_getvals(const char *name, int *paramc, char ***paramv) {
+int RES_getvals(const char *name, int *paramc, char ***paramv) KAV_NOEXCEPT {
   int dummy = 0;
   if (!paramc) paramc = &dummy;
   *paramc = 0;
@@ -517,7 +548,7 @@ int RES_getvals(const char *name, int *paramc, char ***paramv) {
   return *paramc;
 }
 
-int RES_conv_data(const char *data, void *out, DEF_convert cvt) {
+int RES_conv_data(const char *data, void *out, DEF_convert cvt) KAV_NOEXCEPT {
   switch (cvt) {
     case CV_batch:
       FLAG_set(FLAG_BATCH, 1);
@@ -583,7 +614,7 @@ int RES_conv_data(const char *data, void *out, DEF_convert cvt) {
   return 1;
 }
 
-int RES_list(void) {
+int RES_list(void) KAV_NOEXCEPT {
   for (resource *r = state().root_res.next; r; r = r->next) {
     if (r->data)
       MESS_print(M_PRINT & M_SUB_D, "%s: %s\n", r->name, r->data);
@@ -593,18 +624,18 @@ int RES_list(void) {
   return 0;
 }
 
-int RES_setCL(int argc, char **argv) {
+int RES_setCL(int argc, char **argv) KAV_NOEXCEPT {
   state().clargc = argc;
   state().clargv = argv;
   return 1;
 }
 
-const char *RES_get_prog(void) {
+const char *RES_get_prog(void) KAV_NOEXCEPT {
   const ResState &s = state();
   return (s.clargv && s.clargc > 0) ? s.clargv[0] : nullptr;
 }
 
-char *RES_get_progname(char *prog) {
+char *RES_get_progname(char *prog) KAV_NOEXCEPT {
   static char fallback[] = "KAV";
   const char *base = program_base_name();
   if (!prog) {
@@ -615,7 +646,7 @@ char *RES_get_progname(char *prog) {
   return prog;
 }
 
-char *RES_get_prognamen(char *prog, int size) {
+char *RES_get_prognamen(char *prog, int size) KAV_NOEXCEPT {
   if (!prog || size < 1) return prog;
   std::snprintf(prog, static_cast<size_t>(size), "%s", program_base_name());
   return prog;

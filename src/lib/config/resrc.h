@@ -157,77 +157,80 @@ typedef struct resource {
 
 /* Decodes the program's options: flags reset, decoding table built from the
  * keyed and positional keys, then defaults files, window, environment and
- * command line, and the conversion pass. Returns 1. */
-KAV_API int RES_init(int argc, char **argv, const res_type *res_key, const res_type *res_pos);
+ * command line, and the conversion pass. Returns 1, or -1 when memory ran
+ * out. */
+KAV_API int RES_init(int argc, char **argv, const res_type *res_key,
+                     const res_type *res_pos) KAV_NOEXCEPT;
 
 /* Fills the store from every source for the given decoding table. Returns 0. */
 KAV_API int RES_decode(const char *progname, const char *class_name, int argc, char **argv,
-                       RES_defobj *def_table);
+                       RES_defobj *def_table) KAV_NOEXCEPT;
 
 /* Fills obj from the built-in table for key (an empty def when the key has
  * no row). Returns 1. */
-KAV_API int RES_enter(RES_defobj *obj, res_type key);
+KAV_API int RES_enter(RES_defobj *obj, res_type key) KAV_NOEXCEPT;
 
 /* Stores the values into obj. cmd is the option abbreviation of a keyed
  * entry or, as a pointer-sized value from 1 to 10, the position count of a
  * positional entry (RES_POS(n)). Returns 1. */
 KAV_API int RES_fill_obj(RES_defobj *obj, const char *def, const char *env, const char *cmd,
-                         DEF_convert cvt, void *out, int *num);
+                         DEF_convert cvt, void *out, int *num) KAV_NOEXCEPT;
 
 /* The cmd argument of RES_fill_obj for a positional entry of count n. */
 #define RES_POS(n) ((const char *)(unsigned long)(n))
 
 /* Creates or replaces a resource. 0, or -1 when it cannot be allocated. */
-KAV_API int RES_new(int index, const char *name, const char *data, DEF_convert cvt);
+KAV_API int RES_new(int index, const char *name, const char *data, DEF_convert cvt) KAV_NOEXCEPT;
 
 /* Creates a resource, or appends data to an existing value after a newline.
  * 0, or -1 when it cannot be allocated. */
-KAV_API int RES_append(int index, const char *name, const char *data, DEF_convert cvt);
+KAV_API int RES_append(int index, const char *name, const char *data, DEF_convert cvt) KAV_NOEXCEPT;
 
 /* RES_new(-9999, name, value, CV_string). */
-KAV_API int RES_put(const char *name, const char *value);
+KAV_API int RES_put(const char *name, const char *value) KAV_NOEXCEPT;
 
 /* The value of a resource (owned by the store); the empty text for one
  * present without a value; null when it does not exist. An absent file_path
  * gives the package's data directory (the kavfile environment variable, else
  * share/kav of the installation, else the configured one), null when there
  * is none. */
-KAV_API const char *RES_get(const char *name);
+KAV_API const char *RES_get(const char *name) KAV_NOEXCEPT;
 
 /* Converts the resource's value into *data by kind. 0 when it does not exist
  * or data is null; otherwise as RES_conv_data. */
-KAV_API int RES_getval(const char *name, void *data, DEF_convert cvt);
+KAV_API int RES_getval(const char *name, void *data, DEF_convert cvt) KAV_NOEXCEPT;
 
 /* Splits the value into *paramv (newlines for CV_strings, else commas); the
  * caller releases the list with free_parsed_array. Returns the count. */
-KAV_API int RES_getvals(const char *name, int *paramc, char ***paramv);
+KAV_API int RES_getvals(const char *name, int *paramc, char ***paramv) KAV_NOEXCEPT;
 
 /* Converts one value by kind into out. 1 on success or when nothing applies,
  * 0 when the value or the output address is missing. */
-KAV_API int RES_conv_data(const char *data, void *out, DEF_convert cvt);
+KAV_API int RES_conv_data(const char *data, void *out, DEF_convert cvt) KAV_NOEXCEPT;
 
 /* Prints every resource in creation order at type M_PRINT & M_SUB_D (0x8). Returns 0. */
-KAV_API int RES_list(void);
+KAV_API int RES_list(void) KAV_NOEXCEPT;
 
 /* Stores the command line (the vector stays the caller's). Returns 1. */
-KAV_API int RES_setCL(int argc, char **argv);
+KAV_API int RES_setCL(int argc, char **argv) KAV_NOEXCEPT;
 
 /* argv[0] of the stored command line, or null before RES_setCL. */
-KAV_API const char *RES_get_prog(void);
+KAV_API const char *RES_get_prog(void) KAV_NOEXCEPT;
 
 /* Copies the base name of argv[0] into prog, or into a new buffer when prog
  * is null (the caller frees it; "KAV" when it cannot be allocated). prog must
  * hold the whole name: RES_get_prognamen bounds the copy. */
-KAV_API char *RES_get_progname(char *prog);
+KAV_API char *RES_get_progname(char *prog) KAV_NOEXCEPT;
 
 /* As RES_get_progname into a buffer of size bytes, the name cut to fit. */
-KAV_API char *RES_get_prognamen(char *prog, int size);
+KAV_API char *RES_get_prognamen(char *prog, int size) KAV_NOEXCEPT;
 
 /* Prints the help listing for a program's key arrays at type M_PRINT. Returns 1. */
-KAV_API int RES_help_print(const char *name, const res_type *res_key, const res_type *res_pos);
+KAV_API int RES_help_print(const char *name, const res_type *res_key,
+                           const res_type *res_pos) KAV_NOEXCEPT;
 
 /* Prints the help entry of one key. Returns 1. */
-KAV_API int RES_help_item(res_type res);
+KAV_API int RES_help_item(res_type res) KAV_NOEXCEPT;
 
 KAV_END_DECLS
 

@@ -131,7 +131,7 @@ void print_line(const char *option, const char *text) {
 
 extern "C" {
 
-int RES_help_item(res_type res) {
+int RES_help_item(res_type res) KAV_NOEXCEPT {
   for (const HelpEntry &h : kHelp) {
     if (h.key != res) continue;
     switch (h.layout) {
@@ -161,7 +161,8 @@ int RES_help_item(res_type res) {
   return 1;
 }
 
-int RES_help_print(const char *name, const res_type *res_key, const res_type *res_pos) {
+int RES_help_print(const char *name, const res_type *res_key,
+                   const res_type *res_pos) KAV_NOEXCEPT {
   if (!name) name = "";
   MESS_print(M_PRINT, "%s syntax (version:%s)\n", name, KAV_version());
   MESS_print(M_PRINT, "   %s [options...]\n", name);

@@ -9,14 +9,17 @@
 #include <kav/mqueue.h>
 #include <kav/string.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string>
 
+#include "config/def_read_int.hpp"
 #include "config/resrc_int.hpp"
 
 namespace kav::res {
@@ -67,8 +70,30 @@ int channel_number(const char *text) {
   return static_cast<int>(n);
 }
 
+// The caller's SIGALRM handler and pending alarm, put back when the object
+// goes: the exchange's bounded waits borrow the alarm only while they last.
+class AlarmSaved {
+ public:
+  AlarmSaved() : left_(alarm(0)), start_(std::time(nullptr)) { sigaction(SIGALRM, nullptr, &old_); }
+  ~AlarmSaved() {
+    alarm(0);
+    sigaction(SIGALRM, &old_, nullptr);
+    if (left_ == 0) return;
+    const auto spent = static_cast<unsigned>(std::time(nullptr) - start_);
+    alarm(left_ > spent ? left_ - spent : 1);
+  }
+  AlarmSaved(const AlarmSaved &) = delete;
+  AlarmSaved &operator=(const AlarmSaved &) = delete;
+
+ private:
+  unsigned left_;
+  std::time_t start_;
+  struct sigaction old_ {};
+};
+
 // Asks the window on channel `number` for every declared resource.
 void window_exchange(const char *number, RES_defobj *table) {
+  AlarmSaved saved;
   errno = 0;
   int queue = MQ_open(channel_number(number));
   if (queue == -1 && errno == ENOENT) {
@@ -115,7 +140,6 @@ void window_exchange(const char *number, RES_defobj *table) {
       if (have && send_set(queue, conn, table[k].def, have)) ++sets;
     }
   }
-  signal(SIGALRM, SIG_IGN);
   if (stopped) {
     // The window closed this connection: nothing more goes to it.
     if (MQ_gettype() == 1) MQ_del(queue);
@@ -127,22 +151,74 @@ void window_exchange(const char *number, RES_defobj *table) {
   s.conn = conn;
 }
 
+// A defaults file is the user's own when it belongs to the user (or to root)
+// and nobody else may write it. Only such a file may name commands to run or
+// files to write: a file someone dropped into the working directory may not.
+bool users_own(std::FILE *fp) {
+  struct stat st;
+  if (!fp || fstat(fileno(fp), &st) != 0) return false;
+  if (st.st_uid != geteuid() && st.st_uid != 0) return false;
+  return (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+// True when text, from its start, is a log-file item of the message language.
+bool log_item(const char *text) {
+  while (*text == ' ') ++text;
+  if (*text == '+' || *text == '-' || *text == '@' || *text == 'd' || *text == 'D') ++text;
+  return strnicmp(text, "fi", 2) == 0;
+}
+
+// What a value would do that a file not the user's own may not ask for: run a
+// command (any "|"), open a log file (a message item "fi", "+fi", "-fi",
+// "@fi" or "dfi"), or name a file to write. Null when harmless.
+const char *hazard(const char *name, const char *value) {
+  if (std::strchr(value, '|')) return "a command";
+  if (std::strcmp(name, "message") == 0) {
+    for (const char *item = value; item; item = std::strchr(item, ',')) {
+      if (*item == ',') ++item;
+      if (log_item(item)) return "a log file";
+    }
+  }
+  static const char *const kWritten[] = {"log_file", "out_file", "output"};
+  for (const char *w : kWritten)
+    if (std::strcmp(name, w) == 0 && *value) return "a file to write";
+  return nullptr;
+}
+
+// True when the value may be stored; else warns, naming file and value.
+bool admit(bool own, const char *name, const char *value) {
+  if (own) return true;
+  const char *what = hazard(name, value);
+  if (!what) return true;
+  MESS_print(M_WARN,
+             "RES_decode: %s: %s=%s not used: it names %s, and the file is not the user's own "
+             "or others may write it\n",
+             kav::def::open_name().c_str(), name, value, what);
+  return false;
+}
+
 // Reads one defaults file (or the defaults file of a directory).
 void read_file(const char *name, RES_defobj *table) {
   if (DEF_open(name) != 0) return;
+  const bool own = users_own(kav::def::open_stream());
   char key[DEF_KEY_SIZE], value[DEF_VALUE_SIZE];
   while (DEF_getn(key, sizeof key, value, sizeof value) >= 0) {
     bool matched = false;
+    bool refused = false;
     for (int e = 0; table[e].def; ++e) {
       if (!table[e].def[0] || !DEF_cmp(table[e].def, key)) continue;
+      matched = true;
+      if (refused || !admit(own, table[e].def, value)) {
+        refused = true;
+        continue;
+      }
       MESS_print(kTrace, "RESRC: %s=%s\n", key, value);
       RES_new(e, table[e].def, value, table[e].cvt);
-      matched = true;
     }
     if (!matched && DEF_valid(key)) {
       char bare[DEF_KEY_SIZE];
       DEF_parse_name(key, bare);
-      RES_new(KAV_IMISSING, bare, value, CV_string);
+      if (admit(own, bare, value)) RES_new(KAV_IMISSING, bare, value, CV_string);
     }
   }
   DEF_close();
@@ -172,7 +248,10 @@ void sources_search_path(RES_defobj *table) {
   if (parse_string(path, ':', &n, &elements) != 0) return;
   for (int i = 0; i < n; ++i) {
     const char *el = elements[i];
-    if (el[0] == '+')
+    if (el[0] == '|')
+      // A command, not a file: reading it would run it.
+      MESS_print(M_WARN, "RES_decode: Search path element not read: %s\n", el);
+    else if (el[0] == '+')
       DEF_tag(el + 1);
     else if (el[0] == '#')
       window_exchange(el + 1, table);

@@ -9,6 +9,8 @@
 #include <cstddef>
 #include <string>
 
+#include "console/guard.hpp"
+
 namespace {
 
 constexpr size_t kSetNameMax = 19;
@@ -17,7 +19,7 @@ constexpr size_t kSetNameMax = 19;
 
 extern "C" {
 
-int KAV_set_command(const char *string) {
+int KAV_set_command(const char *string) KAV_NOEXCEPT try {
   if (!string) return 0;
   if (strnicmp(string, "set", 3) == 0) {
     // "%*s %[^= ]%*[= ]%n": skip the first word, take the name up to a blank
@@ -47,6 +49,9 @@ int KAV_set_command(const char *string) {
   }
   if (strnicmp(string, "exit", 4) == 0) KAV_exit(0);
   return 0;
+} catch (...) {
+  kav::out_of_memory("KAV_set_command");
+  return -1;
 }
 
 }  // extern "C"

@@ -10,6 +10,8 @@
 #include <cstring>
 #include <string>
 
+#include "console/guard.hpp"
+
 namespace {
 
 // A typed line holds at most this many characters; the rest of a longer line
@@ -52,7 +54,7 @@ bool prompt_loop(const char *prompt, Scan scan) {
 
 extern "C" {
 
-float KAV_promptf(const char *prompt) {
+float KAV_promptf(const char *prompt) KAV_NOEXCEPT {
   float value = 0;
   prompt_loop(prompt, [&](const char *line) {
     value = 0;
@@ -68,7 +70,7 @@ float KAV_promptf(const char *prompt) {
   return value;
 }
 
-int KAV_promptd(const char *prompt) {
+int KAV_promptd(const char *prompt) KAV_NOEXCEPT {
   int value = 0;
   prompt_loop(prompt, [&](const char *line) {
     value = 0;
@@ -77,7 +79,7 @@ int KAV_promptd(const char *prompt) {
   return value;
 }
 
-char *KAV_promptl(const char *prompt, char *str) {
+char *KAV_promptl(const char *prompt, char *str) KAV_NOEXCEPT {
   if (!str) {
     str = static_cast<char *>(std::calloc(81, 1));
     if (!str) return nullptr;
@@ -88,7 +90,7 @@ char *KAV_promptl(const char *prompt, char *str) {
   return str;
 }
 
-char *KAV_prompts(const char *prompt, char *str, int length) {
+char *KAV_prompts(const char *prompt, char *str, int length) KAV_NOEXCEPT try {
   if (length < 2) length = 2;
   if (!str) {
     str = static_cast<char *>(std::calloc(static_cast<size_t>(length) + 1, 1));
@@ -104,6 +106,9 @@ char *KAV_prompts(const char *prompt, char *str, int length) {
 #pragma GCC diagnostic pop
   if (prompt_loop(prompt, scan)) std::memcpy(str, word.c_str(), std::strlen(word.c_str()) + 1);
   return str;
+} catch (...) {
+  kav::out_of_memory("KAV_prompts");
+  return nullptr;
 }
 
 }  // extern "C"

@@ -4,6 +4,7 @@
 #include <kav/string.h>
 
 #include <cctype>
+#include <climits>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -289,29 +290,29 @@ void move_hours(Date &d, int hours) {
 
 extern "C" {
 
-const char *DATE_month(int month) { return mon(month); }
-const char *DATE_month_lower(int month) {
+const char *DATE_month(int month) KAV_NOEXCEPT { return mon(month); }
+const char *DATE_month_lower(int month) KAV_NOEXCEPT {
   return (month >= 1 && month <= 12) ? months_lc[month - 1] : "";
 }
-const char *DATE_month_long(int month) {
+const char *DATE_month_long(int month) KAV_NOEXCEPT {
   return (month >= 1 && month <= 12) ? months_long[month - 1] : "";
 }
-const char *DATE_weekday(int wday) { return wday_name(wday); }
+const char *DATE_weekday(int wday) KAV_NOEXCEPT { return wday_name(wday); }
 
-int DATE_init(Date *date) {
+int DATE_init(Date *date) KAV_NOEXCEPT {
   if (!date) return -1;
   *date = kNoDate;
   return 0;
 }
 
-int DATE_print(M_type level, const Date *date) {
+int DATE_print(M_type level, const Date *date) KAV_NOEXCEPT {
   if (!date) return -1;
   MESS_print(level, "%d/%d/%d %2.2d:%2.2d:%2.2d\n", date->year, date->month, date->day, date->hour,
              date->min, date->sec);
   return 0;
 }
 
-int DATE_get_current_str(char *str) {
+int DATE_get_current_str(char *str) KAV_NOEXCEPT {
   if (!str) return -1;
   Date d;
   DATE_get_current_gmdate(&d);
@@ -320,14 +321,14 @@ int DATE_get_current_str(char *str) {
   return 0;
 }
 
-int DATE_print_current(M_type level) {
+int DATE_print_current(M_type level) KAV_NOEXCEPT {
   char buf[DATE_CURRENT_LEN];
   DATE_get_current_str(buf);
   MESS_print(level, "%s", buf);
   return 0;
 }
 
-int DATE_get_simple_current_str(char *str) {
+int DATE_get_simple_current_str(char *str) KAV_NOEXCEPT {
   if (!str) return -1;
   Date d;
   DATE_get_current_gmdate(&d);
@@ -335,23 +336,23 @@ int DATE_get_simple_current_str(char *str) {
   return 0;
 }
 
-int DATE_get_current_gmdate(Date *date) { return DATE_get_gmdate(nullptr, date); }
+int DATE_get_current_gmdate(Date *date) KAV_NOEXCEPT { return DATE_get_gmdate(nullptr, date); }
 
-void DATE_set_clock(int64_t (*fn)(void)) { state().clock = fn ? fn : system_clock; }
+void DATE_set_clock(int64_t (*fn)(void)) KAV_NOEXCEPT { state().clock = fn ? fn : system_clock; }
 
-int64_t DATE_get_time(int64_t *secs) {
+int64_t DATE_get_time(int64_t *secs) KAV_NOEXCEPT {
   const int64_t now = state().clock();
   if (secs) *secs = now;
   return now;
 }
 
-int DATE_get_gmdate(const int64_t *secs, Date *date) {
+int DATE_get_gmdate(const int64_t *secs, Date *date) KAV_NOEXCEPT {
   if (!date) return -1;
   const int64_t t = secs ? *secs : DATE_get_time(nullptr);
   return break_down(t, *date) ? 0 : -1;
 }
 
-int DATE_get_localdate(const int64_t *secs, Date *date) {
+int DATE_get_localdate(const int64_t *secs, Date *date) KAV_NOEXCEPT {
   if (!date) return -1;
   const struct tm *tm = DATE_get_localtime(secs);
   if (!tm) {
@@ -363,38 +364,41 @@ int DATE_get_localdate(const int64_t *secs, Date *date) {
   return 0;
 }
 
-struct tm *DATE_get_gmtime(const int64_t *secs) {
+struct tm *DATE_get_gmtime(const int64_t *secs) KAV_NOEXCEPT {
   const time_t t = static_cast<time_t>(secs ? *secs : DATE_get_time(nullptr));
   return gmtime_r(&t, &state().tm_buf);
 }
 
-struct tm *DATE_get_localtime(const int64_t *secs) {
+struct tm *DATE_get_localtime(const int64_t *secs) KAV_NOEXCEPT {
   const time_t t = static_cast<time_t>(secs ? *secs : DATE_get_time(nullptr));
   return localtime_r(&t, &state().tm_buf);
 }
 
-int64_t DATE_num_sec(Date *date) {
+int64_t DATE_num_sec(Date *date) KAV_NOEXCEPT {
   if (!date) return MISS;
   normalise(*date);
   return seconds_of(*date);
 }
 
-int64_t DATE_num_sec_tm(const struct tm *tm) {
+int64_t DATE_num_sec_tm(const struct tm *tm) KAV_NOEXCEPT {
   if (!tm) return MISS;
   Date d = {tm->tm_year, tm->tm_mon + 1, tm->tm_mday, MISS,
             MISS,        tm->tm_hour,    tm->tm_min,  tm->tm_sec};
   return DATE_num_sec(&d);
 }
 
-int DATE_is_leap(int year) { return is_leap(year) ? 1 : 0; }
+int DATE_is_leap(int year) KAV_NOEXCEPT { return is_leap(year) ? 1 : 0; }
 
-int DATE_date_days(int year, int month, int day) {
+int DATE_date_days(int year, int month, int day) KAV_NOEXCEPT {
   Date d = {year, month, day, MISS, MISS, 0, 0, 0};
   normalise(d);
-  return static_cast<int>(days_from_civil(d.year, d.month, 1) + d.day);
+  const int64_t days = days_from_civil(d.year, d.month, 1) + d.day;
+  // A count that does not fit the result cannot be formed.
+  if (days > INT_MAX || days < INT_MIN) return MISS;
+  return static_cast<int>(days);
 }
 
-int DATE_days_date(int days, int *year, int *month, int *day) {
+int DATE_days_date(int days, int *year, int *month, int *day) KAV_NOEXCEPT {
   if (!year || !month || !day) return -1;
   int64_t y;
   civil_from_days(static_cast<int64_t>(days) - 1, y, *month, *day);
@@ -402,7 +406,7 @@ int DATE_days_date(int days, int *year, int *month, int *day) {
   return 0;
 }
 
-int DATE_time_date(int rsecs, int *hour, int *min, int *sec) {
+int DATE_time_date(int rsecs, int *hour, int *min, int *sec) KAV_NOEXCEPT {
   if (!hour || !min || !sec) return -1;
   const int s = ((rsecs % 86400) + 86400) % 86400;
   *hour = s / 3600;
@@ -411,7 +415,7 @@ int DATE_time_date(int rsecs, int *hour, int *min, int *sec) {
   return 0;
 }
 
-int DATE_julian_monday(int year, int julian, int *month, int *day) {
+int DATE_julian_monday(int year, int julian, int *month, int *day) KAV_NOEXCEPT {
   if (!month || !day) return -1;
   const int *table = is_leap(year) ? num_day_leap : num_day;
   if (julian < 1) julian = 1;
@@ -423,21 +427,23 @@ int DATE_julian_monday(int year, int julian, int *month, int *day) {
   return 0;
 }
 
-int DATE_monday_julian(int year, int month, int day, int *julian) {
+int DATE_monday_julian(int year, int month, int day, int *julian) KAV_NOEXCEPT {
   if (!julian) return -1;
   if (month < 1) month = 1;
   if (month > 12) month = 12;
-  *julian = (is_leap(year) ? num_day_leap : num_day)[month - 1] + day;
+  const int before = (is_leap(year) ? num_day_leap : num_day)[month - 1];
+  if (day > INT_MAX - before) return -1;  // the day of the year would not fit
+  *julian = before + day;
   return 0;
 }
 
-Date *DATE_to_struct(int year, int month, int day, int hour, int min) {
+Date *DATE_to_struct(int year, int month, int day, int hour, int min) KAV_NOEXCEPT {
   Date &d = state().to_struct;
   d = Date{year, month, day, MISS, MISS, hour, min, 0};
   return &d;
 }
 
-int DATE_make_seq(Date *date, char *str) {
+int DATE_make_seq(Date *date, char *str) KAV_NOEXCEPT {
   if (!str || !date) return -1;
   if (date->year < 0) date->year = 1980;
   if (date->year > 9999) date->year = 9999;  // the sequence has four digits
@@ -450,7 +456,7 @@ int DATE_make_seq(Date *date, char *str) {
   return 0;
 }
 
-int DATE_decode_seq(const char *str, Date *date) {
+int DATE_decode_seq(const char *str, Date *date) KAV_NOEXCEPT {
   if (!str || !date) return -1;
   DATE_init(date);
   std::sscanf(str, "%4d%2d%2d%2d%2d", &date->year, &date->month, &date->day, &date->hour,
@@ -458,13 +464,13 @@ int DATE_decode_seq(const char *str, Date *date) {
   return 0;
 }
 
-int DATE_make_label(const Date *date, char *str) {
+int DATE_make_label(const Date *date, char *str) KAV_NOEXCEPT {
   if (!date || !str) return -1;
   put(str, standard_label(*date));
   return 0;
 }
 
-int DATE_decode_month(const char *str) {
+int DATE_decode_month(const char *str) KAV_NOEXCEPT {
   if (!str || !str[0]) return 0;
   for (int lower = 0; lower < 2; ++lower) {
     auto is = [&](char c, char want) {
@@ -492,7 +498,7 @@ int DATE_decode_month(const char *str) {
   return 0;
 }
 
-int DATE_decode_label(const char *str, Date *date) {
+int DATE_decode_label(const char *str, Date *date) KAV_NOEXCEPT {
   if (!date) return -1;
   DATE_init(date);
   if (!str) return -1;
@@ -553,7 +559,7 @@ int DATE_decode_label(const char *str, Date *date) {
 }
 
 int DATE_format_label(char *str, const char *format, int fhour, const char *model,
-                      const Date *date) {
+                      const Date *date) KAV_NOEXCEPT {
   if (!str || !format) return -1;
   Date d;
   if (date)
@@ -605,13 +611,13 @@ int DATE_format_label(char *str, const char *format, int fhour, const char *mode
   return 0;
 }
 
-char *DATE_fhour_label(char *str, int fhour, int flag) {
+char *DATE_fhour_label(char *str, int fhour, int flag) KAV_NOEXCEPT {
   if (!str) return nullptr;
   put(str, fhour_text(fhour, flag));
   return str;
 }
 
-int DATE_make_label_for(int fhour, int model, int64_t seconds, char *str) {
+int DATE_make_label_for(int fhour, int model, int64_t seconds, char *str) KAV_NOEXCEPT {
   if (!str) return -1;
   constexpr int64_t kFar = INT64_C(1) << 50;  // far beyond any date a label can show
   seconds = seconds > kFar ? kFar : (seconds < -kFar ? -kFar : seconds);
@@ -652,12 +658,13 @@ int DATE_make_label_for(int fhour, int model, int64_t seconds, char *str) {
   return 0;
 }
 
-int DATE_make_label_for_time(int fhour, int model, const Date *date, char *str) {
+int DATE_make_label_for_time(int fhour, int model, const Date *date, char *str) KAV_NOEXCEPT {
   const std::string name = model_name(model);
   return DATE_make_label_for_time_mod(fhour, name.c_str(), date, str);
 }
 
-int DATE_make_label_for_time_mod(int fhour, const char *model, const Date *date, char *str) {
+int DATE_make_label_for_time_mod(int fhour, const char *model, const Date *date,
+                                 char *str) KAV_NOEXCEPT {
   if (!str || !date) return -1;
   const Fhour f = split_fhour(fhour);
   const bool no_hour = date->hour == MISS;
@@ -711,7 +718,7 @@ int DATE_make_label_for_time_mod(int fhour, const char *model, const Date *date,
   return 0;
 }
 
-int DATE_make_label_valid_time(int fhour, const Date *date, char *str) {
+int DATE_make_label_valid_time(int fhour, const Date *date, char *str) KAV_NOEXCEPT {
   if (!str || !date) return -1;
   const Fhour f = split_fhour(fhour);
   const bool no_hour = date->hour == MISS;
@@ -737,7 +744,7 @@ int DATE_make_label_valid_time(int fhour, const Date *date, char *str) {
   return 0;
 }
 
-int DATE_set_TZ(const char *str) {
+int DATE_set_TZ(const char *str) KAV_NOEXCEPT {
   if (!str) return -1;
   DateState &s = state();
   int pm = s.tz_pm;
@@ -766,10 +773,10 @@ int DATE_set_TZ(const char *str) {
   return 0;
 }
 
-int DATE_get_tz_off(void) { return state().tz_off; }
-const char *DATE_get_tz_str(void) { return state().tz_str; }
+int DATE_get_tz_off(void) KAV_NOEXCEPT { return state().tz_off; }
+const char *DATE_get_tz_str(void) KAV_NOEXCEPT { return state().tz_str; }
 
-int DATE_set_range(int pre, int post) {
+int DATE_set_range(int pre, int post) KAV_NOEXCEPT {
   DateState &s = state();
   s.min_pre = pre;
   s.min_post = post;
@@ -900,13 +907,13 @@ int kav_date_set_datim(const Date *date, const char *dh) {
 
 extern "C" {
 
-int DATE_get_datim(Date *date) {
+int DATE_get_datim(Date *date) KAV_NOEXCEPT {
   if (!date) return -1;
   *date = state().file_date;
   return 0;
 }
 
-int DATE_chk_range(int date) {
+int DATE_chk_range(int date) KAV_NOEXCEPT {
   if (date == MISS || date < 0) return 0;
   const DateState &s = state();
   const int a = date / 100, mm = date % 100;

@@ -38,98 +38,98 @@ KAV_BEGIN_DECLS
  * file with the fopen mode access, its missing directories created first
  * when access begins with w or a. Null on failure or a null argument.
  * Release the stream with FILE_close (fclose is fine for plain files). */
-KAV_API FILE *FILE_open(const char *file, const char *access);
+KAV_API FILE *FILE_open(const char *file, const char *access) KAV_NOEXCEPT;
 /* Closes what FILE_open returned: pclose for pipes, nothing for the standard
  * streams, fclose otherwise. 0, or the failing call's result. */
-KAV_API int FILE_close(FILE *fp);
+KAV_API int FILE_close(FILE *fp) KAV_NOEXCEPT;
 /* 1 for stdio names and for anything that exists, else 0. */
-KAV_API int FILE_exist(const char *file);
+KAV_API int FILE_exist(const char *file) KAV_NOEXCEPT;
 /* 1 when the name exists and is a directory, a regular file, a named pipe,
  * or a character or block device; else 0. */
-KAV_API int FILE_is_dir(const char *file);
-KAV_API int FILE_is_file(const char *file);
-KAV_API int FILE_is_fifo(const char *file);
-KAV_API int FILE_is_device(const char *file);
+KAV_API int FILE_is_dir(const char *file) KAV_NOEXCEPT;
+KAV_API int FILE_is_file(const char *file) KAV_NOEXCEPT;
+KAV_API int FILE_is_fifo(const char *file) KAV_NOEXCEPT;
+KAV_API int FILE_is_device(const char *file) KAV_NOEXCEPT;
 /* Size in bytes, or -1 when the name does not exist. */
-KAV_API long FILE_size(const char *file);
+KAV_API long FILE_size(const char *file) KAV_NOEXCEPT;
 /* Modification time in seconds since 1970, or -1. */
-KAV_API int64_t FILE_modtime(const char *file);
+KAV_API int64_t FILE_modtime(const char *file) KAV_NOEXCEPT;
 /* The result of unlink: 0, or -1. */
-KAV_API int FILE_delete(const char *file);
+KAV_API int FILE_delete(const char *file) KAV_NOEXCEPT;
 /* Creates every missing directory along dir (mode 0755, backslashes taken as
  * slashes), leaving out the last flag components (1 when dir ends in a file
  * name). 1 when that directory already existed, 0 when it was made, -1 when
  * it could not be made. */
-KAV_API int FILE_make_dir(const char *dir, int flag);
+KAV_API int FILE_make_dir(const char *dir, int flag) KAV_NOEXCEPT;
 /* 1 when name begins with '/', '.' or '~', else 0. */
-KAV_API int FILE_fullpath(const char *name);
+KAV_API int FILE_fullpath(const char *name) KAV_NOEXCEPT;
 /* Writes into dst (FILE_NAME_LEN bytes) file alone for stdio names and full
  * paths, else path (when not null or empty), a '/' if needed, and file.
  * Returns dst (null when dst or file is null). */
-KAV_API char *FILE_add_path(const char *path, const char *file, char *dst);
+KAV_API char *FILE_add_path(const char *path, const char *file, char *dst) KAV_NOEXCEPT;
 /* Appends '/' to path unless it is empty or ends in '/'; path must have room
  * for one more character. Returns 0 (-1 for null). */
-KAV_API int FILE_add_path_delim(char *path);
+KAV_API int FILE_add_path_delim(char *path) KAV_NOEXCEPT;
 /* Writes file into filename (FILE_NAME_LEN bytes) with a leading ~ replaced
  * by the home directory (HOME, else the password entry) and ~user by that
  * user's; an unknown user leaves the name unchanged. Returns filename. */
-KAV_API char *FILE_add_user_path(const char *file, char *filename);
+KAV_API char *FILE_add_user_path(const char *file, char *filename) KAV_NOEXCEPT;
 /* 1 for "", "-", "std" and "stdn" (any case), else 0 (also for null). */
-KAV_API int FILE_is_stdio(const char *name);
+KAV_API int FILE_is_stdio(const char *name) KAV_NOEXCEPT;
 /* The package file kind from the file's first characters (KAVSFC 11, KAVUPA
  * 12, KAVRAW 5, KAVGRID 6, KAVMETA 8, KAVIMG 9); -1 for anything else or when
  * unreadable. A name that cannot be opened is tried again cut at its first
  * '-'. Standard streams, command pipes and anything but a regular file
  * (named pipes, devices, directories) are never read: -1. */
-KAV_API int FILE_type(const char *filename);
+KAV_API int FILE_type(const char *filename) KAV_NOEXCEPT;
 /* What to do with an output file that may exist: 1 write it, 2 append, 3 use
  * it as it is; 0 for an unknown flag. Asks the user (flag 1 or 2) unless the
  * name is stdio or missing (1), flag 15 holds an answer, or in batch mode (3). */
-KAV_API int FILE_overwrite(const char *filename, int flag);
+KAV_API int FILE_overwrite(const char *filename, int flag) KAV_NOEXCEPT;
 
 /* --- Module state. */
 
 /* Sets the current file name (cut to 159 characters), marked as the user's. */
-KAV_API int FILE_set_filename(const char *str);
+KAV_API int FILE_set_filename(const char *str) KAV_NOEXCEPT;
 /* Copies the current file name into str when not null; returns the module's
  * text. */
-KAV_API const char *FILE_get_filename(char *str);
+KAV_API const char *FILE_get_filename(char *str) KAV_NOEXCEPT;
 /* Reads "late_off conv [hconv]". 0, or -1 for null. */
-KAV_API int FILE_set_name_conv(const char *str);
+KAV_API int FILE_set_name_conv(const char *str) KAV_NOEXCEPT;
 /* Writes "late_off conv hconv" into str (FILE_CONV_LEN bytes). */
-KAV_API int FILE_get_name_conv(char *str);
+KAV_API int FILE_get_name_conv(char *str) KAV_NOEXCEPT;
 /* A one-deep save of late_off, conv, hconv, filename and filename_type. */
-KAV_API int FILE_save_name_conv(void);
-KAV_API int FILE_restore_name_conv(void);
-KAV_API int FILE_set_late_off(int val);
-KAV_API int FILE_get_late_off(void);
+KAV_API int FILE_save_name_conv(void) KAV_NOEXCEPT;
+KAV_API int FILE_restore_name_conv(void) KAV_NOEXCEPT;
+KAV_API int FILE_set_late_off(int val) KAV_NOEXCEPT;
+KAV_API int FILE_get_late_off(void) KAV_NOEXCEPT;
 /* Sets the run-time minimum size; FILE_get_min_size gives it when not 0,
  * else the convention's. */
-KAV_API int FILE_set_min_size(int val);
-KAV_API int FILE_get_min_size(void);
+KAV_API int FILE_set_min_size(int val) KAV_NOEXCEPT;
+KAV_API int FILE_get_min_size(void) KAV_NOEXCEPT;
 /* Copy the fixed date fields in and out (-9999 fields are free). */
-KAV_API int FILE_set_time(const Date *datim);
-KAV_API int FILE_get_time(Date *datim);
+KAV_API int FILE_set_time(const Date *datim) KAV_NOEXCEPT;
+KAV_API int FILE_get_time(Date *datim) KAV_NOEXCEPT;
 /* Frees the year, month, day, hour and minute of the fixed date. */
-KAV_API int FILE_reset_time(void);
+KAV_API int FILE_reset_time(void) KAV_NOEXCEPT;
 /* Copies the date the last name made from a template stands for. */
-KAV_API int FILE_get_date(Date *date);
+KAV_API int FILE_get_date(Date *date) KAV_NOEXCEPT;
 /* Stores at most 29 characters of str for the template letter key, blanks
  * turned into '_' (null str clears it). */
-KAV_API int FILE_set_key(int key, const char *str);
+KAV_API int FILE_set_key(int key, const char *str) KAV_NOEXCEPT;
 /* Copies the value stored for key into str (FILE_KEY_LEN bytes; empty when
  * none). Returns 0. */
-KAV_API int FILE_get_key(int key, char *str);
-KAV_API int FILE_set_type(int kind);
-KAV_API int FILE_get_type(void);
+KAV_API int FILE_get_key(int key, char *str) KAV_NOEXCEPT;
+KAV_API int FILE_set_type(int kind) KAV_NOEXCEPT;
+KAV_API int FILE_get_type(void) KAV_NOEXCEPT;
 /* Selects the header template (hconv) for FILE_set_date when val is set. */
-KAV_API int FILE_set_header(int val);
-KAV_API int FILE_set_ext_info(const char *str);
-KAV_API const char *FILE_get_ext_info(void);
+KAV_API int FILE_set_header(int val) KAV_NOEXCEPT;
+KAV_API int FILE_set_ext_info(const char *str) KAV_NOEXCEPT;
+KAV_API const char *FILE_get_ext_info(void) KAV_NOEXCEPT;
 /* Moves the text from the first '#', '-', '+' or ':' at or after the third
  * character of file into ext_info and cuts it off. 1 when cut, else 0. */
-KAV_API int FILE_extract_extra_info(char *file);
-KAV_API int KAV_share(int mode);
+KAV_API int FILE_extract_extra_info(char *file) KAV_NOEXCEPT;
+KAV_API int KAV_share(int mode) KAV_NOEXCEPT;
 
 /* --- Conventions. */
 
@@ -137,16 +137,16 @@ KAV_API int KAV_share(int mode);
  * name_conv resource or "name_conv", in the file_path directory). 1 when the
  * type was found (or began with @), else 0: "none" selects no template, any
  * other type not found becomes the template itself. */
-KAV_API int FILE_set_name(const char *type);
+KAV_API int FILE_set_name(const char *type) KAV_NOEXCEPT;
 /* Writes into out_file (FILE_NAME_LEN bytes) the name for datim (null: the
  * recorded date) from the active template. 0 when made from the template,
  * 1 when the current file name or a standard stream was used. */
-KAV_API int FILE_set_date(const Date *datim, char *out_file);
+KAV_API int FILE_set_date(const Date *datim, char *out_file) KAV_NOEXCEPT;
 /* Resolves a current-time specification ("la", "la-12", "-6", "-1d", "la#24",
  * "#2024030512"; null means "la") to a file name written into filename
  * (FILE_NAME_LEN bytes, may be null). Returns the time in seconds rounded
  * down to the convention's period. */
-KAV_API int64_t FILE_set_current(const char *cur, char *filename);
+KAV_API int64_t FILE_set_current(const char *cur, char *filename) KAV_NOEXCEPT;
 
 KAV_END_DECLS
 

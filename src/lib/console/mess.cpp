@@ -6,12 +6,15 @@
 #include <kav/mess.h>
 #include <kav/string.h>
 #include <kav/system.h>
+#include <signal.h>
 
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+
+#include "console/guard.hpp"
 
 namespace {
 
@@ -28,7 +31,10 @@ struct MessState {
   int max_lines = 22;               // lines per page
   FILE *ofile = nullptr;            // copy file (MESS_file)
   FILE *pfile = nullptr;            // log file of the message specification
+  std::string oname;                // name of the copy file, for messages
+  std::string pname;                // name of the log file, for messages
   std::string filename;             // deferred log file (routing 2)
+  int depth = 0;                    // MESS_print calls under way (a message about a log nests)
 };
 
 MessState &state() {
@@ -36,9 +42,45 @@ MessState &state() {
   return s;
 }
 
+// SIGPIPE held off for the life of the object: a write to a log pipe whose
+// reader has gone fails with EPIPE instead of ending the program.
+class PipeSignalHeld {
+ public:
+  PipeSignalHeld() {
+    struct sigaction ign {};
+    ign.sa_handler = SIG_IGN;
+    sigemptyset(&ign.sa_mask);
+    sigaction(SIGPIPE, &ign, &old_);
+  }
+  ~PipeSignalHeld() { sigaction(SIGPIPE, &old_, nullptr); }
+  PipeSignalHeld(const PipeSignalHeld &) = delete;
+  PipeSignalHeld &operator=(const PipeSignalHeld &) = delete;
+
+ private:
+  struct sigaction old_ {};
+};
+
 void close_stream(FILE *&f) {
+  PipeSignalHeld held;   // closing a pipe flushes what is left
   if (f) FILE_close(f);  // leaves the standard streams open, closes pipes
   f = nullptr;
+}
+
+// Writes a message to a copy or log file; false when the write failed.
+bool write_file(FILE *f, const char *stamp, const char *text) {
+  PipeSignalHeld held;
+  if (stamp) std::fprintf(f, "%s -- ", stamp);
+  std::fputs(text, f);
+  return std::fflush(f) == 0 && !std::ferror(f);
+}
+
+// Keeps a file name for later messages (empty when memory ran out).
+void keep_name(std::string &to, const char *name) {
+  try {
+    to.assign(name ? name : "");
+  } catch (...) {
+    to.clear();
+  }
 }
 
 // Opens a log or copy file through the file-name layer ("~", "|command",
@@ -48,26 +90,36 @@ FILE *open_file(const char *name, const char *access) {
   return FILE_open(name, access);
 }
 
-// The current UTC time as the log stamp "24 MAR 05  12:30:00Z".
-std::string current_stamp() {
-  char buf[DATE_CURRENT_LEN];
-  DATE_get_current_str(buf);
-  return buf;
-}
+// A formatted message: in a buffer of its own when short, so that a message
+// needs no memory from the heap (and can still be printed when it has run
+// out); a longer one that finds no memory is shown cut to the buffer.
+class Formatted {
+ public:
+  Formatted(const char *fmt, va_list ap) {
+    va_list copy;
+    va_copy(copy, ap);
+    int n = std::vsnprintf(small_, sizeof small_, fmt, copy);
+    va_end(copy);
+    if (n < 0) {
+      small_[0] = '\0';
+    } else if (static_cast<size_t>(n) >= sizeof small_) {
+      try {
+        big_.assign(static_cast<size_t>(n) + 1, '\0');
+        std::vsnprintf(big_.data(), big_.size(), fmt, ap);
+        big_.resize(static_cast<size_t>(n));
+        text_ = big_.c_str();
+      } catch (...) {
+        big_.clear();
+      }
+    }
+  }
+  const char *text() const { return text_; }
 
-std::string vformat(const char *fmt, va_list ap) {
-  va_list copy;
-  va_copy(copy, ap);
-  char small[512];
-  int n = std::vsnprintf(small, sizeof small, fmt, copy);
-  va_end(copy);
-  if (n < 0) return {};
-  if (static_cast<size_t>(n) < sizeof small) return std::string(small, static_cast<size_t>(n));
-  std::string big(static_cast<size_t>(n) + 1, '\0');
-  std::vsnprintf(big.data(), big.size(), fmt, ap);
-  big.resize(static_cast<size_t>(n));
-  return big;
-}
+ private:
+  char small_[512];
+  std::string big_;
+  const char *text_ = small_;
+};
 
 // The mask of one level item of a message specification ("messb", "out1").
 M_type item_mask(const char *word) {
@@ -116,6 +168,7 @@ bool open_log(const char *name, const char *access) {
   MessState &s = state();
   close_stream(s.pfile);
   s.pfile = open_file(name, access);
+  keep_name(s.pname, name);
   if (!s.pfile) {
     MESS_print(M_WARN, "MESS_set_str: Unable to open log file: %s\n", name);
     return false;
@@ -133,90 +186,18 @@ const char *from_char(const char *item, size_t n) {
   return std::strlen(item) >= n ? item + n - 1 : "";
 }
 
-}  // namespace
-
-extern "C" {
-
-int MESS_print(M_type type, const char *mess, ...) {
-  MessState &s = state();
-  if (!mess || !(type & s.mess_level)) return 0;
-  va_list ap;
-  va_start(ap, mess);
-  std::string text = vformat(mess, ap);
-  va_end(ap);
-
-  if (s.ofile) {
-    std::fputs(text.c_str(), s.ofile);
-    std::fflush(s.ofile);
-  }
-  bool opened_here = false;
-  if (s.mess_out == 2) {
-    close_stream(s.pfile);
-    s.pfile = open_file(s.filename.c_str(), "a");
-    opened_here = s.pfile != nullptr;
-  }
-  if (s.pfile) {
-    if (s.mess_out == -1) std::fprintf(s.pfile, "%s -- ", current_stamp().c_str());
-    std::fputs(text.c_str(), s.pfile);
-    std::fflush(s.pfile);
-  }
-  if (s.mess_out == 2 && opened_here) close_stream(s.pfile);
-  if (s.mess_out == 0) return 0;
-
-  if (type & (M_ERROR | M_WARN)) {
-    std::fflush(stdout);
-    std::fputs(text.c_str(), stderr);
-  } else {
-    std::fputs(text.c_str(), stdout);
-  }
-  if (s.page == 2) {
-    for (const char *c = mess; *c; ++c)
-      if (*c == '\n') ++s.lines;
-    if (s.lines > s.max_lines) MESS_hold(type, "Press return to continue\n");
-  }
-  return 1;
-}
-
-int MESS_set(int oper, M_type level) {
-  MessState &s = state();
-  if (oper <= 4) ++s.mess_set;
-  if (oper >= 16 && s.mess_set > 0) return 0;
-  switch (oper) {
-    case 0:
-    case 10:
-    case 20: {
-      M_type filled = 0;
-      for (int bit = 31; bit >= 0; --bit) {
-        if (level & (1u << bit)) {
-          filled = static_cast<M_type>((uint64_t{1} << (bit + 1)) - 1);
-          break;
-        }
-      }
-      s.mess_level = filled;
-      break;
-    }
-    case 1:
-    case 11:
-    case 21:
-      s.mess_level |= level;
-      break;
-    case -1:
-    case 9:
-    case 19:
-      s.mess_level &= ~level;
-      break;
-    default:
-      break;
-  }
-  return 0;
-}
-
-int MESS_set_str(const char *str) {
+// The body of MESS_set_str.
+int set_str(const char *str) {
   MessState &s = state();
   ++s.mess_set;
   int argc = 0;
   char **argv = nullptr;
   if (parse_string(str, ',', &argc, &argv) != 0) return 0;
+  struct Items {
+    int &argc;
+    char **&argv;
+    ~Items() { free_parsed_array(argc, argv); }
+  } items{argc, argv};
   for (int i = 0; i < argc; ++i) {
     const char *item = argv[i];
     if (begins(item, "@fi")) {
@@ -256,43 +237,140 @@ int MESS_set_str(const char *str) {
       MESS_set(oper, item_mask(word));
     }
   }
-  free_parsed_array(argc, argv);
   return 0;
 }
 
-M_type MESS_get(void) { return state().mess_level; }
+}  // namespace
 
-int MESS_check(M_type level) { return (level & state().mess_level) ? 1 : 0; }
+extern "C" {
 
-int MESS_check_set(void) { return state().mess_set; }
+int MESS_print(M_type type, const char *mess, ...) KAV_NOEXCEPT {
+  MessState &s = state();
+  if (!mess || !(type & s.mess_level)) return 0;
+  va_list ap;
+  va_start(ap, mess);
+  Formatted formatted(mess, ap);
+  va_end(ap);
+  const char *text = formatted.text();
 
-int MESS_file(const char *filename, const char *access) {
+  // A copy or log file that can no longer be written (a pipe whose reader
+  // has gone, a full disc) is closed with a warning; the program goes on.
+  if (s.ofile && !write_file(s.ofile, nullptr, text)) {
+    close_stream(s.ofile);
+    MESS_print(M_WARN, "MESS_print: Unable to write copy file, closed: %s\n", s.oname.c_str());
+  }
+  ++s.depth;
+  struct Leave {
+    int &depth;
+    ~Leave() { --depth; }
+  } leave{s.depth};
+  bool opened_here = false;
+  // A message about opening the deferred log does not open it again.
+  if (s.mess_out == 2 && s.depth == 1) {
+    close_stream(s.pfile);
+    s.pfile = open_file(s.filename.c_str(), "a");
+    opened_here = s.pfile != nullptr;
+  }
+  if (s.pfile) {
+    char stamp[DATE_CURRENT_LEN] = "";
+    if (s.mess_out == -1) DATE_get_current_str(stamp);
+    if (!write_file(s.pfile, s.mess_out == -1 ? stamp : nullptr, text)) {
+      close_stream(s.pfile);
+      opened_here = false;
+      const char *name = s.mess_out == 2 ? s.filename.c_str() : s.pname.c_str();
+      if (s.mess_out == 0) s.mess_out = 1;  // the console takes over from the log
+      MESS_print(M_WARN, "MESS_print: Unable to write log file, closed: %s\n", name);
+    }
+  }
+  if (s.mess_out == 2 && opened_here) close_stream(s.pfile);
+  if (s.mess_out == 0) return 0;
+
+  if (type & (M_ERROR | M_WARN)) {
+    std::fflush(stdout);
+    std::fputs(text, stderr);
+  } else {
+    std::fputs(text, stdout);
+  }
+  if (s.page == 2) {
+    for (const char *c = mess; *c; ++c)
+      if (*c == '\n') ++s.lines;
+    if (s.lines > s.max_lines) MESS_hold(type, "Press return to continue\n");
+  }
+  return 1;
+}
+
+int MESS_set(int oper, M_type level) KAV_NOEXCEPT {
+  MessState &s = state();
+  if (oper <= 4) ++s.mess_set;
+  if (oper >= 16 && s.mess_set > 0) return 0;
+  switch (oper) {
+    case 0:
+    case 10:
+    case 20: {
+      M_type filled = 0;
+      for (int bit = 31; bit >= 0; --bit) {
+        if (level & (1u << bit)) {
+          filled = static_cast<M_type>((uint64_t{1} << (bit + 1)) - 1);
+          break;
+        }
+      }
+      s.mess_level = filled;
+      break;
+    }
+    case 1:
+    case 11:
+    case 21:
+      s.mess_level |= level;
+      break;
+    case -1:
+    case 9:
+    case 19:
+      s.mess_level &= ~level;
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int MESS_set_str(const char *str) KAV_NOEXCEPT {
+  return kav::guarded("MESS_set_str", -1, [&] { return set_str(str); });
+}
+
+M_type MESS_get(void) KAV_NOEXCEPT { return state().mess_level; }
+
+int MESS_check(M_type level) KAV_NOEXCEPT { return (level & state().mess_level) ? 1 : 0; }
+
+int MESS_check_set(void) KAV_NOEXCEPT { return state().mess_set; }
+
+int MESS_file(const char *filename, const char *access) KAV_NOEXCEPT {
   MessState &s = state();
   close_stream(s.ofile);
   s.ofile = open_file(filename, access ? access : "w");
+  keep_name(s.oname, filename);
   if (!s.ofile && filename && *filename)
     MESS_print(M_WARN, "MESS_file: Unable to open copy file: %s\n", filename);
   return 0;
 }
 
-int MESS_file_close(void) {
+int MESS_file_close(void) KAV_NOEXCEPT {
   close_stream(state().ofile);
   return 0;
 }
 
-int MESS_set_out(int val) {
+int MESS_set_out(int val) KAV_NOEXCEPT {
   state().mess_out = val;
   return 0;
 }
 
-int MESS_set_page(int val) {
+int MESS_set_page(int val) KAV_NOEXCEPT {
   state().page = val;
   return 0;
 }
 
-int MESS_get_max_lines(void) { return state().max_lines; }
+int MESS_get_max_lines(void) KAV_NOEXCEPT { return state().max_lines; }
 
-int MESS_hold(M_type type, const char *mess) {
+int MESS_hold(M_type type, const char *mess) KAV_NOEXCEPT {
   MessState &s = state();
   if (!(type & s.mess_level) || s.mess_out == 0 || FLAG_batch() || s.page == 0) return 0;
   FILE *out = ((type & M_ERROR) && (type & M_WARN)) ? stderr : stdout;
@@ -303,7 +381,7 @@ int MESS_hold(M_type type, const char *mess) {
   return 0;
 }
 
-int MESS_print_prog(const char *string) {
+int MESS_print_prog(const char *string) KAV_NOEXCEPT {
   MESS_print(M_MESS, "      %s (Ver %s)\n\n", string ? string : "", KAV_version());
   return 0;
 }

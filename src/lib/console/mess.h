@@ -33,50 +33,51 @@ typedef uint32_t M_type;
  * the level: errors and warnings to standard error, the rest to standard
  * output, with copies to the copy and log files. Returns 1 when the message
  * reached the console, else 0. */
-KAV_API int MESS_print(M_type type, const char *mess, ...) __attribute__((format(printf, 2, 3)));
+KAV_API int MESS_print(M_type type, const char *mess, ...) KAV_NOEXCEPT
+    __attribute__((format(printf, 2, 3)));
 
 /* Changes the level: oper 0/10/20 set with fill-down from the highest bit,
  * 1/11/21 add bits, -1/9/19 remove bits. Operations up to 4 count as
  * explicit settings; 16 and above apply only while none was made. Returns 0. */
-KAV_API int MESS_set(int oper, M_type level);
+KAV_API int MESS_set(int oper, M_type level) KAV_NOEXCEPT;
 
 /* Applies a message specification ("mess,+debug,@fi=log,page,line=30").
  * Counts as one explicit setting. Returns 0. */
-KAV_API int MESS_set_str(const char *str);
+KAV_API int MESS_set_str(const char *str) KAV_NOEXCEPT;
 
 /* The current level. */
-KAV_API M_type MESS_get(void);
+KAV_API M_type MESS_get(void) KAV_NOEXCEPT;
 
 /* 1 when level shares a bit with the current level, else 0. */
-KAV_API int MESS_check(M_type level);
+KAV_API int MESS_check(M_type level) KAV_NOEXCEPT;
 
 /* The number of explicit level settings so far (0 = none). */
-KAV_API int MESS_check_set(void);
+KAV_API int MESS_check_set(void) KAV_NOEXCEPT;
 
 /* Closes any copy file and opens filename with the fopen mode access as the
  * new one; every shown message is copied to it. Returns 0. */
-KAV_API int MESS_file(const char *filename, const char *access);
+KAV_API int MESS_file(const char *filename, const char *access) KAV_NOEXCEPT;
 
 /* Closes the copy file. Returns 0. */
-KAV_API int MESS_file_close(void);
+KAV_API int MESS_file_close(void) KAV_NOEXCEPT;
 
 /* Sets the routing: -1 console and time-stamped log, 0 log only, 1 console
  * and log, 2 console and a log opened around each message. Returns 0. */
-KAV_API int MESS_set_out(int val);
+KAV_API int MESS_set_out(int val) KAV_NOEXCEPT;
 
 /* Sets paging: 0 off, 1 hold only, 2 paging. Returns 0. */
-KAV_API int MESS_set_page(int val);
+KAV_API int MESS_set_page(int val) KAV_NOEXCEPT;
 
 /* Lines per page. */
-KAV_API int MESS_get_max_lines(void);
+KAV_API int MESS_get_max_lines(void) KAV_NOEXCEPT;
 
 /* Shows mess and waits for one character, unless the type is not shown,
  * output goes to the log only, batch mode is on or paging is off. Returns 0. */
-KAV_API int MESS_hold(M_type type, const char *mess);
+KAV_API int MESS_hold(M_type type, const char *mess) KAV_NOEXCEPT;
 
 /* Prints the program banner "      TITLE (Ver VERSION)" and an empty line at
  * type M_MESS. Returns 0. */
-KAV_API int MESS_print_prog(const char *string);
+KAV_API int MESS_print_prog(const char *string) KAV_NOEXCEPT;
 
 KAV_END_DECLS
 

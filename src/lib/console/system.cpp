@@ -18,6 +18,8 @@
 #include <cstring>
 #include <string>
 
+#include "base/fault.hpp"
+
 extern char **environ;
 
 namespace {
@@ -134,9 +136,20 @@ bool replace_fd(int target, const char *name, int flags) {
 
 extern "C" {
 
-void KAV_exit(int status) { std::exit(status); }
+void KAV_exit(int status) KAV_NOEXCEPT {
+  // Output that never arrived is a failure, as for cat and printf: a full
+  // disc, a closed standard output.
+  errno = 0;
+  const bool flushed = std::fflush(stdout) == 0;
+  if (!flushed || std::ferror(stdout)) {
+    MESS_print(M_ERROR, "KAV_exit: Unable to write standard output: %s\n",
+               !flushed && errno ? std::strerror(errno) : "write error");
+    if (status == 0) status = KAV_EXIT_OUTPUT;
+  }
+  std::exit(status);
+}
 
-int KAV_add_proc(int pid, const char *name) {
+int KAV_add_proc(int pid, const char *name) KAV_NOEXCEPT {
   ProcState &s = state();
   for (int i = 0; i < KAV_MAX_PROC; ++i) {
     proc_item &p = s.procs[static_cast<size_t>(i)];
@@ -149,9 +162,9 @@ int KAV_add_proc(int pid, const char *name) {
   return -1;
 }
 
-int KAV_numproc(void) { return state().num_proc; }
+int KAV_numproc(void) KAV_NOEXCEPT { return state().num_proc; }
 
-int KAV_proc(int pid) {
+int KAV_proc(int pid) KAV_NOEXCEPT {
   if (pid == -1) return -1;
   const ProcState &s = state();
   for (int i = 0; i < KAV_MAX_PROC; ++i)
@@ -159,21 +172,21 @@ int KAV_proc(int pid) {
   return -1;
 }
 
-int KAV_proc_id(int proc) {
+int KAV_proc_id(int proc) KAV_NOEXCEPT {
   return in_range(proc) ? state().procs[static_cast<size_t>(proc)].id : -1;
 }
 
-const char *KAV_proc_name(int proc) {
+const char *KAV_proc_name(int proc) KAV_NOEXCEPT {
   return in_range(proc) ? state().procs[static_cast<size_t>(proc)].name : "";
 }
 
-int KAV_set_proc(int proc, int value) {
+int KAV_set_proc(int proc, int value) KAV_NOEXCEPT {
   if (!in_range(proc)) return -1;
   state().procs[static_cast<size_t>(proc)].id = value;
   return 0;
 }
 
-int KAV_clr_proc(int proc) {
+int KAV_clr_proc(int proc) KAV_NOEXCEPT {
   if (!in_range(proc)) return 0;
   proc_item &p = state().procs[static_cast<size_t>(proc)];
   p.id = -1;
@@ -181,7 +194,7 @@ int KAV_clr_proc(int proc) {
   return 0;
 }
 
-int KAV_chk_proc(int proc) {
+int KAV_chk_proc(int proc) KAV_NOEXCEPT {
   if (!in_range(proc)) return 0;
   int id = state().procs[static_cast<size_t>(proc)].id;
   if (id == -1) return 0;
@@ -191,17 +204,17 @@ int KAV_chk_proc(int proc) {
   return 0;
 }
 
-int KAV_set_infile(const char *name) {
+int KAV_set_infile(const char *name) KAV_NOEXCEPT {
   state().proc_infile = name ? name : "";
   return 1;
 }
 
-int KAV_set_outfile(const char *name) {
+int KAV_set_outfile(const char *name) KAV_NOEXCEPT {
   state().proc_outfile = name ? name : "";
   return 1;
 }
 
-int KAV_run(const char *filename, char *const argv[], char *const env[], int flag) {
+int KAV_run(const char *filename, char *const argv[], char *const env[], int flag) KAV_NOEXCEPT {
   if ((flag & 2) && state().num_proc >= KAV_MAX_PROC) return 0;
   if (!filename || !*filename) {
     MESS_print(M_ERROR, "KAV_run: No program to run\n");
@@ -214,7 +227,7 @@ int KAV_run(const char *filename, char *const argv[], char *const env[], int fla
   return wait_for(pid, "KAV_run");
 }
 
-int KAV_run_func(int (*func)(void *), void *arg) {
+int KAV_run_func(int (*func)(void *), void *arg) KAV_NOEXCEPT {
   if (!func) return -1;
   pid_t pid = fork_child("KAV_run_func");
   if (pid < 0) return -1;
@@ -227,7 +240,7 @@ int KAV_run_func(int (*func)(void *), void *arg) {
   return wait_for(pid, "KAV_run_func");
 }
 
-int KAV_back_proc(void) {
+int KAV_back_proc(void) KAV_NOEXCEPT {
   // The null device is opened before the parent leaves, so that a failure
   // leaves the program running attached rather than without its streams.
   int null_fd = ::open("/dev/null", O_RDWR);
@@ -248,9 +261,9 @@ int KAV_back_proc(void) {
   return 1;
 }
 
-int KAV_get_pid(void) { return static_cast<int>(::getpid()); }
+int KAV_get_pid(void) KAV_NOEXCEPT { return static_cast<int>(::getpid()); }
 
-int KAV_sleep(float secs) {
+int KAV_sleep(float secs) KAV_NOEXCEPT {
   if (!(secs > 0)) return -1;
   state().elapse += secs;
   double usec = static_cast<double>(secs) * 1e6;
@@ -263,14 +276,14 @@ int KAV_sleep(float secs) {
   return 0;
 }
 
-int KAV_init_time(void) {
+int KAV_init_time(void) KAV_NOEXCEPT {
   ProcState &s = state();
   ::gettimeofday(&s.start, nullptr);
   s.elapse = 0;
   return 0;
 }
 
-float KAV_elapse_time(void) {
+float KAV_elapse_time(void) KAV_NOEXCEPT {
   ProcState &s = state();
   ::gettimeofday(&s.current, nullptr);
   if (s.current.tv_usec == 0) return s.elapse;
@@ -283,21 +296,22 @@ float KAV_elapse_time(void) {
   return static_cast<float>(sec) + static_cast<float>(usec) / 1000000.0f;
 }
 
-long KAV_get_virt_mem(void) {
+long KAV_get_virt_mem(void) KAV_NOEXCEPT {
   char name[64];
   std::snprintf(name, sizeof name, "/proc/%d/stat", KAV_get_pid());
-  std::FILE *f = std::fopen(name, "r");
+  std::FILE *f = kav::fault::open(name, "r");
   if (!f) return 0;
-  std::string text;
-  char buf[512];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
+  // The line is a few hundred bytes (the program name in it is at most 16
+  // characters): a fixed buffer holds it, and the heap is not needed.
+  char text[4096];
+  const size_t n = std::fread(text, 1, sizeof text - 1, f);
   std::fclose(f);
+  text[n] = '\0';
   // The second field, the program name in parentheses, may hold blanks:
   // fields are counted from the last ')'.
-  size_t close = text.rfind(')');
-  if (close == std::string::npos) return 0;
-  const char *p = text.c_str() + close + 1;
+  const char *close = std::strrchr(text, ')');
+  if (!close) return 0;
+  const char *p = close + 1;
   for (int field = 3; field <= 23; ++field) {
     while (*p && std::isspace(static_cast<unsigned char>(*p))) ++p;
     if (!*p) return 0;

@@ -179,7 +179,7 @@ using namespace kav::grd;
 
 extern "C" {
 
-int GRD_init(GRD_report *grd) {
+int GRD_init(GRD_report *grd) KAV_NOEXCEPT {
   if (!grd) return -1;
   std::memset(grd, 0, sizeof *grd);
   grd->time = grd->ltype = grd->level = grd->var = KAV_IMISSING;
@@ -192,7 +192,7 @@ int GRD_init(GRD_report *grd) {
   return 0;
 }
 
-int GRD_chktype(const char *filename) {
+int GRD_chktype(const char *filename) KAV_NOEXCEPT {
   if (!filename) return -1;
   FILE *fp = FILE_open(filename, "r");
   if (!fp) return -1;
@@ -202,7 +202,7 @@ int GRD_chktype(const char *filename) {
   return detect_bytes(head, len);
 }
 
-int GRD_open(const char *filename, int f_access, int *f_type) {
+int GRD_open(const char *filename, int f_access, int *f_type) KAV_NOEXCEPT {
   const char *name = filename ? filename : "";
   int code = f_type ? *f_type : 0;
   GridTable &t = table();
@@ -269,7 +269,7 @@ int GRD_open(const char *filename, int f_access, int *f_type) {
   return static_cast<int>(free_slot);
 }
 
-int GRD_hdr_open(int grd_fd, const char *filename) {
+int GRD_hdr_open(int grd_fd, const char *filename) KAV_NOEXCEPT {
   Slot *s = slot_of(grd_fd);
   if (!s || !shared().use_hdrfile || s->rec.type != GRD_GRIB || !filename || !filename[0])
     return -1;
@@ -280,12 +280,12 @@ int GRD_hdr_open(int grd_fd, const char *filename) {
   return 0;
 }
 
-int GRD_use_hdr_file(int val) {
+int GRD_use_hdr_file(int val) KAV_NOEXCEPT {
   shared().use_hdrfile = val != 0;
   return 0;
 }
 
-int GRD_set_format(const char *str) {
+int GRD_set_format(const char *str) KAV_NOEXCEPT {
   if (!str || !str[0]) {
     shared().format.clear();
     return 0;
@@ -300,7 +300,7 @@ int GRD_set_format(const char *str) {
   return 0;
 }
 
-int GRD_getinfo(int grd_fd, GRD_info *info) {
+int GRD_getinfo(int grd_fd, GRD_info *info) KAV_NOEXCEPT {
   Slot *s = slot_of(grd_fd);
   if (!s) return -1;
   const Format *fmt = find_format(s->rec.type);
@@ -316,7 +316,7 @@ int GRD_getinfo(int grd_fd, GRD_info *info) {
   return fmt->getinfo(*s, out);
 }
 
-int GRD_read(int grd_fd, GRD_report *grd, int rep_type, int *grdnum) {
+int GRD_read(int grd_fd, GRD_report *grd, int rep_type, int *grdnum) KAV_NOEXCEPT {
   Slot *s = slot_of(grd_fd);
   if (!s || !grd) return -1;
   const Format *fmt = find_format(s->rec.type);
@@ -331,12 +331,12 @@ int GRD_read(int grd_fd, GRD_report *grd, int rep_type, int *grdnum) {
   return fmt->read(*s, grd, rep_type, grdnum ? grdnum : &local);
 }
 
-int GRD_read_status(int grd_fd) {
+int GRD_read_status(int grd_fd) KAV_NOEXCEPT {
   Slot *s = slot_of(grd_fd);
   return !s || s->failed ? -1 : 0;
 }
 
-int GRD_putinfo(int grd_fd, const GRD_info *info) {
+int GRD_putinfo(int grd_fd, const GRD_info *info) KAV_NOEXCEPT {
   Slot *s = slot_of(grd_fd);
   if (!s) return -1;
   const Format *fmt = find_format(s->rec.type);
@@ -345,7 +345,7 @@ int GRD_putinfo(int grd_fd, const GRD_info *info) {
   return fmt->putinfo(*s, info);
 }
 
-int GRD_write(int grd_fd, GRD_report *grd, int rep_type, int *grd_num) {
+int GRD_write(int grd_fd, GRD_report *grd, int rep_type, int *grd_num) KAV_NOEXCEPT {
   Slot *s = slot_of(grd_fd);
   if (!s || !grd || !grd->grid) return -1;
   const Format *fmt = find_format(s->rec.type);
@@ -358,7 +358,7 @@ int GRD_write(int grd_fd, GRD_report *grd, int rep_type, int *grd_num) {
   return fmt->write(*s, grd, rep_type, grd_num ? grd_num : &local);
 }
 
-int GRD_rewind(int grd_fd) {
+int GRD_rewind(int grd_fd) KAV_NOEXCEPT {
   Slot *s = slot_of(grd_fd);
   if (!s) return -1;
   if (s->stdio) return 0;
@@ -369,7 +369,7 @@ int GRD_rewind(int grd_fd) {
   return 0;
 }
 
-int GRD_close(int grd_fd) {
+int GRD_close(int grd_fd) KAV_NOEXCEPT {
   if (grd_fd < 0 || grd_fd >= GRD_MAX_FILES) return -1;
   auto &slot = table().slots[static_cast<size_t>(grd_fd)];
   if (!slot) return 0;
@@ -379,7 +379,7 @@ int GRD_close(int grd_fd) {
   return result;
 }
 
-int GRD_setpos(int grd_fd, long offset, int grdnum) {
+int GRD_setpos(int grd_fd, long offset, int grdnum) KAV_NOEXCEPT {
   Slot *s = slot_of(grd_fd);
   if (!s) return -1;
   if (s->rec.type != GRD_GRIB) return 0;
@@ -389,9 +389,9 @@ int GRD_setpos(int grd_fd, long offset, int grdnum) {
   return 0;
 }
 
-long GRD_get_pos(void) { return shared().cur_pos; }
+long GRD_get_pos(void) KAV_NOEXCEPT { return shared().cur_pos; }
 
-int GRD_get_header(int grd_fd, char *header) {
+int GRD_get_header(int grd_fd, char *header) KAV_NOEXCEPT {
   Slot *s = slot_of(grd_fd);
   if (!s || !header || !s->rec.file || s->stdio) return -1;
   const long at = shared().cur_pos;
@@ -402,12 +402,12 @@ int GRD_get_header(int grd_fd, char *header) {
   return seek(s->rec.file, at) ? 0 : -1;
 }
 
-GRD_file *GRD_get_gfile(int ind) {
+GRD_file *GRD_get_gfile(int ind) KAV_NOEXCEPT {
   Slot *s = slot_of(ind);
   return s ? &s->rec : nullptr;
 }
 
-int GRD_format_code(const char *name) {
+int GRD_format_code(const char *name) KAV_NOEXCEPT {
   if (!name || !name[0]) return -1;
   size_t count = 0;
   const Format *f = formats(&count);
@@ -420,12 +420,12 @@ int GRD_format_code(const char *name) {
   return -1;
 }
 
-const char *GRD_format_name(int code) {
+const char *GRD_format_name(int code) KAV_NOEXCEPT {
   const Format *f = find_format(code);
   return f ? f->name : "unknown";
 }
 
-int GRD_format_writable(int code) {
+int GRD_format_writable(int code) KAV_NOEXCEPT {
   const Format *f = find_format(code);
   return f && f->writable ? 1 : 0;
 }

@@ -98,13 +98,13 @@ typedef struct {
 /* Clears a record before its first read: grid null, texts empty, source,
  * model and type 0, version 0, time, ltype, level and var -9999, date and
  * domain missing. Does not free grid. Returns 0 (-1 for null). */
-KAV_API int GRD_init(GRD_report *grd);
+KAV_API int GRD_init(GRD_report *grd) KAV_NOEXCEPT;
 
 /* The format code of a file from its first 200 bytes (fewer when the file is
  * shorter): 1 first byte blank or digit; 4 "KAVGRID4"; 2 "KAVGRID"; 11
  * "CDF"; 21 "GRIB", '*' or the byte 1 first, or "GRIB" at offsets 0-199; 22
  * "GRID". -1 when the file cannot be opened or has none of these marks. */
-KAV_API int GRD_chktype(const char *filename);
+KAV_API int GRD_chktype(const char *filename) KAV_NOEXCEPT;
 
 /* Opens a grid file: f_access 0 reads, 1 creates (replacing the file), 2
  * appends (formats 1, 2, 3 and 21: a missing or empty file is created, with
@@ -114,27 +114,27 @@ KAV_API int GRD_chktype(const char *filename);
  * is asked. Returns the handle 0-14, or -1 (with a message) when no slot is
  * free, the format is unknown or cannot be opened that way, or the file
  * cannot be opened. */
-KAV_API int GRD_open(const char *filename, int f_access, int *f_type);
+KAV_API int GRD_open(const char *filename, int f_access, int *f_type) KAV_NOEXCEPT;
 
 /* Opens the GRIB index file filename beside the open GRIB file grd_fd.
  * 0, or -1 when index files are off, the file is not GRIB, the name is empty
  * or the index cannot be opened. */
-KAV_API int GRD_hdr_open(int grd_fd, const char *filename);
+KAV_API int GRD_hdr_open(int grd_fd, const char *filename) KAV_NOEXCEPT;
 
 /* Enables (non-zero) or disables GRIB index files. Returns 0. */
-KAV_API int GRD_use_hdr_file(int val);
+KAV_API int GRD_use_hdr_file(int val) KAV_NOEXCEPT;
 
 /* Sets the printf format of each value written to formats 1 and 2: one
  * floating conversion (e, f, g, E, G with flags, width and precision), at
  * most 14 characters, no other conversion. Empty or null restores the default
  * "%14.8e". Returns 0, or -1 (format unchanged, with a warning) for anything
  * else. Every value is followed by a blank, every row by a line end. */
-KAV_API int GRD_set_format(const char *str);
+KAV_API int GRD_set_format(const char *str) KAV_NOEXCEPT;
 
 /* Reads the file-wide information and readies the file for grid 0. Returns
  * 0, or -1 for a bad handle, a format without a reader, or a file that
  * cannot be read. */
-KAV_API int GRD_getinfo(int grd_fd, GRD_info *info);
+KAV_API int GRD_getinfo(int grd_fd, GRD_info *info) KAV_NOEXCEPT;
 
 /* Reads grid *grdnum (from 0, in file order) into grd: rep_type 0 the header
  * and values (the old grid array freed, a new one allocated), 1 and 2 the
@@ -143,60 +143,60 @@ KAV_API int GRD_getinfo(int grd_fd, GRD_info *info);
  * Returns 0, -1 at the end of the file or on failure (a malformed grid gives
  * a message naming the file and grid; after a failed full read grid is null),
  * or what the GRIB reader returns for GRIB files. */
-KAV_API int GRD_read(int grd_fd, GRD_report *grd, int rep_type, int *grdnum);
+KAV_API int GRD_read(int grd_fd, GRD_report *grd, int rep_type, int *grdnum) KAV_NOEXCEPT;
 
 /* How the last GRD_read of grd_fd ended: 0 when it read a grid or met the
  * end of the file, -1 when the grid asked for was malformed or could not be
  * read (a message said why) or the handle is bad. */
-KAV_API int GRD_read_status(int grd_fd);
+KAV_API int GRD_read_status(int grd_fd) KAV_NOEXCEPT;
 
 /* Writes the file-wide part: "KAVGRID" and a line end for formats 2 and 3
  * (nothing when appending to a file that has content), nothing for 1, 21,
  * 22. Returns 0, or -1 for a bad handle, format 4 or a write error. */
-KAV_API int GRD_putinfo(int grd_fd, const GRD_info *info);
+KAV_API int GRD_putinfo(int grd_fd, const GRD_info *info) KAV_NOEXCEPT;
 
 /* Appends one grid (formats 1-3), copies a raw GRIB message (21: source bytes
  * from grid) or writes record *grd_num (11). Returns 0, or -1 when grd or its
  * grid is null, the handle is bad, the format cannot be written, the size is
  * invalid, the projection has no form in the format (with a message) or the
  * write fails. Blanks in units become '_' in the record itself. */
-KAV_API int GRD_write(int grd_fd, GRD_report *grd, int rep_type, int *grd_num);
+KAV_API int GRD_write(int grd_fd, GRD_report *grd, int rep_type, int *grd_num) KAV_NOEXCEPT;
 
 /* Returns a file to its first grid and sets num to 0 (the next read of grid 0
  * reads the first grid). Standard streams are not rewound. 0, or -1 for a
  * bad handle. */
-KAV_API int GRD_rewind(int grd_fd);
+KAV_API int GRD_rewind(int grd_fd) KAV_NOEXCEPT;
 
 /* Closes the file and empties its slot; never closes standard streams.
  * 0 also for an empty slot; -1 for a handle outside 0-14. */
-KAV_API int GRD_close(int grd_fd);
+KAV_API int GRD_close(int grd_fd) KAV_NOEXCEPT;
 
 /* GRIB files only: moves to byte offset, records it as the position after
  * grid grdnum and sets num to grdnum. Returns 0 (nothing done for other
  * formats), -1 for a bad handle or a failed seek. */
-KAV_API int GRD_setpos(int grd_fd, long offset, int grdnum);
+KAV_API int GRD_setpos(int grd_fd, long offset, int grdnum) KAV_NOEXCEPT;
 
 /* The offset at which the last grid read (in any file) began. */
-KAV_API long GRD_get_pos(void);
+KAV_API long GRD_get_pos(void) KAV_NOEXCEPT;
 
 /* Copies the GRD_HEADER_LEN bytes that begin at GRD_get_pos() into header
  * (zeros past the end of the file) and leaves the stream there. 0, or -1 for
  * a bad handle, a null header or a stream that cannot seek. */
-KAV_API int GRD_get_header(int grd_fd, char *header);
+KAV_API int GRD_get_header(int grd_fd, char *header) KAV_NOEXCEPT;
 
 /* The record of slot ind, or null for an empty slot or a bad index. */
-KAV_API GRD_file *GRD_get_gfile(int ind);
+KAV_API GRD_file *GRD_get_gfile(int ind) KAV_NOEXCEPT;
 
 /* The format code of a format name ("plain", "text", "binary", "header",
  * "netcdf", "grib", "char", case-blind) or of its number as text; -1 for
  * anything else. */
-KAV_API int GRD_format_code(const char *name);
+KAV_API int GRD_format_code(const char *name) KAV_NOEXCEPT;
 
 /* The name of a format code ("plain", "text", ...), or "unknown". */
-KAV_API const char *GRD_format_name(int code);
+KAV_API const char *GRD_format_name(int code) KAV_NOEXCEPT;
 
 /* 1 when files of format code can be written, else 0. */
-KAV_API int GRD_format_writable(int code);
+KAV_API int GRD_format_writable(int code) KAV_NOEXCEPT;
 
 KAV_END_DECLS
 

@@ -300,12 +300,12 @@ Walk walk_layer(const UPA_level *levels, int n, const UPA_level &b, const UPA_le
 
 extern "C" {
 
-void UPA_level_init(UPA_level *level) {
+void UPA_level_init(UPA_level *level) KAV_NOEXCEPT {
   if (level == nullptr) return;
   level->p = level->h = level->t = level->td = level->dir = level->spd = kMissing;
 }
 
-float UPA_get_level(int coord, const UPA_level *level) {
+float UPA_get_level(int coord, const UPA_level *level) KAV_NOEXCEPT {
   if (level == nullptr) return kMissing;
   switch (family_of(coord)) {
     case Family::pressure:
@@ -320,7 +320,7 @@ float UPA_get_level(int coord, const UPA_level *level) {
   return kMissing;
 }
 
-void UPA_calc_temp(UPA_level *levels, int n) {
+void UPA_calc_temp(UPA_level *levels, int n) KAV_NOEXCEPT {
   if (levels == nullptr) return;
   auto usable = [&](int i) { return !is_missing(levels[i].t) && !is_missing(levels[i].p); };
   for (int i = 0; i < n; ++i) {
@@ -338,7 +338,7 @@ void UPA_calc_temp(UPA_level *levels, int n) {
 }
 
 int UPA_interp_levels(UPA_level *levels, int n, int coord, const float *values, UPA_level *results,
-                      int num_results) {
+                      int num_results) KAV_NOEXCEPT {
   if (levels == nullptr || n < 0) n = 0;
   if (coord == 1) {
     UPA_level sfc = analysis_surface();
@@ -358,11 +358,11 @@ int UPA_interp_levels(UPA_level *levels, int n, int coord, const float *values, 
   return ret;
 }
 
-int UPA_interp(UPA_level *levels, int n, int coord, float value, UPA_level *result) {
+int UPA_interp(UPA_level *levels, int n, int coord, float value, UPA_level *result) KAV_NOEXCEPT {
   return UPA_interp_levels(levels, n, coord, &value, result, 1);
 }
 
-float UPA_thick_top(int coord, float bottom, float thick) {
+float UPA_thick_top(int coord, float bottom, float thick) KAV_NOEXCEPT {
   if (is_missing(bottom)) return kMissing;
   Family f = family_of(coord);
   if (is_missing(thick)) {
@@ -383,7 +383,7 @@ float UPA_thick_top(int coord, float bottom, float thick) {
   return f == Family::pressure ? bottom - thick : bottom + thick;
 }
 
-float UPA_thick_bottom(int coord, float top, float thick) {
+float UPA_thick_bottom(int coord, float top, float thick) KAV_NOEXCEPT {
   if (is_missing(top)) return kMissing;
   Family f = family_of(coord);
   if (is_missing(thick)) {
@@ -404,12 +404,13 @@ float UPA_thick_bottom(int coord, float top, float thick) {
   return f == Family::pressure ? top + thick : top - thick;
 }
 
-float UPA_sfc_pres(const UPA_level *levels, const int *index) {
+float UPA_sfc_pres(const UPA_level *levels, const int *index) KAV_NOEXCEPT {
   if (levels == nullptr || index == nullptr || *index < 0) return 1000;
   return levels[*index].p;
 }
 
-int UPA_merge_array(const UPA_level *in1, int n1, const UPA_level *in2, int n2, UPA_level *out) {
+int UPA_merge_array(const UPA_level *in1, int n1, const UPA_level *in2, int n2,
+                    UPA_level *out) KAV_NOEXCEPT {
   if (out == nullptr) return 0;
   if (in1 == nullptr || n1 < 0) n1 = 0;
   if (in2 == nullptr || n2 < 0) n2 = 0;
@@ -430,7 +431,7 @@ int UPA_merge_array(const UPA_level *in1, int n1, const UPA_level *in2, int n2, 
 }
 
 void layer_parcel_mean(UPA_level *levels, int n, int coord, float bottom, float top, float *wbar,
-                       float *obar) {
+                       float *obar) KAV_NOEXCEPT {
   float w_out = kMissing, o_out = kMissing;
   if (levels != nullptr && n == 1) {
     w_out = level_mixrat(levels[0].td, levels[0].p);
@@ -454,33 +455,34 @@ void layer_parcel_mean(UPA_level *levels, int n, int coord, float bottom, float 
   if (obar != nullptr) *obar = o_out;
 }
 
-float thickness(UPA_level *levels, int n, int coord, float bottom, float top) {
+float thickness(UPA_level *levels, int n, int coord, float bottom, float top) KAV_NOEXCEPT {
   UPA_level b = level_at(levels, n, coord, bottom), t = level_at(levels, n, coord, top);
   if (any_missing({b.h, t.h})) return kMissing;
   return std::fabs(t.h - b.h);
 }
 
-float lapse_rate(UPA_level *levels, int n, int coord, float bottom, float top) {
+float lapse_rate(UPA_level *levels, int n, int coord, float bottom, float top) KAV_NOEXCEPT {
   UPA_level b = level_at(levels, n, coord, bottom), t = level_at(levels, n, coord, top);
   if (any_missing({b.t, t.t, b.h, t.h}) || b.h == t.h) return kMissing;
   return static_cast<float>(-(static_cast<double>(t.t) - b.t) / (static_cast<double>(t.h) - b.h));
 }
 
-float theta_lapse_rate(UPA_level *levels, int n, int coord, float bottom, float top) {
+float theta_lapse_rate(UPA_level *levels, int n, int coord, float bottom, float top) KAV_NOEXCEPT {
   UPA_level b = level_at(levels, n, coord, bottom), t = level_at(levels, n, coord, top);
   float thb = level_theta(b.t, b.p), tht = level_theta(t.t, t.p);
   if (any_missing({thb, tht, b.h, t.h}) || b.h == t.h) return kMissing;
   return static_cast<float>((static_cast<double>(tht) - thb) / (static_cast<double>(t.h) - b.h));
 }
 
-float theta_pres_lapse_rate(UPA_level *levels, int n, int coord, float bottom, float top) {
+float theta_pres_lapse_rate(UPA_level *levels, int n, int coord, float bottom,
+                            float top) KAV_NOEXCEPT {
   UPA_level b = level_at(levels, n, coord, bottom), t = level_at(levels, n, coord, top);
   float thb = level_theta(b.t, b.p), tht = level_theta(t.t, t.p);
   if (any_missing({thb, tht}) || b.p == t.p) return kMissing;
   return static_cast<float>((static_cast<double>(tht) - thb) / (static_cast<double>(b.p) - t.p));
 }
 
-float static_stability(UPA_level *levels, int n, int coord, float level) {
+float static_stability(UPA_level *levels, int n, int coord, float level) KAV_NOEXCEPT {
   UPA_level m = level_at(levels, n, coord, level);
   UPA_level b = level_at(levels, n, coord, UPA_thick_bottom(coord, level, kMissing));
   UPA_level t = level_at(levels, n, coord, UPA_thick_top(coord, level, kMissing));
@@ -492,31 +494,31 @@ float static_stability(UPA_level *levels, int n, int coord, float level) {
                             (static_cast<double>(tht) - thb) / (static_cast<double>(t.p) - b.p));
 }
 
-float total_totals(UPA_level *levels, int n) {
+float total_totals(UPA_level *levels, int n) KAV_NOEXCEPT {
   Mandatory m = mandatory_levels(levels, n);
   if (any_missing({m.l850.t, m.l850.td, m.l500.t})) return kMissing;
   return m.l850.t + m.l850.td - 2 * m.l500.t;
 }
 
-float vertical_totals(UPA_level *levels, int n) {
+float vertical_totals(UPA_level *levels, int n) KAV_NOEXCEPT {
   Mandatory m = mandatory_levels(levels, n);
   if (any_missing({m.l850.t, m.l500.t})) return kMissing;
   return m.l850.t - m.l500.t;
 }
 
-float cross_totals(UPA_level *levels, int n) {
+float cross_totals(UPA_level *levels, int n) KAV_NOEXCEPT {
   Mandatory m = mandatory_levels(levels, n);
   if (any_missing({m.l850.td, m.l500.t})) return kMissing;
   return m.l850.td - m.l500.t;
 }
 
-float k_index(UPA_level *levels, int n) {
+float k_index(UPA_level *levels, int n) KAV_NOEXCEPT {
   Mandatory m = mandatory_levels(levels, n);
   if (any_missing({m.l850.t, m.l500.t, m.l850.td, m.l700.t, m.l700.td})) return kMissing;
   return (m.l850.t - m.l500.t) + m.l850.td - (m.l700.t - m.l700.td);
 }
 
-float sweat_index(UPA_level *levels, int n) {
+float sweat_index(UPA_level *levels, int n) KAV_NOEXCEPT {
   Mandatory m = mandatory_levels(levels, n);
   const UPA_level &a = m.l850, &u = m.l500;
   if (any_missing({u.t, u.dir, a.t, a.dir, a.td})) return kMissing;
@@ -532,7 +534,8 @@ float sweat_index(UPA_level *levels, int n) {
   return static_cast<float>(s);
 }
 
-float lifted_index(UPA_level *levels, int n, int coord, float bottom, float thick, float top) {
+float lifted_index(UPA_level *levels, int n, int coord, float bottom, float thick,
+                   float top) KAV_NOEXCEPT {
   if (levels == nullptr || n <= 0 || is_missing(levels[0].p) || levels[0].p < 500) return kMissing;
   UPA_level l = level_at(levels, n, coord, bottom), u = level_at(levels, n, coord, top);
   if (any_missing({l.t, u.t, l.p, u.p})) return kMissing;

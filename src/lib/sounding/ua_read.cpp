@@ -113,15 +113,15 @@ float height_of(int p, int h) {
 
 extern "C" {
 
-int UPA_set_file_type(int type) {
+int UPA_set_file_type(int type) KAV_NOEXCEPT {
   int old = state().file_type;
   state().file_type = type;
   return old;
 }
 
-int UPA_get_file_type(void) { return state().file_type; }
+int UPA_get_file_type(void) KAV_NOEXCEPT { return state().file_type; }
 
-int decd_ph(const char *str, float *pres, float *hght) {
+int decd_ph(const char *str, float *pres, float *hght) KAV_NOEXCEPT {
   if (pres == nullptr || hght == nullptr) {
     MESS_print(M_ERROR, "decd_ph: No place for the decoded values\n");
     return -1;
@@ -150,7 +150,7 @@ int decd_ph(const char *str, float *pres, float *hght) {
   return 0;
 }
 
-int decd_td(const char *str, float *temp, float *dewpt) {
+int decd_td(const char *str, float *temp, float *dewpt) KAV_NOEXCEPT {
   if (temp == nullptr || dewpt == nullptr) {
     MESS_print(M_ERROR, "decd_td: No place for the decoded values\n");
     return -1;
@@ -178,7 +178,7 @@ int decd_td(const char *str, float *temp, float *dewpt) {
   return 0;
 }
 
-int decd_wd(const char *str, float *dir, float *spd) {
+int decd_wd(const char *str, float *dir, float *spd) KAV_NOEXCEPT {
   if (dir == nullptr || spd == nullptr) {
     MESS_print(M_ERROR, "decd_wd: No place for the decoded values\n");
     return -1;
@@ -206,7 +206,7 @@ int decd_wd(const char *str, float *dir, float *spd) {
   return 0;
 }
 
-int encd_ph(float pres, float hght) {
+int encd_ph(float pres, float hght) KAV_NOEXCEPT {
   if (is_missing(pres) && is_missing(hght)) return write_missing();
   // The two pressure digits only tell the levels 1000 mb (00) to 1 mb (-1)
   // apart; beyond that range a group would name another level.
@@ -237,7 +237,7 @@ int encd_ph(float pres, float hght) {
   return 0;
 }
 
-int encd_td(float temp, float dewpt) {
+int encd_td(float temp, float dewpt) KAV_NOEXCEPT {
   if (is_missing(temp) && is_missing(dewpt)) return write_missing();
   if (is_missing(temp)) return write_missing();  // a dew point alone has no group
   double tt = 10.0 * (static_cast<double>(temp) + 0.01);
@@ -270,7 +270,7 @@ int encd_td(float temp, float dewpt) {
   return 0;
 }
 
-int encd_wd(float dir, float spd) {
+int encd_wd(float dir, float spd) KAV_NOEXCEPT {
   if (is_missing(dir) || is_missing(spd) || dir < 0 || spd < 0) return write_missing();
   if (dir >= 362.5f || spd >= 250.99f) {
     MESS_print(M_WARN, "encd_wd: Wind %g deg %g kt has no wind group\n", dir, spd);
@@ -282,6 +282,6 @@ int encd_wd(float dir, float spd) {
   return 0;
 }
 
-const char *encd_group(void) { return state().group; }
+const char *encd_group(void) KAV_NOEXCEPT { return state().group; }
 
 }  // extern "C"

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "console/guard.hpp"
+
 namespace {
 
 // Answers are one word of at most this many characters; callers' buffers
@@ -101,7 +103,7 @@ bool closing_word(const char *answer, int flag, int *code) {
 
 extern "C" {
 
-int MENU_print(const char *title, const MENU_item *menu, int menu_num, int flag) {
+int MENU_print(const char *title, const MENU_item *menu, int menu_num, int flag) KAV_NOEXCEPT try {
   const auto items = visible_items("MENU_print", menu, menu_num);
   const int n = static_cast<int>(items.size());
   const bool two_columns = n >= 13;
@@ -141,10 +143,13 @@ int MENU_print(const char *title, const MENU_item *menu, int menu_num, int flag)
   }
   MESS_print(M_PRINT, "\n");
   return 1;
+} catch (...) {
+  kav::out_of_memory("MENU_print");
+  return -1;
 }
 
 int MENU_process(const char *title, const MENU_item *menu, int menu_num, const char *prompt,
-                 char *string, int flag) {
+                 char *string, int flag) KAV_NOEXCEPT try {
   char own[kAnswerLen + 1];
   if (!string) string = own;
 
@@ -197,9 +202,12 @@ int MENU_process(const char *title, const MENU_item *menu, int menu_num, const c
     }
   }
   return KAV_IMISSING;
+} catch (...) {
+  kav::out_of_memory("MENU_process");
+  return -1;
 }
 
-int MENU_search(const char *item, const MENU_item *menu) {
+int MENU_search(const char *item, const MENU_item *menu) KAV_NOEXCEPT {
   if (!item || !menu) return KAV_IMISSING;
   for (int i = 0; i < kMaxEntries && menu[i].name; ++i)
     if ((menu[i].abbr && stricmp(item, menu[i].abbr) == 0) || stricmp(item, menu[i].name) == 0)
@@ -207,14 +215,14 @@ int MENU_search(const char *item, const MENU_item *menu) {
   return KAV_IMISSING;
 }
 
-const char *MENU_get_abbr(int index, const MENU_item *menu) {
+const char *MENU_get_abbr(int index, const MENU_item *menu) KAV_NOEXCEPT {
   if (!menu) return nullptr;
   for (int i = 0; i < kMaxEntries && menu[i].name; ++i)
     if (menu[i].index == index) return menu[i].abbr;
   return nullptr;
 }
 
-int MENU_check(int index, const MENU_item *menu, int menu_num) {
+int MENU_check(int index, const MENU_item *menu, int menu_num) KAV_NOEXCEPT {
   if (!menu || menu_num < 0 || menu_num >= MENU_KINDS) return 0;
   for (int i = 0; i < kMaxEntries && menu[i].name; ++i)
     if (menu[i].index == index) return menu[i].disp[menu_num] ? 1 : 0;

@@ -28,7 +28,8 @@ typedef struct {
  * else two), the help line and the closing choices the flags offer, all at
  * message type M_PRINT. The title is printed as text, never as a format. A kind
  * outside 0..9 shows no items (with a warning). Returns 1. */
-KAV_API int MENU_print(const char *title, const MENU_item *menu, int menu_num, int flag);
+KAV_API int MENU_print(const char *title, const MENU_item *menu, int menu_num,
+                       int flag) KAV_NOEXCEPT;
 
 /* Prints the menu and reads one word (at most 19 characters) into string, a
  * caller buffer of at least 20 characters (null: a buffer of its own is
@@ -38,20 +39,20 @@ KAV_API int MENU_print(const char *title, const MENU_item *menu, int menu_num, i
  * (an empty line or the end of input included) matched nothing. Separator
  * lines are never chosen. */
 KAV_API int MENU_process(const char *title, const MENU_item *menu, int menu_num, const char *prompt,
-                         char *string, int flag);
+                         char *string, int flag) KAV_NOEXCEPT;
 
 /* The index of the first entry (entry 0 included) whose abbreviation or name
  * equals item without regard to case; -9999 when none does or either
  * argument is null. */
-KAV_API int MENU_search(const char *item, const MENU_item *menu);
+KAV_API int MENU_search(const char *item, const MENU_item *menu) KAV_NOEXCEPT;
 
 /* The abbreviation of the first entry with that index (owned by the table);
  * null when no entry has it. */
-KAV_API const char *MENU_get_abbr(int index, const MENU_item *menu);
+KAV_API const char *MENU_get_abbr(int index, const MENU_item *menu) KAV_NOEXCEPT;
 
 /* 1 when the first entry with that index has a non-zero disp[menu_num],
  * else 0 (also when no entry has it or menu_num is outside 0..9). */
-KAV_API int MENU_check(int index, const MENU_item *menu, int menu_num);
+KAV_API int MENU_check(int index, const MENU_item *menu, int menu_num) KAV_NOEXCEPT;
 
 KAV_END_DECLS
 

@@ -15,9 +15,9 @@ PlotLabelState &state() {
 
 extern "C" {
 
-int PLT_get_label_type(void) { return state().label_type; }
+int PLT_get_label_type(void) KAV_NOEXCEPT { return state().label_type; }
 
-int PLT_set_label_type(int type) {
+int PLT_set_label_type(int type) KAV_NOEXCEPT {
   const int old = state().label_type;
   state().label_type = type;
   return old;

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "console/guard.hpp"
+
 namespace {
 
 constexpr M_type kTrace = M_DEBUG & M_SUB_C;  // debug lines of the conversions
@@ -323,7 +325,7 @@ void copy_part(const char *b, const char *e, char *out) {
 
 extern "C" {
 
-float UNIT_cvt(float value, const char *iunit, const char *ounit) {
+float UNIT_cvt(float value, const char *iunit, const char *ounit) KAV_NOEXCEPT try {
   if (value == KAV_MISSING) return KAV_MISSING;
 
   std::string in, out;
@@ -356,9 +358,12 @@ float UNIT_cvt(float value, const char *iunit, const char *ounit) {
   st.cache_ounit = out;
   st.cache = c;
   return apply(value, c);
+} catch (...) {
+  kav::out_of_memory("UNIT_cvt");
+  return KAV_MISSING;
 }
 
-int UNIT_scale(const char *in, float scale, const char *mstr, char *out) {
+int UNIT_scale(const char *in, float scale, const char *mstr, char *out) KAV_NOEXCEPT try {
   if (!out) return -1;
   out[0] = '\0';
   std::string text;
@@ -379,9 +384,12 @@ int UNIT_scale(const char *in, float scale, const char *mstr, char *out) {
   MESS_print(kTrace, "SC: %s %e = %e = %s %s = %s\n", in, static_cast<double>(scale), total,
              u.base.c_str(), mstr ? mstr : "", out);
   return 0;
+} catch (...) {
+  kav::out_of_memory("UNIT_scale");
+  return -1;
 }
 
-int UNIT_parse(const char *str, char *var, char *units) {
+int UNIT_parse(const char *str, char *var, char *units) KAV_NOEXCEPT {
   if (var) var[0] = '\0';
   if (units) units[0] = '\0';
   if (!str) return 0;
@@ -397,7 +405,7 @@ int UNIT_parse(const char *str, char *var, char *units) {
   return 0;
 }
 
-int UNIT_change(char *str, const char *units) {
+int UNIT_change(char *str, const char *units) KAV_NOEXCEPT {
   if (!str) return 0;
   char name[UNIT_LABEL_LEN + 1];
   char old[UNIT_LABEL_LEN + 1];

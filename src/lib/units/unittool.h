@@ -25,24 +25,24 @@ KAV_BEGIN_DECLS
  * characters, a zero or unreadable prefix, a table that cannot be opened, or
  * a result that is not a finite float (each with a warning; the
  * missing-table one once per file name). */
-KAV_API float UNIT_cvt(float value, const char *iunit, const char *ounit);
+KAV_API float UNIT_cvt(float value, const char *iunit, const char *ounit) KAV_NOEXCEPT;
 
 /* Writes "%.0e %s%s" of the prefix value of in times scale, the base unit of
  * in and mstr into out, cut to 63 characters (out holds at least 64).
  * Returns 0, or -1 with out empty for a null in, a unit text longer than
  * 14 characters or a prefix that overflows (with a warning). */
-KAV_API int UNIT_scale(const char *in, float scale, const char *mstr, char *out);
+KAV_API int UNIT_scale(const char *in, float scale, const char *mstr, char *out) KAV_NOEXCEPT;
 
 /* Splits the label str: var gets the text before the first '(' without
  * trailing blanks, units the text from there to the next ')'. Both are empty
  * when absent; each is cut to 63 characters (the buffers hold at least 64).
  * Returns 0. */
-KAV_API int UNIT_parse(const char *str, char *var, char *units);
+KAV_API int UNIT_parse(const char *str, char *var, char *units) KAV_NOEXCEPT;
 
 /* Rewrites the label str in place as "name (units)", its name part kept
  * (cut, like units, to 63 characters): str holds at least 130 characters.
  * Returns 0. */
-KAV_API int UNIT_change(char *str, const char *units);
+KAV_API int UNIT_change(char *str, const char *units) KAV_NOEXCEPT;
 
 KAV_END_DECLS
 

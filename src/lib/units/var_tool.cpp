@@ -324,7 +324,7 @@ std::string level_text(int ltype, int level) {
 
 extern "C" {
 
-int VAR_read_varfile(void) {
+int VAR_read_varfile(void) KAV_NOEXCEPT {
   char name[FILE_NAME_LEN];
   const char *path = RES_get("file_path");
 #ifdef KAV_DATA_DIR
@@ -358,7 +358,7 @@ int VAR_read_varfile(void) {
   return result;
 }
 
-char *VAR_str(char *str, int variable, const char *units) {
+char *VAR_str(char *str, int variable, const char *units) KAV_NOEXCEPT {
   if (!str) return nullptr;
   const int v = variable % 1000;
   std::string s;
@@ -375,7 +375,7 @@ char *VAR_str(char *str, int variable, const char *units) {
   return put(str, s);
 }
 
-char *VAR_abbr(char *str, int variable) {
+char *VAR_abbr(char *str, int variable) KAV_NOEXCEPT {
   if (!str) return nullptr;
   if (const VAR_desc *e = find(variable)) return put(str, e->abbr);
   MESS_print(kTrace, "VAR_abbr: no var: %d\n", variable);
@@ -383,7 +383,7 @@ char *VAR_abbr(char *str, int variable) {
   return str;
 }
 
-int VAR_search_var_num(const char *name) {
+int VAR_search_var_num(const char *name) KAV_NOEXCEPT {
   if (!name || !name[0]) return -1;
   ensure_loaded();
   for (const VAR_desc &e : state().entries)
@@ -391,13 +391,14 @@ int VAR_search_var_num(const char *name) {
   return -1;
 }
 
-int VAR_make_datalevel(int time, int ltype, int level, char *str) {
+int VAR_make_datalevel(int time, int ltype, int level, char *str) KAV_NOEXCEPT {
   if (!str) return -1;
   put(str, time_text(time) + level_text(ltype, level));
   return 0;
 }
 
-int VAR_make_datatype(int time, int ltype, int level, int variable, const char *units, char *str) {
+int VAR_make_datatype(int time, int ltype, int level, int variable, const char *units,
+                      char *str) KAV_NOEXCEPT {
   if (!str) return -1;
   std::string s;
   const int label_type = PLT_get_label_type();

@@ -33,35 +33,35 @@ typedef struct {
  * fit; at most VAR_MAX_ENTRIES are held. Returns 1, 0 when the file cannot be opened (with a
  * warning, once while the name stays the same; the next lookup tries again) or -1 when memory runs
  * out. */
-KAV_API int VAR_read_varfile(void);
+KAV_API int VAR_read_varfile(void) KAV_NOEXCEPT;
 
 /* Writes into str (VAR_LABEL_LEN bytes) the name of variable modulo 1000 (its
  * abbreviation when the label type is negative), or "v%d" with the number
  * when the table has none; then " (units)" when units is neither null nor
  * empty. Loads the table on first use. Returns str (null for a null str). */
-KAV_API char *VAR_str(char *str, int variable, const char *units);
+KAV_API char *VAR_str(char *str, int variable, const char *units) KAV_NOEXCEPT;
 
 /* Writes into str (VAR_LABEL_LEN bytes) the abbreviation of variable (the
  * whole number), or the empty text when the table has none. Returns str. */
-KAV_API char *VAR_abbr(char *str, int variable);
+KAV_API char *VAR_abbr(char *str, int variable) KAV_NOEXCEPT;
 
 /* The table's number of a variable name or abbreviation (case-blind), or -1
  * when neither is known. */
-KAV_API int VAR_search_var_num(const char *name);
+KAV_API int VAR_search_var_num(const char *name) KAV_NOEXCEPT;
 
 /* Writes into str (VAR_LABEL_LEN bytes) the long time and level label of a
  * field: time is R*1000000 + T1*1000 + T2 (R above 1 gives a time-range text
  * such as "6 hour acc "), ltype and level the vertical level ("Surface",
  * "500 mb", "sfc-500 mb", ...). Unknown positive level types add nothing and
  * a warning. Returns 0 (-1 for a null str). */
-KAV_API int VAR_make_datalevel(int time, int ltype, int level, char *str);
+KAV_API int VAR_make_datalevel(int time, int ltype, int level, char *str) KAV_NOEXCEPT;
 
 /* Writes into str (VAR_LABEL_LEN bytes) the full description: for label
  * types -1, 0 and 1 the long label and a blank (when it is not empty), then
  * VAR_str of variable with units, as in "6 hour acc Surface Total
  * precipitation (in)". Returns 0 (-1 for a null str). */
 KAV_API int VAR_make_datatype(int time, int ltype, int level, int variable, const char *units,
-                              char *str);
+                              char *str) KAV_NOEXCEPT;
 
 KAV_END_DECLS
 

@@ -1,0 +1,39 @@
+// Internal to the library: the one place its modules open files, with a seam
+// through which tests make an open fail as a full disc, a missing file or a
+// refused permission would, to check each reader's failure result and
+// message.
+#ifndef KAV_FAULT_HPP
+#define KAV_FAULT_HPP
+
+#include <cstdio>
+
+namespace kav::fault {
+
+// std::fopen, unless a failure is armed for this call: then null with errno
+// set to the armed error.
+std::FILE *open(const char *name, const char *mode);
+// ::popen, with the same seam as open (the two share one call count).
+std::FILE *open_pipe(const char *command, const char *mode);
+
+// Runs body and returns what it returns; when an exception leaves it (memory
+// ran out inside), on_fail runs and fail is returned. The guard of every C
+// interface function that builds C++ objects.
+template <class T, class Body, class OnFail>
+T guard(T fail, Body &&body, OnFail &&on_fail) noexcept {
+  try {
+    return body();
+  } catch (...) {
+    on_fail();
+    return fail;
+  }
+}
+
+// Test hook: the nth call of open or open_pipe from now fails (1 is the next
+// call) with errno err; every later call succeeds again. 0 disarms.
+void fail_open(int nth, int err);
+// Test hook: the calls of open and open_pipe since the last fail_open.
+int open_calls();
+
+}  // namespace kav::fault
+
+#endif

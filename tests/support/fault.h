@@ -1,0 +1,43 @@
+// Failure injection for the tests: make the library's file opening or the
+// process's memory allocation fail on a chosen call.
+#ifndef KAV_TESTS_FAULT_H
+#define KAV_TESTS_FAULT_H
+
+#include <cerrno>
+
+namespace kavtest {
+
+// While alive, the nth file the library opens from now (1 is the next) fails
+// with errno err; the others open as usual.
+class FailOpen {
+ public:
+  explicit FailOpen(int nth, int err = ENOENT);
+  ~FailOpen();
+  FailOpen(const FailOpen &) = delete;
+  FailOpen &operator=(const FailOpen &) = delete;
+  // Files opened (or refused) since the object was made.
+  int calls() const;
+};
+
+// While alive, allocation fails from the nth call on (1 is the next call):
+// operator new throws std::bad_alloc (the nothrow forms return null) and, in
+// builds without a sanitizer, malloc, calloc and realloc return null. With
+// once set, only the nth call fails.
+class FailAlloc {
+ public:
+  explicit FailAlloc(int nth, bool once = false);
+  ~FailAlloc();
+  FailAlloc(const FailAlloc &) = delete;
+  FailAlloc &operator=(const FailAlloc &) = delete;
+  // Allocations asked for since the object was made.
+  long calls() const;
+  // True once an allocation has been refused.
+  bool struck() const;
+};
+
+// True when malloc, not only operator new, can be made to fail.
+bool malloc_injection();
+
+}  // namespace kavtest
+
+#endif
