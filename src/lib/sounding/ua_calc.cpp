@@ -1,5 +1,6 @@
 #include <kav/calc.h>
 #include <kav/mess.h>
+#include <kav/thm_tool.h>
 #include <kav/ua_calc.h>
 
 #include <cmath>
@@ -42,9 +43,9 @@ UPA_level missing_level() {
   return l;
 }
 
-// The surface level that the sounding analysis keeps. Until that analysis is
-// part of the library there is none: every field is missing.
-UPA_level analysis_surface() { return missing_level(); }
+// The surface level that the sounding analysis keeps (all missing until a
+// sounding is installed).
+UPA_level analysis_surface() { return *THERM_get_sfc(); }
 
 // The interpolation key of a pressure, computed one way for levels and
 // requests so that a request at a level's pressure meets its key exactly.
