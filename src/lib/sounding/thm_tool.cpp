@@ -72,7 +72,7 @@ constexpr float kMissing = KAV_MISSING;
 // maximum-temperature parcel, "layer:DEPTH" a mixed layer, and a pressure
 // the parcel at that level with the sounding's temperature and dew point
 // unless given.
-void read_parcel_item(ThermState &s, const char *item) {
+bool read_parcel_item(ThermState &s, const char *item) {
   const char *rest = std::strlen(item) > 4 ? item + 4 : "";
   char word[64] = "";
   float a = kMissing, b = kMissing;
@@ -97,10 +97,12 @@ void read_parcel_item(ThermState &s, const char *item) {
     s.par_type = 1;
   } else if (stricmp(word, "maxt") == 0) {
     s.par_type = 3;
+  } else if (stricmp(word, "mu") == 0) {
+    s.par_type = 4;
   } else if (stricmp(word, "layer") == 0) {
     if (is_missing(a) || !(a > 0) || a > 1000) {
       MESS_print(M_WARN, "THERM_param: Invalid parcel layer depth: %s\n", item);
-      return;
+      return false;
     }
     s.par_type = 2;
     s.par_thick = a;
@@ -110,7 +112,7 @@ void read_parcel_item(ThermState &s, const char *item) {
     float p = std::strtof(word, &end);
     if (end == word || *end != '\0' || errno != 0 || !(p > 0) || p > 1100) {
       MESS_print(M_WARN, "THERM_param: Invalid parcel: %s\n", item);
-      return;
+      return false;
     }
     s.par_type = 5;
     UPA_level_init(&s.par_choice);
@@ -119,6 +121,31 @@ void read_parcel_item(ThermState &s, const char *item) {
     s.par_choice.td = b;
     s.par = s.par_choice;
   }
+  return true;
+}
+
+// The most unstable level: the largest equivalent potential temperature of
+// the levels from the surface pressure ps up to 300 mb above it.
+UPA_level most_unstable(UPA_level *sm, int n, float ps) {
+  UPA_level best;
+  UPA_level_init(&best);
+  if (sm == nullptr || is_missing(ps)) return best;
+  float best_te = kMissing;
+  auto consider = [&](const UPA_level &l) {
+    if (is_missing(l.t) || is_missing(l.td) || is_missing(l.p) || l.p > ps || l.p < ps - 300)
+      return;
+    float te = eq_pot_temp(to_kelvin(l.t), to_kelvin(l.td), l.p);
+    if (is_missing(te) || te <= 0) return;
+    if (is_missing(best_te) || te > best_te) {
+      best_te = te;
+      best = l;
+    }
+  };
+  UPA_level sfc;
+  UPA_interp(sm, n, 100, ps, &sfc);
+  consider(sfc);
+  for (int i = 0; i < n; ++i) consider(sm[i]);
+  return best;
 }
 
 void compute_storm(ThermState &s) {
@@ -242,6 +269,10 @@ int THERM_calc(void) {
       if (is_missing(start.t)) start.p = kMissing;  // no parcel to lift
       if (!is_missing(start.p)) parcel_calc(sm, n, &start, 100, ps, 0, &v.parcel);
       break;
+    case 4:
+      start = most_unstable(sm, n, ps);
+      if (!is_missing(start.p)) parcel_calc(sm, n, &start, 100, ps, 0, &v.parcel);
+      break;
     case 5:
       if (!is_missing(s.par_choice.p)) {
         UPA_interp(sm, n, 100, s.par_choice.p, &start);
@@ -273,6 +304,7 @@ int THERM_param(void) {
   ThermState &s = state();
   int n = 0;
   char **items = nullptr;
+  int result = 0;
   RES_getvals("plot_param", &n, &items);
   for (int i = 0; i < n; ++i) {
     const char *item = items[i];
@@ -280,11 +312,11 @@ int THERM_param(void) {
       MESS_set_page(2);
     else if (stricmp(item, "nopage") == 0)
       MESS_set_page(0);
-    else if (strnicmp(item, "par", 3) == 0)
-      read_parcel_item(s, item);
+    else if (strnicmp(item, "par", 3) == 0 && !read_parcel_item(s, item))
+      result = -1;
   }
   free_parsed_array(n, items);
-  return 0;
+  return result;
 }
 
 int THERM_set_parcel(int type, float thick, const UPA_level *lev) {

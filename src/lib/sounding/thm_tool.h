@@ -80,8 +80,11 @@ KAV_API int THERM_out_raw(void);
 KAV_API int THERM_read_raw(const char *filename);
 
 /* Reads the parcel choice and paging from the plot_param resource:
- * "par=sfc", "par=maxt", "par=layer:DEPTH", "par=P[:T[:TD]]", "page",
- * "nopage". Returns 0. */
+ * "par=sfc", "par=maxt", "par=mu" (the most unstable level of the lowest
+ * 300 mb), "par=layer:DEPTH", "par=P[:T[:TD]]" (the sounding's temperature
+ * and dew point at P unless given), "page", "nopage"; other items are left
+ * to their programs. Returns 0, or -1 when a parcel item was invalid (warned
+ * about; the choice before it stays). */
 KAV_API int THERM_param(void);
 
 /* Recomputes the 0-6 km mean wind and the storm motion (30 degrees to its
@@ -96,7 +99,7 @@ KAV_API WIND *THERM_get_storm(void);
 KAV_API WIND *THERM_get_mean6(void);
 
 /* Sets the parcel choice: type 1 surface, 2 mixed layer of thick mb, 3
- * maximum temperature, 5 the level *lev (pressure, and temperature and dew
+ * maximum temperature, 4 most unstable, 5 the level *lev (pressure, and temperature and dew
  * point when not -9999); any other type lifts no parcel. Returns 0. */
 KAV_API int THERM_set_parcel(int type, float thick, const UPA_level *lev);
 /* The parcel type and layer depth in use. */
