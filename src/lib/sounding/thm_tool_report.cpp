@@ -273,8 +273,8 @@ int THERM_storm_table(void) {
   for (float dep : depths) {
     MESS_print(kT, "%4.0f  ", d(dep));
     WIND mean{kMissing, kMissing};
-    if (!is_missing(hs)) layer_wind_mean(s.wm, s.wm_num, 103, hs, hs + dep, &mean);
-    if (!is_missing(mean.dir) && !is_missing(mean.spd)) {
+    int got = is_missing(hs) ? -1 : layer_wind_mean(s.wm, s.wm_num, 103, hs, hs + dep, &mean);
+    if (got == 1 && !is_missing(mean.dir) && !is_missing(mean.spd)) {
       MESS_print(kT, "%3.0f %3.0f ", d(mean.dir), d(mean.spd));
       float mu, mv, idir = kMissing, ispd = kMissing;
       wind2vect(mean.dir, mean.spd * 0.5144f, &mu, &mv);

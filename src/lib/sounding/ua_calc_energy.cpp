@@ -138,6 +138,9 @@ int parcel_calc(UPA_level *levels, int n, UPA_level *blev, int coord, float bott
   // Condensation level: without it there is no ascent to make.
   float tk = to_kelvin(p1.t), tdk = to_kelvin(p1.td);
   float plcl = lcl_pres(tk, tdk, p1.p);
+  // A saturated parcel condenses where it is (the iteration may land a
+  // fraction of a millibar below it).
+  if (!is_missing(plcl) && plcl > p1.p) plcl = p1.p;
   float tlcl = is_missing(plcl) ? kMissing : kelvin_result(lcl_temp(tk, p1.p, plcl));
   if (is_missing(plcl) || is_missing(tlcl) || plcl <= 0) return fail();
   r.plcl = plcl;
@@ -272,6 +275,7 @@ float cap_strength(UPA_level *levels, int n, int coord, float bottom, float thic
   if (is_missing(p1.p) || is_missing(p1.t) || is_missing(p1.td)) return kMissing;
   float tk = to_kelvin(p1.t);
   float plcl = lcl_pres(tk, to_kelvin(p1.td), p1.p);
+  if (!is_missing(plcl) && plcl > p1.p) plcl = p1.p;
   float tlcl = is_missing(plcl) ? kMissing : kelvin_result(lcl_temp(tk, p1.p, plcl));
   if (is_missing(plcl) || is_missing(tlcl)) return kMissing;
   int idx = 0;
