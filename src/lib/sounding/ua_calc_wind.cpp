@@ -375,8 +375,12 @@ float pr_ccl(UPA_level *lev, int num, int coord, float bottom, float thick, floa
   w = wb;
   if (is_missing(wb) || wb <= 0) return kMissing;
 
+  // The walk starts at the first level at or above B (the index found for a
+  // request at a level's own pressure is the one after it).
+  int first = std::clamp(lb, 0, num);
+  while (first > 0 && !is_missing(lev[first - 1].p) && lev[first - 1].p <= b.p) --first;
   int last = -1, stop = -1;
-  for (int i = std::max(lb, 0); i < num; ++i) {
+  for (int i = first; i < num; ++i) {
     const UPA_level &l = lev[i];
     if (is_missing(l.t) || is_missing(l.p) || l.p <= 0) continue;
     float tm = temp_on_mixrat(wb, l.p);
