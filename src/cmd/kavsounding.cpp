@@ -149,6 +149,8 @@ int main(int argc, char **argv) {
   WIND storm = read_storm();
   if (THERM_param() != 0) KAV_exit(kExitOption);
 
+  // The storm table prints at out3: shown unless a level was chosen.
+  MESS_set(20, M_OUT3);
   // Pauses between the reports only for someone at a terminal.
   if (!isatty(STDIN_FILENO)) MESS_set_page(0);
   MESS_print_prog("SOUNDING ANALYSIS");
