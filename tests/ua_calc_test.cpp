@@ -179,14 +179,10 @@ TEST(UpaInterp, PotentialTemperatureCoordinate) {
   EXPECT_EQ(at(cut, 113, pot_temp(261.15f, 500)).t, M);
 }
 
-TEST(UpaInterp, UnknownCodeAndSurfaceCodeGiveMissing) {
+TEST(UpaInterp, UnknownCodeGivesMissing) {
   auto s = simple();
   EXPECT_TRUE(all_missing(at(s, 107, 850)));
   EXPECT_EQ(UPA_get_level(107, &s[0]), M);
-  // No surface level is kept until the sounding analysis provides one.
-  int k = -1;
-  EXPECT_TRUE(all_missing(at(s, 1, 850, &k)));
-  EXPECT_EQ(k, 0);
 }
 
 TEST(UpaGetLevel, KeysOfEachFamily) {

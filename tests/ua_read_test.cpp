@@ -2,6 +2,7 @@
 // trips over the whole range of each field, the missing-group text by file
 // type, and every five-character group over an alphabet of awkward bytes.
 #include <gtest/gtest.h>
+#include <kav/date.h>
 #include <kav/ua_read.h>
 
 #include <cmath>
@@ -227,6 +228,112 @@ TEST_F(UaGroups, BadArgumentsAreReported) {
   EXPECT_NE(out.err.find("encd_ph: Pressure 1013 mb"), std::string::npos);
   EXPECT_NE(out.err.find("encd_td: Dew point 12 C above temperature 10 C"), std::string::npos);
   EXPECT_NE(out.err.find("encd_wd: "), std::string::npos);
+}
+
+// ---- Sounding text files ----
+
+TEST(UaReadText, RealAscent) {
+  std::vector<UPA_level> s(300);
+  char id[20];
+  Date date;
+  int n = UPA_read_text((std::string(KAV_TEST_DATA) + "/ua_oax_2014061619.txt").c_str(), s.data(),
+                        300, id, sizeof id, &date);
+  ASSERT_EQ(n, 151);
+  EXPECT_STREQ(id, "OAX");
+  EXPECT_EQ(date.year, 2014);
+  EXPECT_EQ(date.month, 6);
+  EXPECT_EQ(date.day, 16);
+  EXPECT_EQ(date.hour, 19);
+  EXPECT_EQ(date.min, 0);
+  EXPECT_EQ(s[0].p, 1000);
+  EXPECT_EQ(s[0].h, 34);
+  EXPECT_EQ(s[0].t, kMiss);
+  EXPECT_EQ(s[1].t, 27.8f);
+  EXPECT_EQ(s[150].p, 7.8f);
+}
+
+TEST(UaReadText, BadLinesAreWarnedAndSkipped) {
+  kavtest::TempDir dir;
+  std::string f = dir.write("s.txt",
+                            "%TITLE%\n ABC 240305/1200\n%RAW%\n"
+                            "1000, 100, 20, 15, 180, 10\n"
+                            "950, 500, x, 14, 180, 10\n"
+                            "900, 1000, 16, 10, 190\n"
+                            "925, 800, 18, 12, 185, 12\n"
+                            "850, 1500, nan, 8, 200, 20\n"
+                            " 850.00,  1500.00,  12.00,  -1.00,  -9999.00,  -9999.00\n"
+                            "%END%\n700, 3000, 0, -10, 250, 30\n");
+  std::vector<UPA_level> s(10);
+  int n = 0;
+  kavtest::Captured c =
+      kavtest::capture([&] { n = UPA_read_text(f.c_str(), s.data(), 10, nullptr, 0, nullptr); });
+  ASSERT_EQ(n, 3);
+  EXPECT_EQ(s[1].p, 925);
+  EXPECT_EQ(s[2].td, -1.0f);  // a number, not a missing column
+  EXPECT_EQ(s[2].dir, kMiss);
+  EXPECT_NE(c.err.find("UPA_read_text: Unreadable line 5 of"), std::string::npos) << c.err;
+  EXPECT_NE(c.err.find("UPA_read_text: Unreadable line 6 of"), std::string::npos);
+  EXPECT_NE(c.err.find("UPA_read_text: Unreadable line 8 of"), std::string::npos);
+  // Room for two levels: the rest is ignored with a warning.
+  c = kavtest::capture([&] { n = UPA_read_text(f.c_str(), s.data(), 2, nullptr, 0, nullptr); });
+  EXPECT_EQ(n, 2);
+  EXPECT_NE(c.err.find("UPA_read_text: More than 2 levels in"), std::string::npos);
+}
+
+TEST(UaReadText, MissingFileOrSection) {
+  kavtest::TempDir dir;
+  std::vector<UPA_level> s(10);
+  kavtest::Captured c = kavtest::capture([&] {
+    EXPECT_EQ(UPA_read_text(dir.file("none").c_str(), s.data(), 10, nullptr, 0, nullptr), -1);
+  });
+  EXPECT_NE(c.err.find("UPA_read_text: Unable to open sounding file:"), std::string::npos);
+  std::string f = dir.write("plain.txt", "1000, 100, 20, 15, 180, 10\n");
+  c = kavtest::capture(
+      [&] { EXPECT_EQ(UPA_read_text(f.c_str(), s.data(), 10, nullptr, 0, nullptr), -1); });
+  EXPECT_NE(c.err.find("UPA_read_text: No %RAW% section in sounding file:"), std::string::npos);
+}
+
+TEST(UaRawReader, ColumnsOneAtATime) {
+  kavtest::TempDir dir;
+  std::string f = dir.write("s.raw",
+                            "KAVRAW\n1200Z  5 MAR 24\n!XYZ Sounding\n"
+                            " Lev   P     H     T     Td    Dir Spd $\n"
+                            " SFC 1000   100    5.0  -1.0   -1   - \n"
+                            "   1  850  oops\n"
+                            "WIND  850  1500      -     -  270  20\n");
+  int fd = UPA_raw_open(f.c_str());
+  ASSERT_GE(fd, 0);
+  EXPECT_STREQ(UPA_raw_info(fd), "XYZ Sounding");
+  EXPECT_STREQ(UPA_raw_label(fd), "1200Z  5 MAR 24");
+  EXPECT_EQ(UPA_raw_num_fields(fd), UPA_RAW_FIELDS);
+  EXPECT_STREQ(UPA_raw_field_name(fd, 4), "Td");
+  EXPECT_STREQ(UPA_raw_field_name(fd, 9), "");
+  char st[6];
+  float p, v;
+  int field;
+  std::vector<float> vals;
+  kavtest::Captured c = kavtest::capture([&] {
+    while (UPA_raw_read(fd, st, &p, &field, &v) == 0) vals.push_back(v);
+  });
+  EXPECT_NE(c.err.find("UPA_raw_read: Unreadable line 6 of"), std::string::npos) << c.err;
+  ASSERT_EQ(vals.size(), 10u);
+  EXPECT_EQ(vals[2], -1.0f);
+  EXPECT_EQ(vals[4], kMiss);
+  EXPECT_EQ(vals[8], 270);
+  EXPECT_STREQ(st, "WIND");
+  EXPECT_EQ(UPA_raw_close(fd), 0);
+  EXPECT_EQ(UPA_raw_close(fd), -1);
+  std::string other = dir.write("other.txt", "KAVUPA\n");
+  c = kavtest::capture([&] { EXPECT_EQ(UPA_raw_open(other.c_str()), -1); });
+  EXPECT_NE(c.err.find("UPA_raw_open: Not a KAVRAW sounding file:"), std::string::npos);
+  EXPECT_EQ(UPA_raw_open(dir.file("none").c_str()), -1);
+  // At most four open at once.
+  int fds[5];
+  c = kavtest::capture([&] {
+    for (int &d : fds) d = UPA_raw_open(f.c_str());
+  });
+  EXPECT_EQ(fds[4], -1);
+  for (int d : fds) UPA_raw_close(d);
 }
 
 }  // namespace

@@ -177,3 +177,14 @@ int fswap(void *a, void *b) KAV_NOEXCEPT {
 }
 
 }  // extern "C"
+
+extern "C" float linear_interp(float x, float x1, float x2, float y1, float y2) KAV_NOEXCEPT {
+  constexpr float kMissing = KAV_MISSING;
+  if (x == kMissing || x1 == kMissing || x2 == kMissing || y1 == kMissing || y2 == kMissing ||
+      x1 == x2)
+    return kMissing;
+  double r = (static_cast<double>(x) - x1) * (static_cast<double>(y2) - y1) /
+                 (static_cast<double>(x2) - x1) +
+             y1;
+  return static_cast<float>(r);
+}

@@ -86,6 +86,13 @@ KAV_API int fwrite_short_swap(void *buf, FILE *ofile) KAV_NOEXCEPT;
 /* Exchanges the 4-byte values at a and b. Returns 0 (-1 when either is null). */
 KAV_API int fswap(void *a, void *b) KAV_NOEXCEPT;
 
+/* ---- Interpolation ---------------------------------------------------------- */
+
+/* The value at x on the straight line through (x1, y1) and (x2, y2):
+ * (x - x1) * (y2 - y1) / (x2 - x1) + y1. -9999 when any argument is missing
+ * or x1 equals x2 (no line through one abscissa). */
+KAV_API float linear_interp(float x, float x1, float x2, float y1, float y2) KAV_NOEXCEPT;
+
 KAV_END_DECLS
 
 #endif

@@ -1,5 +1,6 @@
 #include <kav/calc.h>
 #include <kav/mess.h>
+#include <kav/thm_tool.h>
 #include <kav/ua_calc.h>
 
 #include <cmath>
@@ -42,9 +43,9 @@ UPA_level missing_level() {
   return l;
 }
 
-// The surface level that the sounding analysis keeps. Until that analysis is
-// part of the library there is none: every field is missing.
-UPA_level analysis_surface() { return missing_level(); }
+// The surface level that the sounding analysis keeps (all missing until a
+// sounding is installed).
+UPA_level analysis_surface() { return *THERM_get_sfc(); }
 
 // The interpolation key of a pressure, computed one way for levels and
 // requests so that a request at a level's pressure meets its key exactly.
@@ -63,6 +64,36 @@ float level_mixrat(float td, float p) { return mix_ratio(to_kelvin(td), p); }
 // refused its input, so it is missing, like -9999.
 float kelvin_result(float k) { return is_missing(k) || k <= 0 ? kMissing : k; }
 
+// The pressure and height keys of the sounding interpolated last. An
+// analysis interpolates one sounding hundreds of times; the keys (a logarithm
+// per level) are computed again only when the levels' pressures or heights
+// differ from those they were computed from.
+struct KeyCache {
+  const UPA_level *levels = nullptr;  // the array the keys belong to
+  int coord = 0;                      // its coordinate code
+  std::vector<float> source;          // the pressures or heights they came from
+  std::vector<float> keys;            // the keys
+};
+
+const std::vector<float> &cached_keys(const UPA_level *levels, int n, int coord) {
+  static KeyCache cache;
+  bool height = coord >= 103 && coord <= 106;
+  size_t un = static_cast<size_t>(n);
+  bool same = cache.levels == levels && cache.coord == coord && cache.source.size() == un;
+  for (size_t i = 0; same && i < un; ++i)
+    same = cache.source[i] == (height ? levels[i].h : levels[i].p);
+  if (same) return cache.keys;
+  cache.levels = levels;
+  cache.coord = coord;
+  cache.source.resize(un);
+  cache.keys.resize(un);
+  for (size_t i = 0; i < un; ++i) {
+    cache.source[i] = height ? levels[i].h : levels[i].p;
+    cache.keys[i] = UPA_get_level(coord, &levels[i]);
+  }
+  return cache.keys;
+}
+
 // The fields of a level in the order they are interpolated.
 float UPA_level::*const kFields[6] = {&UPA_level::p,  &UPA_level::h,   &UPA_level::t,
                                       &UPA_level::td, &UPA_level::dir, &UPA_level::spd};
@@ -73,24 +104,29 @@ class Interpolator {
  public:
   Interpolator(UPA_level *levels, int n, int coord) : levels_(levels), family_(family_of(coord)) {
     if (levels == nullptr || n <= 0) return;
-    if (family_ == Family::theta) UPA_calc_temp(levels, n);
-    keys_.reserve(static_cast<size_t>(n));
-    bool seen_valid = false;
-    for (int i = 0; i < n; ++i) {
-      float key = UPA_get_level(coord, &levels[i]);
-      if (family_ == Family::theta) {
-        // Leading levels without a key are tolerated; after a valid key the
-        // first missing one ends the usable sounding.
-        if (is_missing(key) && seen_valid) break;
-        if (!is_missing(key)) seen_valid = true;
+    if (family_ == Family::pressure || family_ == Family::height) {
+      keys_ = &cached_keys(levels, n, coord);
+    } else {
+      if (family_ == Family::theta) UPA_calc_temp(levels, n);
+      own_.reserve(static_cast<size_t>(n));
+      bool seen_valid = false;
+      for (int i = 0; i < n; ++i) {
+        float key = UPA_get_level(coord, &levels[i]);
+        if (family_ == Family::theta) {
+          // Leading levels without a key are tolerated; after a valid key the
+          // first missing one ends the usable sounding.
+          if (is_missing(key) && seen_valid) break;
+          if (!is_missing(key)) seen_valid = true;
+        }
+        own_.push_back(key);
       }
-      keys_.push_back(key);
+      keys_ = &own_;
     }
-    for (float k : keys_)
+    for (float k : *keys_)
       if (!is_missing(k)) usable_ = true;
   }
 
-  int count() const { return static_cast<int>(keys_.size()); }
+  int count() const { return keys_ == nullptr ? 0 : static_cast<int>(keys_->size()); }
 
   // Resolves one request into *out. Returns the bracketing index, 0 for a
   // request taken from (or refused below) the lowest level, or -1 for a
@@ -116,13 +152,13 @@ class Interpolator {
     }
     int m = count();
     if (!usable_ || family_ == Family::none) return 0;
-    if (!is_missing(keys_[0]) && target < keys_[0]) {
-      if (target >= keys_[0] - tol) *out = levels_[0];
+    if (!is_missing((*keys_)[0]) && target < (*keys_)[0]) {
+      if (target >= (*keys_)[0] - tol) *out = levels_[0];
       return 0;
     }
     int k = 1;
-    while (k < m &&
-           (is_missing(keys_[static_cast<size_t>(k)]) || keys_[static_cast<size_t>(k)] < target))
+    while (k < m && (is_missing((*keys_)[static_cast<size_t>(k)]) ||
+                     (*keys_)[static_cast<size_t>(k)] < target))
       ++k;
     for (float UPA_level::*field : kFields) {
       if (!fill_field(field, k, value, target, tol, out)) {
@@ -144,8 +180,8 @@ class Interpolator {
     int hi = k;
     while (hi < m && is_missing(levels_[hi].*field)) ++hi;
     bool have_lo = lo >= 0, have_hi = hi < m;
-    float klo = have_lo ? keys_[static_cast<size_t>(lo)] : kMissing;
-    float khi = have_hi ? keys_[static_cast<size_t>(hi)] : kMissing;
+    float klo = have_lo ? (*keys_)[static_cast<size_t>(lo)] : kMissing;
+    float khi = have_hi ? (*keys_)[static_cast<size_t>(hi)] : kMissing;
     bool keys_valid = have_lo && have_hi && !is_missing(klo) && !is_missing(khi);
 
     if (field == &UPA_level::p && keys_valid &&
@@ -210,7 +246,8 @@ class Interpolator {
 
   UPA_level *levels_;
   Family family_;
-  std::vector<float> keys_;
+  const std::vector<float> *keys_ = nullptr;  // the keys in use: own_ or the cache's
+  std::vector<float> own_;                    // keys of the potential-temperature family
   bool usable_ = false;
 };
 

@@ -7,7 +7,9 @@
 #ifndef KAV_UA_READ_H
 #define KAV_UA_READ_H
 
+#include <kav/date.h>
 #include <kav/kavdefs.h>
+#include <kav/ua_calc.h>
 
 KAV_BEGIN_DECLS
 
@@ -58,6 +60,52 @@ KAV_API int encd_wd(float dir, float spd) KAV_NOEXCEPT;
 /* The text of the group the last encoder wrote (empty before the first);
  * module storage, valid until the next encoder call. */
 KAV_API const char *encd_group(void) KAV_NOEXCEPT;
+
+/* ---- Sounding text files -------------------------------------------------
+ * Two text forms of a whole sounding are read. Files are untrusted: lines are
+ * read at most 255 characters at a time (the rest of a longer line is
+ * passed over), an unreadable line is warned about and skipped, and nothing
+ * read from a file sizes an allocation. */
+
+#define UPA_RAW_FIELDS 7 /* label, P, H, T, Td, Dir, Spd */
+
+/* Opens a sounding file written by the sounding analysis (first line
+ * "KAVRAW") for reading. Returns a descriptor (0 to 3), or -1 when the file
+ * cannot be opened, is not such a file, or four are open already. */
+KAV_API int UPA_raw_open(const char *filename) KAV_NOEXCEPT;
+
+/* The information text of an open file: the station line without its "!"
+ * ("OAX Sounding"), and the date label of its second line. Empty texts for a
+ * bad descriptor. */
+KAV_API const char *UPA_raw_info(int fd) KAV_NOEXCEPT;
+KAV_API const char *UPA_raw_label(int fd) KAV_NOEXCEPT;
+
+/* The number of columns (UPA_RAW_FIELDS) and the name of column field
+ * ("Lev", "P", "H", "T", "Td", "Dir", "Spd"; "" out of range). */
+KAV_API int UPA_raw_num_fields(int fd) KAV_NOEXCEPT;
+KAV_API const char *UPA_raw_field_name(int fd, int field) KAV_NOEXCEPT;
+
+/* The next report of the file: the level's label (at most 5 characters, into
+ * station, which holds 6), its pressure, the column number field (2 H, 3 T,
+ * 4 Td, 5 Dir, 6 Spd) and its value (-9999 for a "-" column). Each level line
+ * gives its five columns in turn. Returns 0, or -1 at the end of the file. */
+KAV_API int UPA_raw_read(int fd, char *station, float *pres, int *field, float *value) KAV_NOEXCEPT;
+
+/* Closes an open file. Returns 0, or -1 for a bad descriptor. */
+KAV_API int UPA_raw_close(int fd) KAV_NOEXCEPT;
+
+/* Reads the tabular text form forecast offices exchange: an optional
+ * "%TITLE%" line followed by a line with the station and "YYMMDD/HHMM", and
+ * levels of six comma-separated numbers (pressure mb, height m, temperature
+ * and dew point C, direction degrees, speed knots; -9999 missing) between a
+ * "%RAW%" and an "%END%" line. At most max levels go into levels (a warning
+ * names the file when there were more); levels without a positive pressure
+ * or not above the level before are warned about and skipped. The station
+ * (at most id_len - 1 characters) goes into id and the time into date, each
+ * when not null. Returns the number of levels, or -1 (with an error) when the
+ * file cannot be opened or has no "%RAW%" line. */
+KAV_API int UPA_read_text(const char *filename, UPA_level *levels, int max, char *id, int id_len,
+                          Date *date) KAV_NOEXCEPT;
 
 KAV_END_DECLS
 
