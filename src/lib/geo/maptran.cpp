@@ -232,6 +232,20 @@ double numeric_dir(const Current &cur, double dir, double x, double y) {
   return std::atan2(x2 - x, y2 - y) * kR2D;
 }
 
+// The reverse: the true direction of a 1 km step on the plot towards dir.
+double numeric_undir(const Current &cur, double dir, double x, double y) {
+  double lat, lon, lat2, lon2;
+  const double step = 0.01;
+  if (!inverse(cur, x, y, &lat, &lon)) return kMiss;
+  if (!inverse(cur, x + step * std::sin(kD * dir), y + step * std::cos(kD * dir), &lat2, &lon2))
+    return kMiss;
+  const double east = wrap180(lon2 - lon) * std::cos(kD * lat), north = lat2 - lat;
+  if (east == 0 && north == 0) return kMiss;
+  return std::atan2(east, north) * kR2D;
+}
+
+bool numeric_code(int proj) { return proj == 5 || proj == 7 || proj == 8 || proj == 9; }
+
 double dir_adj(const Current &cur, double dir, double x, double y) {
   if (unusable(dir) || unusable(x) || unusable(y)) return kMiss;
   if (cur.refused) return kMiss;
@@ -494,7 +508,9 @@ float MAP_dir_adj(float dir, float x, float y) {
 }
 
 float MAP_undir_adj(float dir, float x, float y) {
-  if (unusable(dir)) return kFMiss;
+  if (unusable(dir) || unusable(x) || unusable(y) || g.cur.refused) return kFMiss;
+  // Off the conformal maps a plot direction is no turned true direction.
+  if (numeric_code(g.cur.domain.proj)) return static_cast<float>(numeric_undir(g.cur, dir, x, y));
   const double turn = dir_adj(g.cur, 0, x, y);
   if (turn == kMiss) return kFMiss;
   return static_cast<float>(dir - turn);

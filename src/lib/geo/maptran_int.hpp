@@ -24,6 +24,10 @@ constexpr double kKmPerDeg = 111.195;
 // Satellite distance from the earth's centre when the domain gives none.
 constexpr double kSatRad = 421.61;
 
+// How far (relative) a plane point may lie outside the rim of a bounded
+// projection and still count as on it: the rounding of float coordinates.
+constexpr double kRim = 1e-6;
+
 // The missing value.
 constexpr double kMiss = -9999.0;
 

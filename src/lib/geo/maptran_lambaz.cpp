@@ -27,8 +27,10 @@ int fwd(const Consts &c, double lat, double dlon, double *x, double *y) {
 
 int inv(const Consts &c, double x, double y, double *lat, double *lon) {
   const double rho = std::hypot(x, y);
-  const double s = rho / (2 * kEarthRad);
-  if (s > 1) return 0;
+  double s = rho / (2 * kEarthRad);
+  // The rim is the antipode; points rounded to floats may land a hair outside.
+  if (s > 1 + kRim) return 0;
+  s = std::fmin(s, 1.0);
   *lon = c.plon;
   if (rho < 1e-10) {
     *lat = c.plat;

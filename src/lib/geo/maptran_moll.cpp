@@ -34,12 +34,14 @@ int fwd(const Consts &, double lat, double dlon, double *x, double *y) {
 }
 
 int inv(const Consts &c, double x, double y, double *lat, double *lon) {
-  const double t = y / kEarthRad;
-  if (t < -1 || t > 1) return 0;
+  double t = y / kEarthRad;
+  // Points on the rim, rounded to floats, may land a hair outside it.
+  if (std::fabs(t) > 1 + kRim) return 0;
+  t = std::clamp(t, -1.0, 1.0);
   const double theta = std::asin(t);
   const double ct = std::cos(theta);
   // Outside the ellipse (x/2R)^2 + (y/R)^2 <= 1 there is no point.
-  if (std::fabs(x) > 2 * kEarthRad * ct * (1 + 1e-12) + 1e-9) return 0;
+  if (std::fabs(x) > 2 * kEarthRad * (ct + kRim)) return 0;
   if (ct < 1e-12) {
     *lon = c.plon;
   } else {

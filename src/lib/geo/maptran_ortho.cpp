@@ -25,9 +25,10 @@ int fwd(const Consts &c, double lat, double dlon, double *x, double *y) {
 }
 
 int inv(const Consts &c, double x, double y, double *lat, double *lon) {
-  const double w = kEarthRad * kEarthRad - x * x - y * y;
-  if (w < 0) return 0;
-  const double r = std::sqrt(w);
+  double w = kEarthRad * kEarthRad - x * x - y * y;
+  // Points on the rim, rounded to floats, may land a hair outside it.
+  if (w < -kRim * kEarthRad * kEarthRad) return 0;
+  const double r = std::sqrt(std::fmax(w, 0.0));
   *lat = std::asin(std::clamp((c.yfactor * r + c.xfactor * y) / kEarthRad, -1.0, 1.0)) * kR2D;
   *lon = c.plon + std::atan2(x, c.xfactor * r - c.yfactor * y) * kR2D;
   return 1;
