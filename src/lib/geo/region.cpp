@@ -72,6 +72,7 @@ struct State {
   int loc_prior = 4;                        // location priority
   int prompt_region = 1;                    // 0: the region prompt is off
   int depth = 0;                            // region references being decoded, nested
+  std::string menu_file;                    // the region file the menu came from; empty: built in
 };
 
 // Points the menu's texts at the stored strings; count regions after entry 0.
@@ -103,6 +104,15 @@ State &st() {
     return n;
   }();
   return s;
+}
+
+// The domain text of menu entry i: its abbreviation, looked up in the file
+// the menu came from.
+std::string choice_text(const State &s, int i) {
+  const char *abbr = s.menu[static_cast<size_t>(i)].abbr;
+  if (!abbr) return "";
+  if (s.menu_file.empty()) return abbr;
+  return s.menu_file + ":" + abbr;
 }
 
 bool is_set(const char *s) { return s && *s; }
@@ -283,7 +293,9 @@ int set_region(const char *field, Domain *domain) {
     }
     return decode_nested(buf, domain);
   }
-  if (DOM_search_file("kav.reg", field, buf)) return decode_nested(buf, domain);
+  // A region whose domain text is its own name is the built-in one ("var").
+  if (DOM_search_file("kav.reg", field, buf) && stricmp(buf, field) != 0)
+    return decode_nested(buf, domain);
   if (DOM_get_def_region(field, domain)) return 0;
   const int code = exact_proj_name(field);
   if (code != -1) {
@@ -709,6 +721,7 @@ int DOM_read_menu(const char *file) {
   }
   link_menu(s, i - 1);
   s.num_regs = i;
+  s.menu_file = file ? file : "kav.reg";
   return 1;
 }
 
@@ -738,7 +751,7 @@ int DOM_get_region(Domain *domain, int flag) {
   if (flag == 4) {
     State &s = st();
     if (s.num_regs == 0) DOM_read_menu("kav.reg");
-    return DOM_decode(s.menu[1].abbr, domain);
+    return DOM_decode(choice_text(s, 1).c_str(), domain);
   }
   return 0;
 }
@@ -822,7 +835,7 @@ int DOM_prompt_region(Domain *domain, int flag) {
     if (r > 0) return r;
   }
   if (s.num_regs == 0) DOM_read_menu("kav.reg");
-  if (FLAG_batch()) return decode_or_exit(s.menu[1].abbr, domain);
+  if (FLAG_batch()) return decode_or_exit(choice_text(s, 1).c_str(), domain);
   for (int attempt = 0; attempt < kTries; ++attempt) {
     MENU_print("\n        Region Menu\n", s.menu.data(), s.reg_menu_type, MENU_EXIT | MENU_RETURN);
     std::string answer;
@@ -850,11 +863,11 @@ int DOM_prompt_region(Domain *domain, int flag) {
         MESS_print(M_WARN, "DOM_prompt_region: No region %d in the menu\n", number);
         continue;
       }
-      text = items[static_cast<size_t>(number - 1)]->abbr;
+      text = choice_text(s, items[static_cast<size_t>(number - 1)]->index);
     } else if (!answer.empty()) {
       const int index = MENU_search(answer.c_str(), s.menu.data());
       if (index == 0) return 0;
-      if (index > 0 && index < kMenuSize) text = s.menu[static_cast<size_t>(index)].abbr;
+      if (index > 0 && index < kMenuSize) text = choice_text(s, index);
     }
     DOM_init(domain);
     const int r = DOM_decode(text.c_str(), domain);
