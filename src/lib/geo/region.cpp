@@ -569,7 +569,11 @@ std::string num(float v, int prec) {
   return buf;
 }
 
-std::string sub(float v) { return v == kMiss ? ":" : ":" + num(v, 3); }
+std::string sub(float v) {
+  std::string t(1, ':');
+  if (v != kMiss) t.append(num(v, 3));
+  return t;
+}
 
 }  // namespace
 
@@ -582,9 +586,13 @@ int DOM_print(M_type mess, const Domain *domain) {
   t += sub(domain->plat) + sub(domain->plon) + sub(domain->param[0]) + sub(domain->param[1]) +
        sub(domain->param[2]);
   if (domain->param[3] != kMiss) t += sub(domain->param[3]);
-  t += "," + num(domain->clat, 3) + "," + num(domain->clon, 3) + "," + std::to_string(domain->nx) +
-       "," + std::to_string(domain->ny) + "," + num(domain->dx, 4) + "," + num(domain->dy, 4) +
-       "\n";
+  for (const std::string &field :
+       {num(domain->clat, 3), num(domain->clon, 3), std::to_string(domain->nx),
+        std::to_string(domain->ny), num(domain->dx, 4), num(domain->dy, 4)}) {
+    t.push_back(',');
+    t.append(field);
+  }
+  t.push_back('\n');
   MESS_print(mess, "%s", t.c_str());
   return 0;
 }
