@@ -86,6 +86,20 @@ void check_rows(const char *file) {
   (void)off;
 }
 
+// Runs first in its own process under CTest: the state before any domain.
+TEST(AInitialState, NoProjectionAndUnsetLimits) {
+  MAP_limits l;
+  MAP_get_limits(&l);
+  if (MAP_get_proj() != -9999) GTEST_SKIP() << "a domain was set before";
+  EXPECT_EQ(l.x_min, kMiss);
+  EXPECT_EQ(l.y_max, kMiss);
+  float x, y;
+  EXPECT_EQ(MAP_tran(1, 2, &x, &y), 1);
+  EXPECT_EQ(x, 1);
+  EXPECT_EQ(MAP_in_domain(5, 5), 1);
+  EXPECT_EQ(MAP_grid_tran(0, 0, &x, &y), -1);
+}
+
 TEST(ProjAgainstProj, EveryRowOfTheFixture) { check_rows("maptran_proj.txt"); }
 
 TEST(ProjAgainstProj, SnyderWorkedExamples) { check_rows("maptran_snyder.txt"); }

@@ -51,8 +51,9 @@ struct Consts {
   int ellipse = 0;        // ellipsoidal earth for the satellite view
   int scan = 0;           // satellite view in scan angles (param[1] = 1)
   bool unskewed = false;  // limits being computed: diagrams drawn unskewed
-  MAP_limits lim{};       // the limits of the domain
-  MAP_limits view{};      // the device rectangle (diagrams 40 and 43)
+  MAP_limits lim{-9999.0f, -9999.0f, -9999.0f, -9999.0f};  // the limits of the domain
+  MAP_limits view{-9999.0f, -9999.0f, -9999.0f,
+                  -9999.0f};  // the device rectangle (diagrams 40 and 43)
 };
 
 // Transforms: a, b are latitude and longitude (or the data values of a
