@@ -855,6 +855,12 @@ int DOM_prompt_region(Domain *domain, int flag) {
     }
     if (!got && answer.empty()) return DOM_decode("", domain);
     if (KAV_set_command(answer.c_str())) continue;
+    if (answer == "?") {
+      std::string abbrs = s.menu[0].abbr;
+      for (const MENU_item *m : visible(s)) abbrs.append(",").append(m->abbr);
+      MESS_print(M_PRINT, "%s\n\n", abbrs.c_str());
+      continue;
+    }
     if (stricmp(answer.c_str(), "list") == 0) {
       DOM_print_file("kav.reg");
       continue;
