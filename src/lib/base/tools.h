@@ -86,6 +86,20 @@ KAV_API int fwrite_short_swap(void *buf, FILE *ofile);
 /* Exchanges the 4-byte values at a and b. Returns 0 (-1 when either is null). */
 KAV_API int fswap(void *a, void *b);
 
+/* ---- Station identifiers and WMO numbers ------------------------------------
+ * A five-character station identifier stands for a WMO block and station
+ * number: a letter A to J gives the tens of the block, a digit its units,
+ * and three digits the station ("H2558" is 72558). */
+
+/* The WMO number of such an identifier; 99999 when id is null or not of
+ * that form. */
+KAV_API int stn_id_to_wmo(const char *id);
+
+/* Writes the identifier of WMO number wmo (0 to 99999) into id (room for 11
+ * characters); "--" (no identifier) for any other number. Returns id (null
+ * for a null id). */
+KAV_API char *stn_wmo_to_id(int wmo, char *id);
+
 KAV_END_DECLS
 
 #endif
