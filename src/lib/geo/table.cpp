@@ -28,7 +28,7 @@ void free_entry(TAB_entry *e) {
 
 bool usable(const TAB_table *tab) {
   return tab && tab->numkey >= 1 && tab->numkey <= TAB_MAX_KEYS && tab->tab_size >= 1 &&
-         tab->table[0];
+         tab->table[0] && tab->tail[0];
 }
 
 }  // namespace
@@ -50,8 +50,13 @@ int TAB_create(TAB_table *tab, int tsize, int dsize, int nkey) {
   for (int k = 0; k < nkey; ++k) {
     tab->table[k] =
         static_cast<TAB_entry **>(std::calloc(static_cast<size_t>(tsize), sizeof(TAB_entry *)));
-    if (!tab->table[k]) {
-      for (int j = 0; j < k; ++j) std::free(tab->table[j]);
+    tab->tail[k] =
+        static_cast<TAB_entry **>(std::calloc(static_cast<size_t>(tsize), sizeof(TAB_entry *)));
+    if (!tab->table[k] || !tab->tail[k]) {
+      for (int j = 0; j <= k; ++j) {
+        std::free(tab->table[j]);
+        std::free(tab->tail[j]);
+      }
       forget(tab);
       return -1;
     }
@@ -92,9 +97,12 @@ int TAB_enter(TAB_table *tab, const void *data, ...) {
   for (int k = 0; k < tab->numkey; ++k) {
     TAB_entry *e = made[k];
     e->data = buf;
-    TAB_entry **slot = &tab->table[k][TAB_hash(keys[k], tab->tab_size)];
-    while (*slot) slot = &(*slot)->link;
-    *slot = e;
+    const int b = TAB_hash(keys[k], tab->tab_size);
+    if (tab->tail[k][b])
+      tab->tail[k][b]->link = e;
+    else
+      tab->table[k][b] = e;
+    tab->tail[k][b] = e;
   }
   if (tab->last_ptr)
     tab->last_ptr->next = made[0];
@@ -147,6 +155,7 @@ int TAB_clear(TAB_table *tab) {
       }
     }
     std::free(tab->table[k]);
+    std::free(tab->tail[k]);
   }
   forget(tab);
   return 0;

@@ -28,6 +28,8 @@ typedef struct {
   int num_entry;                   /* items entered */
   int numkey;                      /* keys per item, 1 to TAB_MAX_KEYS */
   TAB_entry **table[TAB_MAX_KEYS]; /* one bucket array of tab_size chains per key */
+  TAB_entry **tail[TAB_MAX_KEYS];  /* the last entry of each chain, so that many
+                                      items under one key append in constant time */
 } TAB_table;
 
 /* Empties *tab (whatever it held is forgotten, not freed) and allocates nkey
