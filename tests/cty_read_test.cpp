@@ -91,6 +91,18 @@ TEST_F(CtyRead, MalformedLinesAreSkippedAndCountedWithOneWarning) {
       << cap.err;
 }
 
+TEST_F(CtyRead, ALineLongerThanALineCanBeIsSkippedWhole) {
+  kavtest::TempDir dir;
+  const std::string file = dir.write(
+      "long.cty", "Fixture_long WI US FXL 3 43.0 -89.0 0 99999 0 " + std::string(400, '9') +
+                      "\nFixture_next WI US FXN 3 43.5 -89.5 0 99999 0\n");
+  std::vector<CTY_data> recs;
+  const auto cap = kavtest::capture([&] { recs = read_all(file); });
+  ASSERT_EQ(recs.size(), 1u);
+  EXPECT_STREQ(recs[0].id, "FXN");
+  EXPECT_NE(cap.err.find("line 1 of " + file), std::string::npos) << cap.err;
+}
+
 TEST_F(CtyRead, WhatIsWrittenReadsBackWithoutNegativeZeros) {
   kavtest::TempDir dir;
   const std::string file = dir.file("out.cty");

@@ -369,6 +369,26 @@ TEST_F(CtyTool, MissingDatabaseLoadsNothing) {
   RES_put("city_file", "");
 }
 
+TEST_F(CtyTool, WmoKeysStayWithinTheIdentifier) {
+  kavtest::TempDir dir;
+  const std::string file =
+      dir.write("big.cty",
+                "Fixture_big_buoy     -- B_ --   1     10.000   -40.000 -9999 999999 0\n"
+                "Fixture_negative     -- -- --   1     11.000   -41.000 -9999 -99999 0\n"
+                "Fixture_too_big      -- B_ --   1     12.000   -42.000 -9999 9999999 0\n");
+  kavtest::capture([&] { ASSERT_GT(store(file, 2, nullptr, 9), 0); });
+  CTY_locate loc;
+  ASSERT_EQ(CTY_search("b999999", &loc), 1);
+  EXPECT_STREQ(loc.id, "b999999");
+  EXPECT_EQ(stored_ids(), (std::vector<std::string>{"b999999", "-99999"}));
+  CTY_clear();
+  ASSERT_GT(store(kStore, 1, nullptr, 9), 0);
+  EXPECT_EQ(CTY_make_entry_simple("KBIG", "99999999999999999999"), 0);
+  CTY_data d;
+  ASSERT_EQ(CTY_search("KBIG", &d), 1);
+  EXPECT_EQ(d.wmo, 99999);
+}
+
 TEST_F(CtyTool, StationIdentifiersAndWmoNumbers) {
   char id[11];
   EXPECT_STREQ(stn_wmo_to_id(72558, id), "H2558");
