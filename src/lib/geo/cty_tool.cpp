@@ -95,13 +95,14 @@ std::string loc_key(double lat10, double lon10) {
   return buf;
 }
 
-// Reads a number just after a prefix; false when none is there.
+// Reads a number just after a prefix; false when none is there or it is
+// beyond any float a station holds.
 bool num_after(const std::string &t, size_t at, double *v) {
   const char *p = t.c_str() + at;
   char *end = nullptr;
   errno = 0;
   *v = std::strtod(p, &end);
-  return end != p && errno != ERANGE && std::isfinite(*v);
+  return end != p && errno != ERANGE && std::isfinite(*v) && std::fabs(*v) <= 1e30;
 }
 
 bool int_after(const std::string &t, size_t at, long *v) {
