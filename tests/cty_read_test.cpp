@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <kav/cty_read.h>
 #include <kav/mess.h>
+#include <kav/region.h>
 #include <kav/resrc.h>
 
 #include <cmath>
@@ -263,6 +264,17 @@ TEST_F(CtyRead, LooksUpByIdentifierNameOrWmoNumberIgnoringCase) {
   EXPECT_EQ(CTY_get_loc("upa.cty", "OAX", &lat, &lon), 1);
   EXPECT_FLOAT_EQ(lat, 41.32f);
   EXPECT_FLOAT_EQ(lon, -96.37f);
+}
+
+TEST_F(CtyRead, StationCentredDomains) {
+  Domain dom;
+  kavtest::capture([&] { EXPECT_EQ(DOM_decode("id:KMSN", &dom), 1); });
+  EXPECT_FLOAT_EQ(dom.clat, 43.133f);
+  EXPECT_FLOAT_EQ(dom.clon, -89.35f);
+  kavtest::capture([&] { EXPECT_EQ(DOM_decode("id:upa.cty:72558", &dom), 1); });
+  EXPECT_FLOAT_EQ(dom.clat, 41.32f);
+  EXPECT_FLOAT_EQ(dom.clon, -96.37f);
+  kavtest::capture([&] { EXPECT_EQ(DOM_decode("id:NOSUCH", &dom), -1); });
 }
 
 TEST_F(CtyRead, ShippedFilesReadWithoutASkippedLine) {
