@@ -176,6 +176,32 @@ int fswap(void *a, void *b) KAV_NOEXCEPT {
   return 0;
 }
 
+int stn_id_to_wmo(const char *id) KAV_NOEXCEPT {
+  constexpr int kNone = 99999;
+  if (!id || std::strlen(id) != 5) return kNone;
+  if (id[0] < 'A' || id[0] > 'J') return kNone;
+  for (int i = 1; i < 5; ++i)
+    if (id[i] < '0' || id[i] > '9') return kNone;
+  const int block = (id[0] - 'A') * 10 + (id[1] - '0');
+  return block * 1000 + (id[2] - '0') * 100 + (id[3] - '0') * 10 + (id[4] - '0');
+}
+
+char *stn_wmo_to_id(int wmo, char *id) KAV_NOEXCEPT {
+  if (!id) return nullptr;
+  if (wmo < 0 || wmo > 99999) {
+    std::memcpy(id, "--", 3);
+    return id;
+  }
+  const int block = wmo / 1000, station = wmo % 1000;
+  id[0] = static_cast<char>('A' + block / 10);
+  id[1] = static_cast<char>('0' + block % 10);
+  id[2] = static_cast<char>('0' + station / 100);
+  id[3] = static_cast<char>('0' + station / 10 % 10);
+  id[4] = static_cast<char>('0' + station % 10);
+  id[5] = '\0';
+  return id;
+}
+
 }  // extern "C"
 
 extern "C" float linear_interp(float x, float x1, float x2, float y1, float y2) KAV_NOEXCEPT {

@@ -93,6 +93,20 @@ KAV_API int fswap(void *a, void *b) KAV_NOEXCEPT;
  * or x1 equals x2 (no line through one abscissa). */
 KAV_API float linear_interp(float x, float x1, float x2, float y1, float y2) KAV_NOEXCEPT;
 
+/* ---- Station identifiers and WMO numbers ------------------------------------
+ * A five-character station identifier stands for a WMO block and station
+ * number: a letter A to J gives the tens of the block, a digit its units,
+ * and three digits the station ("H2558" is 72558). */
+
+/* The WMO number of such an identifier; 99999 when id is null or not of
+ * that form. */
+KAV_API int stn_id_to_wmo(const char *id) KAV_NOEXCEPT;
+
+/* Writes the identifier of WMO number wmo (0 to 99999) into id (room for 11
+ * characters); "--" (no identifier) for any other number. Returns id (null
+ * for a null id). */
+KAV_API char *stn_wmo_to_id(int wmo, char *id) KAV_NOEXCEPT;
+
 KAV_END_DECLS
 
 #endif

@@ -1,0 +1,20 @@
+// Helpers shared by the station file reader and the station table.
+#ifndef KAV_GEO_CTY_INT_HPP
+#define KAV_GEO_CTY_INT_HPP
+
+#include <kav/cty_read.h>
+
+#include <string>
+
+namespace kav_cty {
+
+// v, or 0 when it prints as zero at a precision of twice half_unit (so that
+// no "-0" is printed).
+float no_negative_zero(float v, float half_unit);
+
+// One line of the station file format for a record, line end included.
+std::string format_line(const CTY_data &c);
+
+}  // namespace kav_cty
+
+#endif
