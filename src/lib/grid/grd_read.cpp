@@ -33,8 +33,8 @@ constexpr Format kFormats[] = {
      text_putinfo, text_write, text_rewind, stream_close},
     {GRD_NETCDF, "netcdf", true, cdf_detect, nullptr, cdf_open, nullptr, nullptr, nullptr, nullptr,
      nullptr, nullptr},
-    {GRD_GRIB, "grib", true, grib_detect, grib_detect_late, grib_open, nullptr, nullptr, nullptr,
-     nullptr, nullptr, stream_close},
+    {GRD_GRIB, "grib", true, grib_detect, grib_detect_late, grib_open, grib_getinfo, grib_read,
+     nullptr, grib_write, grib_rewind, stream_close},
     {GRD_CHAR, "char", false, char_detect, nullptr, stream_open, char_getinfo, char_read, nullptr,
      nullptr, char_rewind, stream_close},
 };
