@@ -161,13 +161,10 @@ int grib_getinfo(Slot &slot, GRD_info *info) {
     seek(fp, 0);
     return -1;
   }
-  const int r = GRIB_get_info(fd, info);
+  // A first message that cannot be decoded leaves the date missing; its
+  // read will say why.
+  if (GRIB_get_info(fd, info) != 0) DATE_init(&info->date);
   seek(fp, 0);
-  if (r != 0) {
-    MESS_print(M_WARN, "GRD_getinfo: First GRIB message of %s cannot be read\n",
-               slot.name.c_str());
-    return -1;
-  }
   info->grid_type = 0;
   shared().cur_pos = 0;
   shared().new_pos = -1;

@@ -129,51 +129,54 @@ long edition0_length(FILE *fp, long off, long size) {
 }
 
 // Checks the mark the search found at off and sets the current message's
-// edition and length. false for a false mark.
+// edition and length. false for a false mark. An edition-0 message whose
+// table version is 2 looks like an edition-2 start: each reading is tried
+// and must end with "7777".
 bool accept_mark(FILE *fp, long off, const unsigned char *is, int count) {
   Decoder &d = dec();
   const long size = file_size(fp);
-  long len = 0;
-  int version = -1;
   if (d.mark == Mark::Grid) return false;  // no message of that mark is read
-  if (d.mark == Mark::Grib && count >= 12 && is[3] == 2) {
-    unsigned long long l = 0;
-    for (int i = 4; i < 12; ++i) l = (l << 8) | is[i];
-    if (l < 20 || l > static_cast<unsigned long long>(kMaxEdition2)) return false;
-    len = static_cast<long>(l);
-    version = 2;
-    d.discipline = is[2];
-  } else if (d.mark == Mark::Bufr) {
-    len = static_cast<long>(u3(is));
-    if (len < 12 || len > GRIB_MAX_PRODUCT) return false;
-    version = d.version;  // a BUFR message keeps the edition as it was
-  } else if (is[3] == 1 && u3(is) >= 52) {
-    len = static_cast<long>(u3(is));
-    if (len > GRIB_MAX_PRODUCT) {
-      MESS_print(M_WARN, "Invalid product size: %ld\n", len);
-      return false;
-    }
-    version = 1;
-    if (d.mark == Mark::Grib) {
-      unsigned char p[3];
-      if (read_at(fp, off + 8, p, 3) && u3(p) < 28) return false;
-    }
-  } else if (d.mark == Mark::Grib) {
-    len = edition0_length(fp, off, size);
-    if (len <= 0) return false;
-    version = 0;
-  } else {
-    return false;
-  }
   // A message that ends inside the file ends with "7777"; one cut by the end
   // of the file is taken (its read will fail with a message).
-  if (size >= 0 && off + len <= size) {
+  auto ends_well = [&](long len) {
+    if (size < 0 || off + len > size) return true;
     unsigned char end[4];
-    if (!read_at(fp, off + len - 4, end, 4) || std::memcmp(end, "7777", 4) != 0) {
-      MESS_print(M_DEBUG, "GRIB_header: No end \"7777\" for the mark at offset %ld\n", off);
-      return false;
+    return read_at(fp, off + len - 4, end, 4) && std::memcmp(end, "7777", 4) == 0;
+  };
+  long len = 0;
+  int version = -1;
+  if (d.mark == Mark::Bufr) {
+    len = static_cast<long>(u3(is));
+    if (len >= 12 && len <= GRIB_MAX_PRODUCT && ends_well(len)) version = d.version;
+  } else {
+    if (count >= 12 && is[3] == 2) {
+      unsigned long long l = 0;
+      for (int i = 4; i < 12; ++i) l = (l << 8) | is[i];
+      if (l >= 20 && l <= static_cast<unsigned long long>(kMaxEdition2) &&
+          ends_well(static_cast<long>(l))) {
+        len = static_cast<long>(l);
+        version = 2;
+        d.discipline = is[2];
+      }
+    }
+    if (version < 0 && is[3] == 1 && u3(is) >= 52) {
+      len = static_cast<long>(u3(is));
+      if (len > GRIB_MAX_PRODUCT) {
+        MESS_print(M_WARN, "Invalid product size: %ld\n", len);
+      } else if (ends_well(len)) {
+        version = 1;
+      }
+    }
+    if (version < 0) {
+      len = edition0_length(fp, off, size);
+      if (len > 0 && ends_well(len)) version = 0;
     }
   }
+  if (version < 0 && d.mark != Mark::Bufr) {
+    MESS_print(M_DEBUG, "GRIB_header: No message at the mark at offset %ld\n", off);
+    return false;
+  }
+  if (d.mark == Mark::Bufr && len == 0) return false;
   d.version = version;
   d.length = len;
   d.msg_off = off;
@@ -238,15 +241,15 @@ bool find_message(FILE *fp) {
 bool try_envelope(FILE *fp, int k, long p0) {
   Decoder &d = dec();
   if (std::fseek(fp, p0, SEEK_SET) != 0) return false;
-  std::string line;
-  d.env_end = -1;
+  std::string line, header;
+  long env_end = -1;
   switch (k) {
     case 1: {  // CR, LF and ETX, then "** " and the header
       int c;
       do c = std::getc(fp);
       while (c == kCR || c == kLF || c == kETX);
       if (c != '*' || !expect(fp, "* ", 2) || !read_line(fp, line, 200)) return false;
-      d.wmo_header = line.substr(0, GRIB_WMO_LEN - 1);
+      header = line.substr(0, GRIB_WMO_LEN - 1);
       break;
     }
     case 2: {  // [LF ETX] SOH CR CR LF, sequence number, CR CR LF, header, CR CR LF
@@ -257,7 +260,7 @@ bool try_envelope(FILE *fp, int k, long p0) {
       }
       if (c != kSOH || !expect(fp, "\r\r\n", 3)) return false;
       if (!read_line(fp, line, 16) || !read_line(fp, line, GRIB_WMO_LEN - 1)) return false;
-      d.wmo_header = line;
+      header = line;
       break;
     }
     case 3: {  // "GRIB: " and the length, SOH CR CR LF, a line, the header
@@ -265,18 +268,20 @@ bool try_envelope(FILE *fp, int k, long p0) {
       char *end = nullptr;
       const long len = std::strtol(line.c_str(), &end, 10);
       if (end == line.c_str() || len <= 0 || len > GRIB_MAX_PRODUCT) return false;
-      d.env_end = std::ftell(fp) + len;
+      env_end = std::ftell(fp) + len;
       if (!expect(fp, "\001\r\r\n", 4) || !read_line(fp, line, 200) ||
           !read_line(fp, line, 200))
         return false;
-      d.wmo_header = line.substr(0, GRIB_WMO_LEN - 1);
+      header = line.substr(0, GRIB_WMO_LEN - 1);
       break;
     }
     default:
-      d.wmo_header = "GRIB01 KXXX 010000";
+      header = "GRIB01 KXXX 010000";
       break;
   }
   if (!find_message(fp)) return false;
+  d.wmo_header = header;
+  d.env_end = env_end;
   d.env_kind = k;
   return true;
 }

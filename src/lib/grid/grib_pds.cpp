@@ -230,10 +230,10 @@ int decode_pds(const unsigned char *p, size_t len, int version, GRD_report *grd)
   d.ens_prob_low = d.ens_prob_up = KAV_MISSING;
   if (version == 1 && grd->source == 7 && len >= 26 && p[25] == 2 && len >= 45) {
     d.ens = 1;
-    d.ens_type = p[40];
-    d.ens_id = p[41];
-    d.ens_prod = p[42];
-    d.ens_smooth = p[43];
+    d.ens_type = p[41];
+    d.ens_id = p[42];
+    d.ens_prod = p[43];
+    d.ens_smooth = p[44];
     if (param == 191 || param == 192) {
       if (len < 55) {
         MESS_print(M_WARN, "GRIB_PDB: Probability product definition of %lu octets is too short\n",
