@@ -206,8 +206,7 @@ TEST(GribSamples, CutAndFlippedCopiesEndDefined) {
         Read r;
         read_grid(f, n, r);
         // -9: the file was refused at opening (no message found).
-        EXPECT_TRUE(r.result == 0 || r.result == -1 || r.result == GRIB_REJECT ||
-                    r.result == -9);
+        EXPECT_TRUE(r.result == 0 || r.result == -1 || r.result == GRIB_REJECT || r.result == -9);
         if (r.result == 0) {
           ASSERT_NE(r.grd.grid, nullptr);
           EXPECT_GT(r.grd.domain.nx, 0);
@@ -244,8 +243,11 @@ TEST(GribBuilt, RowsComeOutNorthUpWestToEastForEveryScanningMode) {
   struct Case {
     int scan;
     float nw, ne, sw;  // values at the north-west, north-east and south-west corners
-  } cases[] = {{0x00, 100, 103, 108}, {0x40, 108, 111, 100}, {0x80, 103, 100, 111},
-               {0x20, 100, 109, 102}, {0x60, 102, 111, 100}};
+  } cases[] = {{0x00, 100, 103, 108},
+               {0x40, 108, 111, 100},
+               {0x80, 103, 100, 111},
+               {0x20, 100, 109, 102},
+               {0x60, 102, 111, 100}};
   for (const Case &c : cases) {
     GribSpec s = small();
     s.scan = c.scan;
@@ -275,6 +277,44 @@ TEST(GribBuilt, BitMapZeroIsMissingAndTakesNoValue) {
   EXPECT_FLOAT_EQ(r.at(2, 0), 101);
   EXPECT_FLOAT_EQ(r.at(3, 2), -9999);
   EXPECT_FLOAT_EQ(r.at(2, 2), 109);
+}
+
+TEST(GribBuilt, EveryWidthUnpacksAlikeWithAndWithoutABitMap) {
+  kavtest::TempDir dir;
+  for (int bits : {1, 7, 8, 12, 13, 16, 24, 31, 32}) {
+    for (int nx : {10, 9}) {
+      for (bool map : {false, true}) {
+        GribSpec s;
+        s.ni = nx;
+        s.nj = 4;
+        s.di = 1000;
+        s.lo2 = (nx - 1) * 1000;
+        s.la1 = 3000;
+        s.la2 = 0;
+        s.dj = 1000;
+        s.bits = bits;
+        s.binary_scale = bits > 24 ? -20 : 0;
+        const uint64_t top = (uint64_t{1} << bits) - 1;
+        std::vector<uint32_t> all;
+        for (int k = 0; k < nx * 4; ++k)
+          all.push_back(static_cast<uint32_t>((uint64_t(k) * 2654435761u) & top));
+        for (int k = 0; k < nx * 4; ++k) {
+          if (map) s.bitmap.push_back(k % 3 != 1);
+          if (!map || k % 3 != 1) s.codes.push_back(all[size_t(k)]);
+        }
+        Read r;
+        read_grid(write_file(dir, "w.grb", build_grib(s)), 0, r);
+        ASSERT_EQ(r.result, 0) << bits << " " << r.err;
+        for (int k = 0; k < nx * 4; ++k) {
+          const float want =
+              (map && k % 3 == 1)
+                  ? -9999.0f
+                  : static_cast<float>(std::ldexp(double(all[size_t(k)]), s.binary_scale));
+          ASSERT_FLOAT_EQ(r.grd.grid[k], want) << bits << " bits, point " << k;
+        }
+      }
+    }
+  }
 }
 
 TEST(GribBuilt, BadBitMapsAreRefused) {
@@ -316,8 +356,11 @@ TEST(GribBuilt, DataSectionsThatCannotBeDecodedAreRefused) {
   struct Case {
     int flag, bits, cut;
     const char *says;
-  } cases[] = {{0x80, 8, 0, "Spherical"}, {0x40, 8, 0, "Complex"}, {0x10, 8, 0, "Complex"},
-               {0, 33, 0, "32 bits"}, {0, 8, 6, "Too few packed values"}};
+  } cases[] = {{0x80, 8, 0, "Spherical"},
+               {0x40, 8, 0, "Complex"},
+               {0x10, 8, 0, "Complex"},
+               {0, 33, 0, "32 bits"},
+               {0, 8, 6, "Too few packed values"}};
   for (const Case &c : cases) {
     GribSpec s = small();
     s.bds_flag = c.flag;
@@ -618,9 +661,9 @@ TEST(GribFraming, RawCopiesAndIndexFiles) {
   std::free(g.grid);
   g.grid = nullptr;
   // An index file: header reads from its descriptions, full reads at its offsets.
-  const std::string idx = dir.write("r.idx", "4 first / GRIB 1 S7 M89 G211 T12 L100 H500 V7\n" +
-                                                 std::to_string(4 + m1.size()) +
-                                                 " second / 7:89 211 6 100 850 11\n");
+  const std::string idx =
+      dir.write("r.idx", "4 first / GRIB 1 S7 M89 G211 T12 L100 H500 V7\n" +
+                             std::to_string(4 + m1.size()) + " second / 7:89 211 6 100 850 11\n");
   GRD_use_hdr_file(1);
   ASSERT_EQ(GRD_hdr_open(fd, idx.c_str()), 0);
   num = 0;

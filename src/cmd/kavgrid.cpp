@@ -87,7 +87,8 @@ void usage() {
   MESS_print(M_PRINT, " -g N        Grid number, from 0\n");
   MESS_print(M_PRINT, " -v          Prints the values of grid N\n");
   MESS_print(M_PRINT, " -o OUT      Output file (\"-\" for standard output)\n");
-  MESS_print(M_PRINT,  " -t FORMAT   Output format: plain (1), text (2, default), binary (3),\n"
+  MESS_print(M_PRINT,
+             " -t FORMAT   Output format: plain (1), text (2, default), binary (3),\n"
              "             grib (21: raw copies of the messages of a GRIB file)\n");
   RES_help_print("kavgrid", kKeyed, kPositional);
 }

@@ -17,8 +17,8 @@
 namespace kav::grd {
 namespace {
 
-using kav::grib::Decoder;
 using kav::grib::dec;
+using kav::grib::Decoder;
 using kav::grib::FileState;
 using kav::grib::Mark;
 
@@ -178,8 +178,10 @@ int grib_read(Slot &slot, GRD_report *grd, int rep_type, int *grdnum) {
   if (fd < 0 || !fp || n < 0) return -1;
   if (slot.rec.hfile) {
     const int r = read_indexed(slot, fd, grd, rep_type, n);
-    if (r == 0) *grdnum = n;
-    else if (r != -1 || kav::grib::file_state(fd).index_no >= n) slot.failed = true;
+    if (r == 0)
+      *grdnum = n;
+    else if (r != -1 || kav::grib::file_state(fd).index_no >= n)
+      slot.failed = true;
     return r;
   }
   FileState &fs = kav::grib::file_state(fd);

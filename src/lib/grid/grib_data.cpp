@@ -94,9 +94,35 @@ struct Unpacker {
       const unsigned char *q = bits.p + (bits.pos >> 3);
       for (int i = 0; i < count; ++i) out[i] = r + static_cast<float>(q[i]) * s;
       bits.pos += 8u * size_t(count);
+    } else if (d.bpval == 12 && (bits.pos & 7) == 0 && (count & 1) == 0 &&
+               bits.pos + 12u * size_t(count) <= bits.end) {
+      // Two values in every three octets.
+      const unsigned char *q = bits.p + (bits.pos >> 3);
+      for (int i = 0; i < count; i += 2, q += 3) {
+        out[i] = r + static_cast<float>((unsigned(q[0]) << 4) | (q[1] >> 4)) * s;
+        out[i + 1] = r + static_cast<float>((unsigned(q[1] & 0x0F) << 8) | q[2]) * s;
+      }
+      bits.pos += 12u * size_t(count);
+    } else if (d.bpval > 0 && bits.pos + size_t(d.bpval) * size_t(count) <= bits.end) {
+      // A running accumulator: whole octets in, bpval bits out.
+      // Each value from the eight octets that hold it, while eight can be
+      // loaded inside the buffer; the rest through get().
+      const int n = d.bpval;
+      const uint64_t mask = (uint64_t{1} << n) - 1;
+      const size_t base = bits.pos;
+      int i = 0;
+      for (; i < count; ++i) {
+        const size_t b = base + size_t(i) * size_t(n);
+        if ((b >> 3) + 8 > bits.size) break;
+        uint64_t w;
+        std::memcpy(&w, bits.p + (b >> 3), 8);
+        w = __builtin_bswap64(w);
+        out[i] = r + static_cast<float>((w >> (64 - n - int(b & 7))) & mask) * s;
+      }
+      bits.pos = base + size_t(i) * size_t(n);
+      for (; i < count; ++i) out[i] = r + static_cast<float>(bits.get(n)) * s;
     } else {
-      for (int i = 0; i < count; ++i)
-        out[i] = r + static_cast<float>(bits.get(d.bpval)) * s;
+      for (int i = 0; i < count; ++i) out[i] = r + static_cast<float>(bits.get(d.bpval)) * s;
     }
   }
 };
@@ -259,7 +285,9 @@ int GRIB_BDB(int grd_fd, GRD_report *grd) {
     return refuse("Too few packed values for the points", static_cast<long>(values));
 
   const size_t total = static_cast<size_t>(nx) * static_cast<size_t>(ny);
-  auto *grid = static_cast<float *>(std::malloc(total * sizeof(float)));
+  // The old array is given up here (reused when it has the room).
+  auto *grid = static_cast<float *>(std::realloc(grd->grid, total * sizeof(float)));
+  if (grid) grd->grid = nullptr;
   if (!grid) {
     MESS_print(M_WARN, "GRIB_BDB: No memory for %lu values\n", static_cast<unsigned long>(total));
     return GRIB_REJECT;
@@ -277,7 +305,8 @@ int GRIB_BDB(int grd_fd, GRD_report *grd) {
     d.valid_pos = 0;
     MESS_print(0x40000000u, "Bad limit value: %ld\n", d.bad_limit);
   }
-  Unpacker u{d, BitReader{d.msg.data(), d.msg.size(), d.bit_pos, d.bit_end}, d.ref, d.sfac,
+  Unpacker u{d,        BitReader{d.msg.data(), d.msg.size(), d.bit_pos, d.bit_end},
+             d.ref,    d.sfac,
              d.dscale, watch};
 
   if (d.by_columns) {
@@ -320,7 +349,6 @@ int GRIB_BDB(int grd_fd, GRD_report *grd) {
   }
   d.bit_pos = u.bits.pos;
   d.thin_ptr.clear();
-  std::free(grd->grid);
   grd->grid = grid;
   return GRIB_OK;
 }

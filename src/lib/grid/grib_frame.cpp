@@ -201,9 +201,12 @@ int search(FILE *fp, unsigned char is[12], long *mark_off) {
     window = (window << 8) | static_cast<uint32_t>(c);
     if (++seen < 4) continue;
     Mark m = Mark::None;
-    if (window == 0x47524942u) m = Mark::Grib;       // "GRIB"
-    else if (window == 0x47524944u) m = Mark::Grid;  // "GRID"
-    else if (window == 0x42554652u) m = Mark::Bufr;  // "BUFR"
+    if (window == 0x47524942u)
+      m = Mark::Grib;  // "GRIB"
+    else if (window == 0x47524944u)
+      m = Mark::Grid;  // "GRID"
+    else if (window == 0x42554652u)
+      m = Mark::Bufr;  // "BUFR"
     if (m == Mark::None) continue;
     const long here = std::ftell(fp);
     *mark_off = here - 4;
@@ -269,8 +272,7 @@ bool try_envelope(FILE *fp, int k, long p0) {
       const long len = std::strtol(line.c_str(), &end, 10);
       if (end == line.c_str() || len <= 0 || len > GRIB_MAX_PRODUCT) return false;
       env_end = std::ftell(fp) + len;
-      if (!expect(fp, "\001\r\r\n", 4) || !read_line(fp, line, 200) ||
-          !read_line(fp, line, 200))
+      if (!expect(fp, "\001\r\r\n", 4) || !read_line(fp, line, 200) || !read_line(fp, line, 200))
         return false;
       header = line.substr(0, GRIB_WMO_LEN - 1);
       break;
@@ -302,8 +304,7 @@ int load_message(int grd_fd, const char *caller) {
     return GRIB_FAIL;
   }
   if (!read_at(fp, d.msg_off, d.msg.data(), len)) {
-    MESS_print(M_WARN, "%s: Message at offset %ld cut by the end of the file\n", caller,
-               d.msg_off);
+    MESS_print(M_WARN, "%s: Message at offset %ld cut by the end of the file\n", caller, d.msg_off);
     return GRIB_FAIL;
   }
   d.loaded = true;

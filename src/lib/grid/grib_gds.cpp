@@ -27,8 +27,10 @@ struct KeepProjection {
   Domain saved{};
   KeepProjection() { MAP_get_domain(&saved); }
   ~KeepProjection() {
-    if (saved.proj == KAV_IMISSING) MAP_domain(nullptr);
-    else MAP_domain(&saved);
+    if (saved.proj == KAV_IMISSING)
+      MAP_domain(nullptr);
+    else
+      MAP_domain(&saved);
   }
   KeepProjection(const KeepProjection &) = delete;
   KeepProjection &operator=(const KeepProjection &) = delete;
@@ -67,8 +69,9 @@ int decode_gds(const unsigned char *g, size_t len, Domain &dom) {
   d.ydir = (scan & 0x40) ? 1 : -1;
   d.xdir = (scan & 0x80) ? -1 : 1;
   d.by_columns = (scan & 0x20) != 0;
-  MESS_print(kTrace, d.ydir > 0 ? "Gridpoint direction: %x : south to north\n"
-                                : "Gridpoint direction: %x : north to south\n",
+  MESS_print(kTrace,
+             d.ydir > 0 ? "Gridpoint direction: %x : south to north\n"
+                        : "Gridpoint direction: %x : north to south\n",
              scan);
   if (rep != 0 && rep != 1 && rep != 3 && rep != 5)
     return reject("Grid representation type not decoded", rep);
@@ -194,8 +197,7 @@ int GRIB_GDB(int grd_fd, GRD_report *grd) {
   }
   const Domain &dom = grd->domain;
   if (dom.nx <= 0 || dom.ny <= 0) {
-    MESS_print(M_WARN, "GRIB_GDB: Grid %d has no description and is not a known grid\n",
-               d.grid_id);
+    MESS_print(M_WARN, "GRIB_GDB: Grid %d has no description and is not a known grid\n", d.grid_id);
     return GRIB_REJECT;
   }
   if (static_cast<long long>(dom.nx) * dom.ny > GRD_MAX_POINTS) {

@@ -61,14 +61,29 @@ void keys_from(const std::string &desc, GRD_report *grd) {
         continue;
       }
       switch (letter) {
-        case 'S': grd->source = v; break;
-        case 'M': grd->model = v; break;
-        case 'G': grd->type = v; break;
-        case 'T': grd->time = v; break;
-        case 'L': grd->ltype = v; break;
-        case 'H': grd->level = v; break;
-        case 'V': grd->var = v; break;
-        default: break;
+        case 'S':
+          grd->source = v;
+          break;
+        case 'M':
+          grd->model = v;
+          break;
+        case 'G':
+          grd->type = v;
+          break;
+        case 'T':
+          grd->time = v;
+          break;
+        case 'L':
+          grd->ltype = v;
+          break;
+        case 'H':
+          grd->level = v;
+          break;
+        case 'V':
+          grd->var = v;
+          break;
+        default:
+          break;
       }
     }
     return;
@@ -122,8 +137,8 @@ int index_line(int grd_fd, int n) {
     ++fs.index_no;
     fs.index_off = off;
     while (*end == ' ' || *end == '\t') ++end;
-    fs.index_desc.assign(end, std::strlen(end) < GRIB_INDEX_DESC ? std::strlen(end)
-                                                                  : GRIB_INDEX_DESC);
+    fs.index_desc.assign(end,
+                         std::strlen(end) < GRIB_INDEX_DESC ? std::strlen(end) : GRIB_INDEX_DESC);
     MESS_print(0x80000000u, "GRIB HDR1: %d %s\n", fs.index_no, fs.index_desc.c_str());
   }
   return 0;

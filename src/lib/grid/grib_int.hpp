@@ -30,14 +30,14 @@ struct FileState {
 
 // The decoder's state: one set per process.
 struct Decoder {
-  int version = -1;         // edition of the current message
-  Mark mark = Mark::None;   // its mark
-  std::string wmo_header;   // its transmission header, at most 30 characters
-  long msg_off = -1;        // offset of its mark
-  long length = 0;          // its length in octets (from its sections for edition 0)
-  long env_end = -1;        // envelope 3: offset where the message ends
-  int env_kind = 4;         // envelope the message was found behind
-  int discipline = -1;      // edition 2: discipline
+  int version = -1;                // edition of the current message
+  Mark mark = Mark::None;          // its mark
+  std::string wmo_header;          // its transmission header, at most 30 characters
+  long msg_off = -1;               // offset of its mark
+  long length = 0;                 // its length in octets (from its sections for edition 0)
+  long env_end = -1;               // envelope 3: offset where the message ends
+  int env_kind = 4;                // envelope the message was found behind
+  int discipline = -1;             // edition 2: discipline
   std::vector<unsigned char> msg;  // the message, mark first (loaded on demand)
   bool loaded = false;             // msg holds the current message
   size_t pds = 0, gds = 0, bms = 0, bds = 0;  // section offsets in msg (0: none)
@@ -46,12 +46,12 @@ struct Decoder {
   int flag = 0;     // PDS octet 8: 0x80 GDS present, 0x40 BMS present
   int centre = 0;
   // Layout of the values.
-  int ydir = 1;      // 1 rows stored south to north, -1 north to south
-  int xdir = 1;      // 1 columns west to east, -1 east to west
-  bool by_columns = false;  // adjacent points run along j
-  bool pole = false;        // predefined grid storing each pole as one value
-  float lat = 0;            // latitude of the first stored row
-  bool thin = false;        // quasi-regular rows
+  int ydir = 1;               // 1 rows stored south to north, -1 north to south
+  int xdir = 1;               // 1 columns west to east, -1 east to west
+  bool by_columns = false;    // adjacent points run along j
+  bool pole = false;          // predefined grid storing each pole as one value
+  float lat = 0;              // latitude of the first stored row
+  bool thin = false;          // quasi-regular rows
   std::vector<int> thin_ptr;  // points of each row
   double ref = 0, sfac = 1, dscale = 1;
   int bpval = 0;
@@ -64,7 +64,7 @@ struct Decoder {
   bool bad = false;
   long bad_limit = 0;
   int bad_max = 0;
-  bool bad_test = false;    // the first data section of the process is still to come
+  bool bad_test = false;  // the first data section of the process is still to come
   std::array<unsigned char, 20> valid_data{};
   int valid_pos = 0;
   // Ensemble extension of the current PDS.

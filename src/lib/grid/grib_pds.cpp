@@ -30,8 +30,8 @@ struct Mapping {
 
 // Local parameters of centre 98.
 constexpr Mapping kLocal98[] = {
-    {129, 6, "m^2/s^2", 0, 0}, {130, 11, "K", 0, 0},     {139, 11, "K", 0, 0},
-    {131, 33, "m/s", 0, 0},    {132, 34, "m/s", 0, 0},   {134, 1, "Pa", 0, 0},
+    {129, 6, "m^2/s^2", 0, 0}, {130, 11, "K", 0, 0},      {139, 11, "K", 0, 0},
+    {131, 33, "m/s", 0, 0},    {132, 34, "m/s", 0, 0},    {134, 1, "Pa", 0, 0},
     {135, 39, "Pa/s", 0, 0},   {146, 122, "W/m^2", 0, 0}, {147, 121, "W/m^2", 0, 0},
     {151, 1, "Pa", 102, -1},   {157, 52, "%", 0, 0},      {164, 71, "%", 200, 0},
     {165, 33, "m/s", 105, 10}, {166, 34, "m/s", 105, 10}, {167, 11, "K", 105, 2},
@@ -42,16 +42,16 @@ constexpr Mapping kLocal98[] = {
 
 // Parameters of edition 0.
 constexpr Mapping kEdition0[] = {
-    {1, 1, "hPa", 0, 0},          {2, 7, "10 m", 0, 0},       {3, 8, "10 m", 0, 0},
-    {4, 11, "C", 0, 0},           {5, 15, "C", 0, 0},         {6, 16, "C", 0, 0},
-    {8, 13, "C", 0, 0},           {10, 17, "C", 0, 0},        {11, 18, "dC", 0, 0},
-    {12, 51, ".1 g/kg", 0, 0},    {13, 52, "%", 0, 0},        {14, 53, ".1 g/kg", 0, 0},
-    {15, 131, "dC", 0, 0},        {17, 132, "dC", 0, 0},      {21, 32, "m/s", 0, 0},
-    {23, 33, "m/s", 0, 0},        {24, 34, "m/s", 0, 0},      {29, 35, "10^5 m^2/s", 0, 0},
-    {30, 43, "10^-5 /s", 0, 0},   {31, 41, "10^-5 /s", 0, 0}, {40, 38, "mb/s", 0, 0},
-    {44, 136, "m/s/km", 0, 0},    {47, 54, "mm", 0, 0},       {48, 63, "mm", 0, 0},
-    {50, 61, "mm", 0, 0},         {51, 66, "cm", 0, 0},       {55, 62, "mm", 0, 0},
-    {61, 80, ".1 C", 0, 0},       {64, 100, ".5 m", 0, 0},    {75, 107, "10 deg", 0, 0},
+    {1, 1, "hPa", 0, 0},        {2, 7, "10 m", 0, 0},       {3, 8, "10 m", 0, 0},
+    {4, 11, "C", 0, 0},         {5, 15, "C", 0, 0},         {6, 16, "C", 0, 0},
+    {8, 13, "C", 0, 0},         {10, 17, "C", 0, 0},        {11, 18, "dC", 0, 0},
+    {12, 51, ".1 g/kg", 0, 0},  {13, 52, "%", 0, 0},        {14, 53, ".1 g/kg", 0, 0},
+    {15, 131, "dC", 0, 0},      {17, 132, "dC", 0, 0},      {21, 32, "m/s", 0, 0},
+    {23, 33, "m/s", 0, 0},      {24, 34, "m/s", 0, 0},      {29, 35, "10^5 m^2/s", 0, 0},
+    {30, 43, "10^-5 /s", 0, 0}, {31, 41, "10^-5 /s", 0, 0}, {40, 38, "mb/s", 0, 0},
+    {44, 136, "m/s/km", 0, 0},  {47, 54, "mm", 0, 0},       {48, 63, "mm", 0, 0},
+    {50, 61, "mm", 0, 0},       {51, 66, "cm", 0, 0},       {55, 62, "mm", 0, 0},
+    {61, 80, ".1 C", 0, 0},     {64, 100, ".5 m", 0, 0},    {75, 107, "10 deg", 0, 0},
     {76, 108, "s", 0, 0},
 };
 
@@ -82,8 +82,8 @@ constexpr UnitRow kUnits[] = {
     {"kg/m^2/s", {59, 214}},
     {"kg/m^3", {77}},
     {"s", {108}},
-    {"W/m^2", {111, 112, 113, 114, 121, 122, 145, 155, 160, 161, 162, 163, 164, 165, 166, 167,
-               168, 204, 205, 211, 212}},
+    {"W/m^2", {111, 112, 113, 114, 121, 122, 145, 155, 160, 161, 162,
+               163, 164, 165, 166, 167, 168, 204, 205, 211, 212}},
     {"N/m^2", {124, 125, 147, 148, 172, 226, 227}},
     {"kg/kg/s", {135}},
     {"/s^2", {138}},
@@ -114,16 +114,25 @@ struct Predefined {
   float dx, dy, clat, clon;
 };
 constexpr Predefined kGrids[] = {
-    {21, 2, 37, 37, 5, 2.5f, 45, 90},       {22, 2, 37, 37, 5, 2.5f, 45, -90},
-    {23, 2, 37, 37, 5, 2.5f, -45, 90},      {24, 2, 37, 37, 5, 2.5f, -45, -90},
-    {25, 2, 73, 19, 5, 5, 45, 180},         {26, 2, 73, 19, 5, 5, -45, 180},
-    {37, 2, 73, 73, 1.5f, 1.5f, 45, 15},    {38, 2, 73, 73, 1.5f, 1.5f, 45, 105},
-    {39, 2, 73, 73, 1.5f, 1.5f, 45, -165},  {40, 2, 73, 73, 1.5f, 1.5f, 45, -75},
-    {41, 2, 73, 73, 1.5f, 1.5f, -45, 15},   {42, 2, 73, 73, 1.5f, 1.5f, -45, 105},
-    {43, 2, 73, 73, 1.5f, 1.5f, -45, -165}, {44, 2, 73, 73, 1.5f, 1.5f, -45, -75},
+    {21, 2, 37, 37, 5, 2.5f, 45, 90},
+    {22, 2, 37, 37, 5, 2.5f, 45, -90},
+    {23, 2, 37, 37, 5, 2.5f, -45, 90},
+    {24, 2, 37, 37, 5, 2.5f, -45, -90},
+    {25, 2, 73, 19, 5, 5, 45, 180},
+    {26, 2, 73, 19, 5, 5, -45, 180},
+    {37, 2, 73, 73, 1.5f, 1.5f, 45, 15},
+    {38, 2, 73, 73, 1.5f, 1.5f, 45, 105},
+    {39, 2, 73, 73, 1.5f, 1.5f, 45, -165},
+    {40, 2, 73, 73, 1.5f, 1.5f, 45, -75},
+    {41, 2, 73, 73, 1.5f, 1.5f, -45, 15},
+    {42, 2, 73, 73, 1.5f, 1.5f, -45, 105},
+    {43, 2, 73, 73, 1.5f, 1.5f, -45, -165},
+    {44, 2, 73, 73, 1.5f, 1.5f, -45, -75},
     {50, 2, 36, 33, 2.5f, 1.25f, 40, -96.25f},
-    {61, 2, 91, 46, 2, 2, 45, 90},          {62, 2, 91, 46, 2, 2, 45, -90},
-    {63, 2, 91, 46, 2, 2, -45, 90},         {64, 2, 91, 46, 2, 2, -45, -90},
+    {61, 2, 91, 46, 2, 2, 45, 90},
+    {62, 2, 91, 46, 2, 2, 45, -90},
+    {63, 2, 91, 46, 2, 2, -45, 90},
+    {64, 2, 91, 46, 2, 2, -45, -90},
     {211, 4, 93, 65, 0.8127f, 0.8127f, 40.607f, -100.553f},
     {212, 4, 185, 129, 0.4063f, 0.4063f, 40.606f, -100.554f},
     {215, 4, 369, 257, 0.2032f, 0.2032f, 40.607f, -100.553f},
@@ -142,24 +151,56 @@ int forecast_time(const unsigned char *p) {
   const int c1 = by_unit(u, p1), c2 = by_unit(u, p2);
   const int f = n * p2 + (u == 2 ? 800 : 0) + (u == 3 ? 900 : 0);
   switch (t) {
-    case 0: return c1;
-    case 1: return 0;
-    case 2: case 3: case 4: case 5: return t * 1000000 + c1 * 1000 + c2;
-    case 10: return p1 * 256 + p2;
-    case 113: return 13000000 + c1 * 1000 + f;
-    case 118: return 18000000 + c1 * 1000 + f;
-    case 123: return 23000000 + f;
-    default: return KAV_IMISSING;
+    case 0:
+      return c1;
+    case 1:
+      return 0;
+    case 2:
+    case 3:
+    case 4:
+    case 5:
+      return t * 1000000 + c1 * 1000 + c2;
+    case 10:
+      return p1 * 256 + p2;
+    case 113:
+      return 13000000 + c1 * 1000 + f;
+    case 118:
+      return 18000000 + c1 * 1000 + f;
+    case 123:
+      return 23000000 + f;
+    default:
+      return KAV_IMISSING;
   }
 }
 
 int level_of(int ltype, const unsigned char *p) {
   switch (ltype) {
-    case 1: case 4: case 6: case 7: case 102: case 200:
+    case 1:
+    case 4:
+    case 6:
+    case 7:
+    case 102:
+    case 200:
       return 0;
-    case 5: case 100: case 103: case 105: case 107: case 111: case 113: case 117: case 119:
+    case 5:
+    case 100:
+    case 103:
+    case 105:
+    case 107:
+    case 111:
+    case 113:
+    case 117:
+    case 119:
       return static_cast<int>(u2(p + 10));
-    case 101: case 104: case 106: case 108: case 109: case 112: case 114: case 116: case 120:
+    case 101:
+    case 104:
+    case 106:
+    case 108:
+    case 109:
+    case 112:
+    case 114:
+    case 116:
+    case 120:
       return p[10] * 1000 + p[11];
     default:
       return KAV_IMISSING;
@@ -171,21 +212,29 @@ void threshold(const Decoder &d, std::string &text, int &code) {
   char buf[64] = "";
   float limit = d.ens_prob_low;
   switch (d.ens_prob_type) {
-    case 1: case 4: std::snprintf(buf, sizeof buf, " below %.2f", double(d.ens_prob_low)); break;
-    case 2: case 5:
+    case 1:
+    case 4:
+      std::snprintf(buf, sizeof buf, " below %.2f", double(d.ens_prob_low));
+      break;
+    case 2:
+    case 5:
       std::snprintf(buf, sizeof buf, " above %.2f", double(d.ens_prob_up));
       limit = d.ens_prob_up;
       break;
-    case 3: case 6:
+    case 3:
+    case 6:
       std::snprintf(buf, sizeof buf, " in %.2f-%.2f", double(d.ens_prob_low),
                     double(d.ens_prob_up));
       break;
-    case 7: std::snprintf(buf, sizeof buf, " above %.2f", double(d.ens_prob_low)); break;
+    case 7:
+      std::snprintf(buf, sizeof buf, " above %.2f", double(d.ens_prob_low));
+      break;
     case 8:
       std::snprintf(buf, sizeof buf, " below %.2f", double(d.ens_prob_up));
       limit = d.ens_prob_up;
       break;
-    default: break;
+    default:
+      break;
   }
   text = buf;
   double r = std::isfinite(limit) ? std::round(double(limit)) : 0.0;
@@ -212,8 +261,10 @@ int decode_pds(const unsigned char *p, size_t len, int version, GRD_report *grd)
   grd->time = forecast_time(p);
   grd->level = level_of(grd->ltype, p);
   const int param = p[8];
-  if (p[3] != 129) grd->var = param == 177 ? 571 : param;
-  else grd->var = param == 212 ? 491 : param;
+  if (p[3] != 129)
+    grd->var = param == 177 ? 571 : param;
+  else
+    grd->var = param == 212 ? 491 : param;
   MESS_print(0x40000000u, "Source: %d\nModel: %d\n", grd->source, grd->model);
   MESS_print(0x40000000u, "Init time: %d/%d/%d %2.2d:%2.2d\n", grd->date.month, grd->date.day,
              grd->date.year, grd->date.hour, grd->date.min);
@@ -297,7 +348,8 @@ int GRIB_set_var(GRD_report *grd) {
   char buf[VAR_LABEL_LEN] = "";
   std::string info;
   const bool prob = d.ens && (grd->var == 191 || grd->var == 192);
-  if (d.ens && (d.ens_prod == 1 || d.ens_prod == 2 || d.ens_prod == 11 || d.ens_prod == 12 || prob)) {
+  if (d.ens &&
+      (d.ens_prod == 1 || d.ens_prod == 2 || d.ens_prod == 11 || d.ens_prod == 12 || prob)) {
     VAR_make_datalevel(grd->time, grd->ltype, grd->level, buf);
     info = buf;
     if (!info.empty()) info += ' ';
@@ -321,20 +373,31 @@ int GRIB_set_var(GRD_report *grd) {
         info += probe.units;
       }
       std::snprintf(grd->units, sizeof grd->units, "%%");
-      const long long v = static_cast<long long>(grd->var) * 10000000LL +
-                          d.ens_prob_var * 10000LL + d.ens_prob_type * 1000LL + code;
+      const long long v = static_cast<long long>(grd->var) * 10000000LL + d.ens_prob_var * 10000LL +
+                          d.ens_prob_type * 1000LL + code;
       grd->var = v > INT_MAX ? INT_MAX : static_cast<int>(v);
     } else {
       VAR_str(name, grd->var, grd->units);
       char head[32] = "";
       if (d.ens_prod == 1) {
         switch (d.ens_type) {
-          case 1: std::snprintf(head, sizeof head, "Ens[%d] ", d.ens_id); break;
-          case 2: std::snprintf(head, sizeof head, "Ens[-%d] ", d.ens_id); break;
-          case 3: std::snprintf(head, sizeof head, "Ens[+%d] ", d.ens_id); break;
-          case 4: std::snprintf(head, sizeof head, "Ens[c%d] ", d.ens_id); break;
-          case 5: std::snprintf(head, sizeof head, "Ens[w%d] ", d.ens_id); break;
-          default: break;
+          case 1:
+            std::snprintf(head, sizeof head, "Ens[%d] ", d.ens_id);
+            break;
+          case 2:
+            std::snprintf(head, sizeof head, "Ens[-%d] ", d.ens_id);
+            break;
+          case 3:
+            std::snprintf(head, sizeof head, "Ens[+%d] ", d.ens_id);
+            break;
+          case 4:
+            std::snprintf(head, sizeof head, "Ens[c%d] ", d.ens_id);
+            break;
+          case 5:
+            std::snprintf(head, sizeof head, "Ens[w%d] ", d.ens_id);
+            break;
+          default:
+            break;
         }
         grd->var += d.ens_type * 20000 + d.ens_id * 1000 + 19280000;
       } else if (d.ens_prod == 2) {
