@@ -279,7 +279,8 @@ int GRIB_BDB(int grd_fd, GRD_report *grd) KAV_NOEXCEPT {
   if (d.bmb) {
     if (d.bm_bits < stored) return refuse("Bit map shorter than the points", long(d.bm_bits));
     values = 0;
-    for (size_t k = 0; k < stored; ++k) values += (d.bmb[k >> 3] >> (7 - (k & 7))) & 1;
+    for (size_t k = 0; k < stored; ++k)
+      values += static_cast<size_t>((d.bmb[k >> 3] >> (7 - (k & 7))) & 1);
   }
   if (d.bpval > 0 && values > (d.bit_end - d.bit_pos) / static_cast<size_t>(d.bpval))
     return refuse("Too few packed values for the points", static_cast<long>(values));
