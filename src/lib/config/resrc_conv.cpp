@@ -65,7 +65,8 @@ bool hour_fixed(const char *p, Date &d) {
   int read = 0;
   for (int f = 0; f < 5; ++f) {
     int x = 0, n = 0;
-    while (n < width[f] && std::isdigit(static_cast<unsigned char>(p[n]))) x = x * 10 + (p[n++] - '0');
+    while (n < width[f] && std::isdigit(static_cast<unsigned char>(p[n])))
+      x = x * 10 + (p[n++] - '0');
     if (n == 0) break;
     *fields[f] = x;
     p += n;
@@ -88,18 +89,15 @@ bool hour_text(const char *data, Date &d) {
   const bool digit0 = std::isdigit(static_cast<unsigned char>(data[0])) != 0;
   const char *p = data;
   if (data[0] == '#') return hour_fixed(data + 1, d);
-  if (len == 6 && !colon) {
-    if (!all_digits(data)) return false;
+  // The fixed-width forms take digits only; a text such as 3d12 is read by
+  // the form it fits below rather than cut short here.
+  const bool digits = all_digits(data);
+  if (len == 6 && !colon && digits)
     return read_digits(p, 2, d.month) && read_digits(p, 2, d.day) && read_digits(p, 2, d.hour);
-  }
-  if (len == 4 && digit0 && !colon) {
-    if (!all_digits(data)) return false;
+  if (len == 4 && digit0 && !colon && digits)
     return read_digits(p, 2, d.day) && read_digits(p, 2, d.hour);
-  }
-  if (len == 3 && digit0 && !colon) {
-    if (!all_digits(data)) return false;
+  if (len == 3 && digit0 && !colon && digits)
     return read_digits(p, 1, d.day) && read_digits(p, 2, d.hour);
-  }
   if (std::strchr(data, 'd')) {
     // Day, then hour and ":minute" when they follow.
     if (!read_int(p, d.day) || *p++ != 'd') return false;
@@ -146,23 +144,21 @@ struct WordCode {
   int code;
 };
 
-constexpr WordCode kFileModes[] = {{"use", 3},    {"over", 1},   {"calc", 1},
-                                   {"reuse", 3},  {"recalc", 1}, {"app", 2}};
+constexpr WordCode kFileModes[] = {{"use", 3},   {"over", 1},   {"calc", 1},
+                                   {"reuse", 3}, {"recalc", 1}, {"app", 2}};
 
 constexpr WordCode kPlotTypes[] = {
-    {"raw", 0},     {"none", 99},   {"value", 17},  {"gvalue", 17}, {"cf", 15},
-    {"lcf", 16},    {"ln", 12},     {"dln", 13},    {"ndln", 14},   {"vect", 21},
-    {"barb", 22},   {"strm", 23},   {"stream", 23}, {"an", 54},     {"number", 54},
-    {"pm", 55},     {"skewt", 62},  {"ema", 63},    {"teph", 64},   {"rteph", 65},
-    {"stuve", 61},  {"hodo", 69},
+    {"raw", 0},     {"none", 99},  {"value", 17},  {"gvalue", 17}, {"cf", 15},    {"lcf", 16},
+    {"ln", 12},     {"dln", 13},   {"ndln", 14},   {"vect", 21},   {"barb", 22},  {"strm", 23},
+    {"stream", 23}, {"an", 54},    {"number", 54}, {"pm", 55},     {"skewt", 62}, {"ema", 63},
+    {"teph", 64},   {"rteph", 65}, {"stuve", 61},  {"hodo", 69},
 };
 
 // The plot-item words and their switches ("text" and the words for every
 // switch are handled apart).
 constexpr WordCode kDrawItems[] = {
-    {"text_ul", 1}, {"text_uc", 2}, {"text_ur", 3}, {"text_ll", 4},
-    {"text_lc", 5}, {"text_lr", 6}, {"data", 7},    {"map", 8},
-    {"grid", 9},    {"sum", 10},    {"bord", 11},
+    {"text_ul", 1}, {"text_uc", 2}, {"text_ur", 3}, {"text_ll", 4}, {"text_lc", 5}, {"text_lr", 6},
+    {"data", 7},    {"map", 8},     {"grid", 9},    {"sum", 10},    {"bord", 11},
 };
 
 template <size_t N>
@@ -217,8 +213,8 @@ int conv_draw(const char *who, const char *name, const char *data) {
   int result = 1;
   for (int i = 0; i < argc; ++i) {
     if (!draw_item(argv[i], i == 0)) {
-      MESS_print(M_WARN, "%s: Unknown plot item%s: %s\n", who,
-                 kav::res::for_resource(name).c_str(), argv[i]);
+      MESS_print(M_WARN, "%s: Unknown plot item%s: %s\n", who, kav::res::for_resource(name).c_str(),
+                 argv[i]);
       result = 0;
     }
   }
@@ -248,8 +244,7 @@ int conv_path(const char *who, const char *name, const char *data, void *out) {
 // rest of the list within data.
 int conv_device(const char *data, void *out) {
   FLAG_set(FLAG_DEVICE, RES_set_device(data));
-  if (const char *comma = std::strchr(data, ','))
-    *static_cast<const char **>(out) = comma + 1;
+  if (const char *comma = std::strchr(data, ',')) *static_cast<const char **>(out) = comma + 1;
   return 1;
 }
 

@@ -21,8 +21,7 @@ namespace {
 int conv_domain(const char *who, const char *name, const char *data, Domain *out) {
   Domain d;
   if (DOM_decode(data, &d) == -1) {
-    MESS_print(M_WARN, "%s: Not a domain%s: %s\n", who, kav::res::for_resource(name).c_str(),
-               data);
+    MESS_print(M_WARN, "%s: Not a domain%s: %s\n", who, kav::res::for_resource(name).c_str(), data);
     return 0;
   }
   *out = d;
