@@ -375,7 +375,7 @@ std::string merge_name(FileState &s, const std::string &t, const std::string &in
   // What the template did not take of the user's name is kept.
   if (!ended && !m.used_up()) m.rest();
   Date &fd = s.file_date;
-  if (fd.jday != MISS && fd.year != MISS && fd.month == MISS)
+  if (fd.jday != MISS && fd.year != MISS && fd.day == MISS)
     DATE_julian_monday(fd.year, fd.jday, &fd.month, &fd.day);
   MESS_print(kTrace, "FILES:%s:%s:%d\n", m.out.c_str(), in.c_str(), fd.year);
   DATE_print(kTrace, &fd);
