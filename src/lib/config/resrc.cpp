@@ -350,27 +350,6 @@ void forget_entries() {
   for (resource *r = state().root_res.next; r; r = r->next) r->index = KAV_IMISSING;
 }
 
-void conversion_pass(RES_defobj *table) {
-  int entries = 0;
-  while (table[entries].def) ++entries;
-  for (resource *r = state().root_res.next; r; r = r->next) {
-    if (r->index == KAV_IMISSING || r->index < 0 || r->index >= entries) continue;
-    const RES_defobj &e = table[r->index];
-    if (r->cvt == CV_strings && e.out) {
-      auto **list = static_cast<char ***>(e.out);
-      int count = 0;
-      parse_string(r->data, '\n', &count, list);
-      if (e.num) *e.num = count;
-    } else {
-      RES_conv_data(r->data, e.out, r->cvt);
-    }
-  }
-}
-
-bool is_word(const char *data, const char *a, const char *b, const char *c) {
-  return stricmp(data, a) == 0 || stricmp(data, b) == 0 || stricmp(data, c) == 0;
-}
-
 // The characters of argv[0] after its last "/" (the empty text before a
 // command line is stored).
 const char *program_base_name() {
@@ -382,61 +361,26 @@ const char *program_base_name() {
 
 }  // namespace
 
-extern "C" {
+namespace kav::res {
 
-int RES_init(int argc, char **argv, const res_type *res_key, const res_type *res_pos) KAV_NOEXCEPT
-    try {
-  FLAG_reset(KAV_IMISSING);
-  std::vector<RES_defobj> table;
-  table.reserve(RES_MAX_DEFOBJ);
-  bool full = false;
-  for (const res_type *list : {res_key, res_pos}) {
-    for (const res_type *k = list; k && *k != RES_null; ++k) {
-      if (table.size() + 1 >= RES_MAX_DEFOBJ) {
-        full = true;
-        break;
-      }
-      RES_defobj e{};
-      RES_enter(&e, *k);
-      table.push_back(e);
-    }
-  }
-  if (full)
-    MESS_print(M_WARN, "RES_init: More than %d options declared; the rest are ignored\n",
-               RES_MAX_DEFOBJ - 1);
-  table.push_back(RES_defobj{});  // null def ends the table
-  // The stored command line outlives this call: the stand-in must too.
-  static char empty_name[] = "";
-  static char *fallback[] = {empty_name, nullptr};
-  if (argc < 1 || !argv) {
-    argc = 1;
-    argv = fallback;
-  }
-  RES_decode(argv[0], "Kav", argc, argv, table.data());
-  kav::res::sources_timezone();
-  return 1;
-} catch (...) {
-  kav::out_of_memory("RES_init");
-  return -1;
-}
-
-int RES_decode(const char *progname, const char *class_name, int argc, char **argv,
-               RES_defobj *def_table) KAV_NOEXCEPT {
-  (void)class_name;
-  static RES_defobj no_entries[1] = {};
-  if (!def_table) def_table = no_entries;
-  if (argc < 1 || !argv) argc = 0;
+void decode_sources(const char *progname, int argc, char **argv, RES_defobj *table) {
   forget_entries();
   RES_setCL(argc, argv);
-  kav::res::sources_identify(progname);
+  sources_identify(progname);
   prescan(argc, argv);
-  kav::res::sources_search_path(def_table);
-  kav::res::sources_environment(def_table);
-  main_pass(argc, argv, def_table);
-  kav::res::sources_close();
-  conversion_pass(def_table);
-  return 0;
+  sources_search_path(table);
+  sources_environment(table);
+  main_pass(argc, argv, table);
+  sources_close();
 }
+
+resource *first_record() { return state().root_res.next; }
+
+resource *find_record(const char *name) { return name ? find(name) : nullptr; }
+
+}  // namespace kav::res
+
+extern "C" {
 
 int RES_enter(RES_defobj *obj, res_type key) KAV_NOEXCEPT {
   if (!obj) return 1;
@@ -528,13 +472,6 @@ const char *RES_get(const char *name) KAV_NOEXCEPT {
   return r->data ? r->data : "";
 }
 
-int RES_getval(const char *name, void *data, DEF_convert cvt) KAV_NOEXCEPT {
-  if (!name || !data) return 0;
-  resource *r = find(name);
-  if (!r) return 0;
-  return RES_conv_data(r->data, data, cvt);
-}
-
 int RES_getvals(const char *name, int *paramc, char ***paramv) KAV_NOEXCEPT {
   int dummy = 0;
   if (!paramc) paramc = &dummy;
@@ -546,72 +483,6 @@ int RES_getvals(const char *name, int *paramc, char ***paramv) KAV_NOEXCEPT {
   if (!r || !r->data) return 0;
   parse_string(r->data, r->cvt == CV_strings ? '\n' : ',', paramc, paramv);
   return *paramc;
-}
-
-int RES_conv_data(const char *data, void *out, DEF_convert cvt) KAV_NOEXCEPT {
-  switch (cvt) {
-    case CV_batch:
-      FLAG_set(FLAG_BATCH, 1);
-      if (MESS_check_set() == 0) MESS_set(0, M_PRINT | M_ERROR | M_WARN);
-      return 1;
-    case CV_help:
-      FLAG_set(FLAG_HELP, 1);
-      return 1;
-    default:
-      break;
-  }
-  if (cvt == CV_bool && out) {
-    int *flag = static_cast<int *>(out);
-    if (!data || is_word(data, "true", "on", "yes"))
-      *flag = 1;
-    else if (is_word(data, "false", "off", "no"))
-      *flag = 0;
-    return 1;
-  }
-  if (!data) return 0;
-  if (cvt == CV_mess) {
-    MESS_set_str(data);
-    return 1;
-  }
-  // Conversions that need other subsystems (hours, file handling, plot
-  // types, draw items) take effect here once those are present.
-  if (cvt == CV_hour || cvt == CV_file_param || cvt == CV_plot_type || cvt == CV_draw) return 1;
-  if (!out) return 0;
-  switch (cvt) {
-    case CV_int:
-      if (std::isdigit(static_cast<unsigned char>(data[0])) || data[0] == '-' || data[0] == '+') {
-        if (data[1] == 'x' || data[1] == 'X')
-          *static_cast<int *>(out) = static_cast<int>(std::strtol(data, nullptr, 16));
-        else
-          *static_cast<int *>(out) = static_cast<int>(std::strtol(data, nullptr, 10));
-      }
-      break;
-    case CV_short:
-      if (std::isdigit(static_cast<unsigned char>(data[0])))
-        *static_cast<short *>(out) = static_cast<short>(std::strtol(data, nullptr, 10));
-      break;
-    case CV_long:
-      if (std::isdigit(static_cast<unsigned char>(data[0])))
-        *static_cast<long *>(out) = std::strtol(data, nullptr, 10);
-      break;
-    case CV_float:
-      *static_cast<float *>(out) = static_cast<float>(std::atof(data));
-      break;
-    case CV_color:
-      *static_cast<long *>(out) = static_cast<int>(std::strtol(data, nullptr, 10));
-      break;
-    case CV_string:
-      *static_cast<const char **>(out) = data;
-      break;
-    case CV_strcpy:
-      std::strcpy(static_cast<char *>(out), data);
-      break;
-    default:
-      // Paths, regions, domains and devices take effect once those
-      // subsystems are present; the remaining kinds store nothing.
-      break;
-  }
-  return 1;
 }
 
 int RES_list(void) KAV_NOEXCEPT {

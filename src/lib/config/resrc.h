@@ -205,8 +205,23 @@ KAV_API int RES_getval(const char *name, void *data, DEF_convert cvt) KAV_NOEXCE
 KAV_API int RES_getvals(const char *name, int *paramc, char ***paramv) KAV_NOEXCEPT;
 
 /* Converts one value by kind into out. 1 on success or when nothing applies,
- * 0 when the value or the output address is missing. */
+ * 0 when the value or the output address is missing or the value does not
+ * convert (with a warning; what it would have set keeps its value). Kinds
+ * acting without out: CV_batch, CV_help (flags 19, 20), CV_mess (message
+ * level), CV_hour (the fixed date of the file to use: "#YYYY[MM[DD[hh[mm]]]]",
+ * MMDDhh, DDhh, Dhh, "D d[h[:m]]", ":m", "-:m", "h[:m]"), CV_file_param
+ * (flag 15), CV_plot_type (flag 11), CV_draw (the plot switches). Kinds
+ * needing out: CV_int, CV_short, CV_long, CV_float, CV_color, CV_bool, CV_string
+ * (the text's address), CV_strcpy (a copy into out), CV_path (a malloc'ed copy
+ * ended with '/', the empty text for "none", into the char * at out),
+ * CV_device (flag 2 from the first item; with more items the char * at out
+ * points at the rest of the list within data), CV_region and CV_domain (the
+ * Domain at out, by DOM_decode). */
 KAV_API int RES_conv_data(const char *data, void *out, DEF_convert cvt) KAV_NOEXCEPT;
+
+/* The output device kind of a device name, by its first character: P 4;
+ * H or Q 5; M 3; W 6 (either case); anything else (null too) 1. */
+KAV_API int RES_set_device(const char *str) KAV_NOEXCEPT;
 
 /* Prints every resource in creation order at type M_PRINT & M_SUB_D (0x8). Returns 0. */
 KAV_API int RES_list(void) KAV_NOEXCEPT;

@@ -5,6 +5,8 @@
 
 #include <kav/resrc.h>
 
+#include <string>
+
 namespace kav::res {
 
 // Decode step 2: the program's identity and the `default` search path from
@@ -22,6 +24,24 @@ void sources_forward(const char *name, const char *value);
 void sources_close();
 // After decoding: the display time zone from "kavtz".
 void sources_timezone();
+
+// Decode steps 1 to 7 (resrc.cpp): every source into the store, entries of
+// table recorded in the records; the conversion pass is the caller's.
+void decode_sources(const char *progname, int argc, char **argv, RES_defobj *table);
+// The first record of the store in creation order (null when empty).
+resource *first_record();
+// The record of a resource by exact name, or null.
+resource *find_record(const char *name);
+
+// Converts one value by kind (resrc_conv.cpp): every kind but the domain
+// kinds, which the geography layer converts. who names the reporting
+// function and name the resource (null when the text is not a resource's)
+// in the messages about values that do not convert. Results as
+// RES_conv_data's.
+int convert(const char *who, const char *name, const char *data, void *out, DEF_convert cvt);
+// " for NAME" when name is given, else the empty text: the resource a
+// message about a bad value names.
+std::string for_resource(const char *name);
 
 }  // namespace kav::res
 

@@ -148,6 +148,65 @@ KAV_API int FILE_set_date(const Date *datim, char *out_file) KAV_NOEXCEPT;
  * down to the convention's period. */
 KAV_API int64_t FILE_set_current(const char *cur, char *filename) KAV_NOEXCEPT;
 
+/* --- Choosing files from what the user types, and stepping through them. */
+
+/* Chooses the file to read: the filename resource (its first value; "list"
+ * lists the files and ends the program with 0), else the current resource,
+ * else in batch mode the latest file, else the user is asked (prompt) up to
+ * four times after a listing of the files ("exit" ends the program with 0,
+ * "list" lists again). 1 with the name in the current file name and, when
+ * outfile is not null, in outfile (FILE_NAME_LEN bytes); 0 when the
+ * filename resource names a file that does not exist. Ends the program with
+ * 10 when no existing file could be chosen otherwise. */
+KAV_API int FILE_get_file(const char *prompt, char *outfile) KAV_NOEXCEPT;
+/* As FILE_get_file with one question and no "File not found" warning:
+ * 1 when the chosen file exists, else 0; never ends the program for a
+ * missing file. */
+KAV_API int FILE_get_file_only(const char *prompt, char *outfile) KAV_NOEXCEPT;
+/* Writes into out_file (FILE_NAME_LEN bytes) the full name the user's text
+ * stands for: a name completed with the active template, a date ("24030512"),
+ * "la", "#..." or "cu..." current-time specifications, "@name" taken
+ * literally, "none". The date the name stands for goes to the file date
+ * (FILE_get_date). "exit" ends the program with 0. Returns 0. */
+KAV_API int FILE_set_file(const char *file, char *out_file) KAV_NOEXCEPT;
+/* Lists the files the active template can name, in columns at type
+ * M_PRINT. No shell is involved. Returns 0. */
+KAV_API int FILE_list_file(void) KAV_NOEXCEPT;
+/* The header-file name for datim (null: the file date) into out_file. 1, or
+ * 0 when the date has no year. */
+KAV_API int FILE_hdr_set_date(const Date *datim, char *out_file) KAV_NOEXCEPT;
+/* Starts stepping from datim (null: the file date) over the num_hour span
+ * or through the filename resource's names. Returns 0. */
+KAV_API int FILE_first(const Date *datim) KAV_NOEXCEPT;
+/* The next name of the stepping into file (FILE_NAME_LEN bytes): 1, or 0
+ * when the stepping is done. */
+KAV_API int FILE_get_next(char *file) KAV_NOEXCEPT;
+/* The names one step after and one step before the first file. Return 0. */
+KAV_API int FILE_next_file(char *file) KAV_NOEXCEPT;
+KAV_API int FILE_prev_file(char *file) KAV_NOEXCEPT;
+/* The name for datim plus date_offset seconds into out_file; returns
+ * date_offset divided by FILE_get_offset(). */
+KAV_API int FILE_set_date_off(const Date *datim, int date_offset, char *out_file) KAV_NOEXCEPT;
+/* The period of the convention's files in seconds, 100000 when it has none. */
+KAV_API int FILE_get_offset(void) KAV_NOEXCEPT;
+/* The span of the num_hour resource ("[-]h[:m][,[h][:m]]" or ":m") in
+ * seconds (the default span when not set), and its step (the period when
+ * none is written). */
+KAV_API int FILE_num_hour(void) KAV_NOEXCEPT;
+KAV_API int FILE_get_skip(void) KAV_NOEXCEPT;
+/* Sets the span used when num_hour is not set to hour hours. Returns 0. */
+KAV_API int FILE_set_def_hours(int hour) KAV_NOEXCEPT;
+/* The span stepped over when no list of names is (seconds), else the number
+ * of listed names less one. */
+KAV_API int FILE_get_num_file(void) KAV_NOEXCEPT;
+KAV_API int FILE_get_nsecs(void) KAV_NOEXCEPT;
+KAV_API int FILE_set_nsecs(int val) KAV_NOEXCEPT;
+KAV_API int FILE_get_num_hour(void) KAV_NOEXCEPT;
+/* Prints str (printf-style) and the first date of the stepping at a debug
+ * level. Returns 0. */
+KAV_API int FILE_print_first_date(const char *str, ...) KAV_NOEXCEPT
+    __attribute__((format(printf, 1, 2)));
+
 KAV_END_DECLS
 
 #endif

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "console/date_int.hpp"
 
@@ -40,6 +41,19 @@ struct FileState {
   int shared = 0;          // sharing mode set by KAV_share
   SavedConv saved;         // the save area
   std::set<FILE *> pipes;  // streams FILE_open made with popen
+
+  // File selection and stepping (config/files_select.cpp).
+  std::vector<std::string> files;  // the filename resource's values for stepping
+  int numfile = 0;                 // their count; 0 when stepping goes by time
+  int file_ind = 0;                // index of the next name in files
+  Date first_date = kNoDate;       // the date stepping starts from
+  int num_hour = 0;                // span to step over, seconds (negative: backwards)
+  int skip = 0;                    // step between files asked for, seconds
+  int offset = 3600;               // the step used, seconds
+  int secs = 0;                    // offset of the first file from first_date, seconds
+  int nsecs = 0;                   // offset of the next file from first_date, seconds
+  int def_hours = 0;               // span when num_hour is not set, seconds
+  int retry = 4;                   // times the user is asked for a file name
 };
 
 FileState &state();
