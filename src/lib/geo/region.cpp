@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "base/tools_int.hpp"
 #include "geo/maptran_int.hpp"
 
 namespace {
@@ -174,23 +175,10 @@ bool geographic(int code) { return code >= 1 && code <= 9; }
 
 // ---- Region files ----
 
-// Reads one line (its end dropped) into line, at most kLineLen characters;
-// a longer line is read to its end and flagged. False at the end of file.
-bool read_line(FILE *fp, std::string *line, bool *too_long) {
-  line->clear();
-  *too_long = false;
-  int c;
-  bool any = false;
-  while ((c = std::fgetc(fp)) != EOF) {
-    any = true;
-    if (c == '\n') break;
-    if (line->size() < kLineLen)
-      line->push_back(static_cast<char>(c));
-    else
-      *too_long = true;
-  }
-  if (!line->empty() && line->back() == '\r') line->pop_back();
-  return any;
+// Reads one line (its end and a carriage return before it dropped), at most
+// kLineLen characters; a longer line is read to its end and flagged.
+bool read_line(FILE *fp, std::string &line, bool *too_long) {
+  return kav::text::read_line(fp, line, kLineLen, kav::text::CarriageReturn::Drop, too_long);
 }
 
 std::vector<std::string> words_of(const std::string &line) {
@@ -668,7 +656,7 @@ int DOM_search_file(const char *file, const char *str, char *domstr) KAV_NOEXCEP
   std::string line;
   bool too_long;
   int number = 0;
-  while (read_line(fp.get(), &line, &too_long)) {
+  while (read_line(fp.get(), line, &too_long)) {
     ++number;
     RegionLine r;
     const char *why = "";
@@ -693,7 +681,7 @@ int DOM_read_menu(const char *file) KAV_NOEXCEPT {
   std::string line;
   bool too_long;
   int number = 0;
-  while (read_line(fp.get(), &line, &too_long)) {
+  while (read_line(fp.get(), line, &too_long)) {
     ++number;
     RegionLine r;
     const char *why = "";
@@ -740,7 +728,7 @@ int DOM_print_file(const char *file) KAV_NOEXCEPT {
   MESS_print(M_PRINT, " Abbr    Description\n");
   std::string line;
   bool too_long;
-  while (read_line(fp.get(), &line, &too_long)) {
+  while (read_line(fp.get(), line, &too_long)) {
     RegionLine r;
     const char *why = "";
     if (parse_line(line, too_long, &r, &why) != LineKind::Entry) continue;

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "base/tools_int.hpp"
 #include "grid/grd_read_int.hpp"
 
 namespace kav::grd {
@@ -35,18 +36,7 @@ bool begins(const std::string &s, const char *head) {
 
 // Reads a line (without its line end and a carriage return before it),
 // keeping at most kLineLimit characters. False at the end of the stream.
-bool read_line(FILE *fp, std::string &line) {
-  line.clear();
-  int c;
-  bool any = false;
-  while ((c = std::getc(fp)) != EOF) {
-    any = true;
-    if (c == '\n') break;
-    if (line.size() < kLineLimit) line.push_back(static_cast<char>(c));
-  }
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  return any;
-}
+bool read_line(FILE *fp, std::string &line) { return text::read_line(fp, line, kLineLimit); }
 
 // Passes over the rest of the line and its line end.
 void skip_line(FILE *fp) {
@@ -59,24 +49,10 @@ bool is_space(int c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
 }
 
-// Reads the next white-space separated token. False at the end of the
-// stream or for a token longer than kTokenLimit. *ended tells whether the
-// stream ended right after the token (a value cut short cannot be told
-// from a whole one).
+// Reads the next white-space separated token of at most kTokenLimit
+// characters (see text::read_token).
 bool read_token(FILE *fp, std::string &tok, bool *ended = nullptr) {
-  tok.clear();
-  int c;
-  while ((c = std::getc(fp)) != EOF && is_space(c)) {
-  }
-  if (c == EOF) return false;
-  while (c != EOF && !is_space(c)) {
-    if (tok.size() >= kTokenLimit) return false;
-    tok.push_back(static_cast<char>(c));
-    c = std::getc(fp);
-  }
-  if (ended) *ended = c == EOF;
-  if (c != EOF) std::ungetc(c, fp);
-  return true;
+  return text::read_token(fp, tok, kTokenLimit, ended);
 }
 
 bool to_float(const std::string &s, float *out) {

@@ -13,25 +13,11 @@
 #include <cstring>
 #include <string>
 
+#include "base/tools_int.hpp"
 #include "grid/grib_int.hpp"
 
 namespace kav::grib {
 namespace {
-
-// Reads one line of at most max characters (the rest of a longer line is
-// passed over); false at end of file.
-bool get_line(FILE *fp, std::string &line, size_t max) {
-  line.clear();
-  int c;
-  bool any = false;
-  while ((c = std::getc(fp)) != EOF) {
-    any = true;
-    if (c == '\n') break;
-    if (line.size() < max) line.push_back(static_cast<char>(c));
-  }
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  return any;
-}
 
 // The next integer of text at p (blanks skipped); false when there is none.
 bool number(const char *&p, int &v) {
@@ -125,7 +111,7 @@ int index_line(int grd_fd, int n) {
   }
   std::string line;
   while (fs.index_no < n) {
-    if (!get_line(f->hfile, line, 40 + GRIB_INDEX_DESC)) return -1;
+    if (!text::read_line(f->hfile, line, 40 + GRIB_INDEX_DESC)) return -1;
     const char *p = line.c_str();
     char *end = nullptr;
     errno = 0;

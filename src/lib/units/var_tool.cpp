@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "base/tools_int.hpp"
+
 namespace {
 
 constexpr const char *kTableName = "variable.lup";
@@ -54,20 +56,6 @@ std::string fmt(const char *format, ...) {
   std::vsnprintf(buf, sizeof buf, format, ap);
   va_end(ap);
   return buf;
-}
-
-// Reads one line of at most kMaxLine characters (the rest of a longer line is
-// dropped). False at the end of the file.
-bool read_line(FILE *fp, std::string &line) {
-  line.clear();
-  int c;
-  bool any = false;
-  while ((c = std::getc(fp)) != EOF) {
-    any = true;
-    if (c == '\n') break;
-    if (line.size() < kMaxLine) line.push_back(static_cast<char>(c));
-  }
-  return any;
 }
 
 // Parses up to five comma-separated integers; codes not given stay -9999.
@@ -343,7 +331,8 @@ int VAR_read_varfile(void) KAV_NOEXCEPT {
   int result = 1;
   try {
     std::string line;
-    while (entries.size() < VAR_MAX_ENTRIES && read_line(fp, line)) {
+    while (entries.size() < VAR_MAX_ENTRIES &&
+           kav::text::read_line(fp, line, kMaxLine, kav::text::CarriageReturn::Keep)) {
       VAR_desc e{};
       if (parse_entry(line, e)) entries.push_back(e);
     }
