@@ -4,12 +4,15 @@
 #include <cerrno>
 #include <climits>
 #include <cmath>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 #include <string>
 #include <vector>
+
+#include "base/string_int.hpp"
 
 namespace {
 
@@ -484,3 +487,24 @@ int chk_arg(const char *arg, const char *const *items, int num_items) KAV_NOEXCE
 }
 
 }  // extern "C"
+
+namespace kav::text {
+
+std::string format(const char *format, ...) {
+  if (!format) return {};
+  va_list ap;
+  va_start(ap, format);
+  va_list again;
+  va_copy(again, ap);
+  const int n = std::vsnprintf(nullptr, 0, format, ap);
+  va_end(ap);
+  std::string out;
+  if (n > 0) {
+    out.resize(static_cast<size_t>(n));
+    std::vsnprintf(out.data(), out.size() + 1, format, again);
+  }
+  va_end(again);
+  return out;
+}
+
+}  // namespace kav::text
