@@ -100,6 +100,18 @@ INSTANTIATE_TEST_SUITE_P(Rows, KavsoundingCase, ::testing::ValuesIn(load_cases()
 
 TEST(KavsoundingRows, AreLoaded) { EXPECT_GE(load_cases().size(), 15u); }
 
+// The help listing names each positional argument once.
+TEST(Kavsounding, HelpNamesTheFileOnce) {
+  const kavtest::RunResult r =
+      kavtest::run({KAV_SOUNDING_BIN, "-h"}, "", {"kavdefault=/nonexistent"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  size_t count = 0;
+  for (size_t at = r.out.find("\n file "); at != std::string::npos;
+       at = r.out.find("\n file ", at + 1))
+    ++count;
+  EXPECT_EQ(count, 1u) << r.out;
+}
+
 // The file written reads back to the same analysis, within the rounding of
 // its columns.
 TEST(Kavsounding, WrittenFileAnalysesAlike) {
