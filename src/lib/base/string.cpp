@@ -507,4 +507,24 @@ std::string format(const char *format, ...) {
   return out;
 }
 
+bool next_int(const char *&p, int *out) {
+  while (*p == ' ' || *p == '\t') ++p;
+  char *end = nullptr;
+  errno = 0;
+  const long v = std::strtol(p, &end, 10);
+  if (end == p || errno == ERANGE || v < INT_MIN || v > INT_MAX) return false;
+  *out = static_cast<int>(v);
+  p = end;
+  return true;
+}
+
+bool whole_int(const char *text, int *out) {
+  if (!text || !*text) return false;
+  const char *p = text;
+  int v = 0;
+  if (!next_int(p, &v) || *p) return false;
+  *out = v;
+  return true;
+}
+
 }  // namespace kav::text

@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "base/string_int.hpp"
 #include "base/tools_int.hpp"
 #include "geo/maptran_int.hpp"
 
@@ -130,17 +131,6 @@ bool to_float(const char *s, float *out) {
   return true;
 }
 
-// A whole number and nothing else.
-bool to_int(const char *s, int *out) {
-  if (!s || !*s) return false;
-  char *end;
-  errno = 0;
-  const long v = std::strtol(s, &end, 10);
-  if (end == s || *end || errno == ERANGE || v < INT_MIN || v > INT_MAX) return false;
-  *out = static_cast<int>(v);
-  return true;
-}
-
 std::vector<std::string> split_keep(const std::string &s, char delim) {
   std::vector<std::string> parts;
   size_t b = 0;
@@ -211,7 +201,7 @@ LineKind parse_line(const std::string &line, bool too_long, RegionLine *out, con
   if (w.empty() || w[0][0] == '#') return LineKind::Skip;
   if (w.size() == 1) {
     out->domain = w[0];
-  } else if (w.size() == 4 && to_int(w[2].c_str(), &out->flag)) {
+  } else if (w.size() == 4 && kav::text::whole_int(w[2].c_str(), &out->flag)) {
     out->abbr = w[0];
     out->desc = w[1];
     out->domain = w[3];
@@ -468,10 +458,12 @@ int DOM_set_params(int paramc, char **paramv, Domain *domain, int i1, int i2, in
         if (!to_float(f, &domain->dy)) r = DOM_K_DY;
         break;
       case DOM_K_NX:
-        if (!to_int(f, &domain->nx) || (geo && domain->nx != -9999 && domain->nx < 1)) r = DOM_K_NX;
+        if (!kav::text::whole_int(f, &domain->nx) || (geo && domain->nx != -9999 && domain->nx < 1))
+          r = DOM_K_NX;
         break;
       case DOM_K_NY:
-        if (!to_int(f, &domain->ny) || (geo && domain->ny != -9999 && domain->ny < 1)) r = DOM_K_NY;
+        if (!kav::text::whole_int(f, &domain->ny) || (geo && domain->ny != -9999 && domain->ny < 1))
+          r = DOM_K_NY;
         break;
       case DOM_K_ID:
         r = set_id(f, domain);
@@ -858,7 +850,7 @@ int DOM_prompt_region(Domain *domain, int flag) KAV_NOEXCEPT {
     std::string text = answer;
     const std::vector<const MENU_item *> items = visible(s);
     int number;
-    if (to_int(answer.c_str(), &number)) {
+    if (kav::text::whole_int(answer.c_str(), &number)) {
       if (number == -1) KAV_exit(0);
       if (number == 0) return 0;
       if (number < 0 || number > static_cast<int>(items.size())) {

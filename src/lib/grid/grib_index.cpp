@@ -13,36 +13,25 @@
 #include <cstring>
 #include <string>
 
+#include "base/string_int.hpp"
 #include "base/tools_int.hpp"
 #include "grid/grib_int.hpp"
 
 namespace kav::grib {
 namespace {
 
-// The next integer of text at p (blanks skipped); false when there is none.
-bool number(const char *&p, int &v) {
-  while (*p == ' ' || *p == '\t') ++p;
-  char *end = nullptr;
-  errno = 0;
-  const long n = std::strtol(p, &end, 10);
-  if (end == p || errno == ERANGE || n < INT_MIN || n > INT_MAX) return false;
-  v = static_cast<int>(n);
-  p = end;
-  return true;
-}
-
 void keys_from(const std::string &desc, GRD_report *grd) {
   const size_t tag = desc.find("/ GRIB");
   if (tag != std::string::npos) {
     const char *p = desc.c_str() + tag + 6;
     int skip = 0;
-    number(p, skip);
+    text::next_int(p, &skip);
     for (;;) {
       while (*p == ' ' || *p == '\t') ++p;
       if (!*p) break;
       const char letter = *p++;
       int v = 0;
-      if (!number(p, v)) {
+      if (!text::next_int(p, &v)) {
         while (*p && *p != ' ' && *p != '\t') ++p;
         continue;
       }
@@ -78,7 +67,7 @@ void keys_from(const std::string &desc, GRD_report *grd) {
   if (slash == std::string::npos) return;
   const char *p = desc.c_str() + slash + 1;
   int first = 0;
-  if (!number(p, first)) return;
+  if (!text::next_int(p, &first)) return;
   while (*p == ' ' || *p == '\t') ++p;
   int v[6] = {KAV_IMISSING, KAV_IMISSING, KAV_IMISSING, KAV_IMISSING, KAV_IMISSING, KAV_IMISSING};
   int k = 0;
@@ -88,7 +77,7 @@ void keys_from(const std::string &desc, GRD_report *grd) {
   } else {
     v[k++] = first;
   }
-  while (k < 6 && number(p, v[k])) ++k;
+  while (k < 6 && text::next_int(p, &v[k])) ++k;
   grd->model = v[0];
   grd->type = v[1];
   grd->time = v[2];

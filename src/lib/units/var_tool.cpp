@@ -58,13 +58,8 @@ void parse_codes(const std::string &field, int *ind) {
   for (int i = 0; i < kMaxCodes; ++i) ind[i] = KAV_IMISSING;
   const char *p = field.c_str();
   for (int i = 0; i < kMaxCodes; ++i) {
-    char *end = nullptr;
-    errno = 0;
-    const long v = std::strtol(p, &end, 10);
-    if (end == p || errno == ERANGE || v < INT_MIN || v > INT_MAX) return;
-    ind[i] = static_cast<int>(v);
-    if (*end != ',') return;
-    p = end + 1;
+    if (!kav::text::next_int(p, &ind[i]) || *p != ',') return;
+    ++p;
   }
 }
 
