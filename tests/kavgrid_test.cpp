@@ -51,12 +51,8 @@ std::vector<Case> read_cases() {
 
 std::vector<std::string> split_args(const std::string &args, const std::string &tmp) {
   std::vector<std::string> out = {KAV_KAVGRID_BIN};
-  for (std::string a : kavtest::words_of(args)) {
-    for (const auto &[key, val] :
-         {std::pair<std::string, std::string>{"$DATA", KAV_TEST_DATA "/grid"}, {"$TMP", tmp}})
-      for (size_t p; (p = a.find(key)) != std::string::npos;) a.replace(p, key.size(), val);
-    out.push_back(a);
-  }
+  for (const std::string &a : kavtest::words_of(args))
+    out.push_back(kavtest::substitute(a, {{"$DATA", KAV_TEST_DATA "/grid"}, {"$TMP", tmp}}));
   return out;
 }
 

@@ -58,12 +58,8 @@ std::vector<Case> load_cases() {
 
 void PrintTo(const Case &c, std::ostream *os) { *os << c.name; }
 
-std::string substitute(std::string s, const std::string &tmp) {
-  for (auto [key, value] : {std::pair<std::string, std::string>{"$DATA", KAV_TEST_DATA},
-                            std::pair<std::string, std::string>{"$TMP", tmp}})
-    for (size_t at = s.find(key); at != std::string::npos; at = s.find(key, at + value.size()))
-      s.replace(at, key.size(), value);
-  return s;
+std::string substitute(const std::string &s, const std::string &tmp) {
+  return kavtest::substitute(s, {{"$DATA", KAV_TEST_DATA}, {"$TMP", tmp}});
 }
 
 class KavsoundingCase : public ::testing::TestWithParam<Case> {};

@@ -59,4 +59,11 @@ TEST(KavtestCaseFiles, BlocksEndWhereTheyAreClosed) {
             (std::vector<std::string>{"-x", "1", "\"a", "b\""}));
 }
 
+// Keys are replaced everywhere, and a value holding its own key is not
+// replaced again.
+TEST(KavtestCaseFiles, SubstituteEveryKey) {
+  EXPECT_EQ(kavtest::substitute("$A/$B/$A", {{"$A", "x$A"}, {"$B", "y"}}), "x$A/y/x$A");
+  EXPECT_EQ(kavtest::substitute("none", {{"$A", "x"}, {"", "z"}}), "none");
+}
+
 }  // namespace

@@ -378,6 +378,17 @@ std::string row_test_name(int line, const std::string &label) {
   return name;
 }
 
+std::string substitute(std::string text,
+                       const std::vector<std::pair<std::string, std::string>> &values) {
+  for (const auto &[key, value] : values) {
+    if (key.empty()) continue;
+    for (size_t at = text.find(key); at != std::string::npos;
+         at = text.find(key, at + value.size()))
+      text.replace(at, key.size(), value);
+  }
+  return text;
+}
+
 std::vector<std::string> words_of(const std::string &text) {
   std::istringstream in(text);
   std::vector<std::string> words;

@@ -6,6 +6,7 @@
 #include <functional>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kavtest {
@@ -120,6 +121,11 @@ struct ByLine {
 };
 
 // ---- Case files: "key: value" lines and blocks of lines ----
+
+// text with every occurrence of each key replaced by its value, the keys
+// taken in turn ("$TMP" for a temporary directory in a case table).
+std::string substitute(std::string text,
+                       const std::vector<std::pair<std::string, std::string>> &values);
 
 // The blank-separated words of text (blanks, tabs and line ends separate
 // them; no quoting).
