@@ -77,7 +77,7 @@ TEST_P(KavgridCase, Runs) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, KavgridCase, ::testing::ValuesIn(read_cases()));
+INSTANTIATE_TEST_SUITE_P(Rows, KavgridCase, ::testing::ValuesIn(read_cases()), kavtest::ByLine());
 
 // Conversions into every writable format keep every grid.
 TEST(Kavgrid, ConvertsIntoEachWritableFormat) {

@@ -87,9 +87,7 @@ TEST_P(KavsoundingCase, OutputAndStatus) {
 }
 
 std::string case_name(const ::testing::TestParamInfo<Case> &info) {
-  std::string n;
-  for (char ch : info.param.name) n += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
-  return std::to_string(info.index) + "_" + n;
+  return kavtest::row_test_name(info.param.line, info.param.name);
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, KavsoundingCase, ::testing::ValuesIn(load_cases()), case_name);

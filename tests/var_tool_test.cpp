@@ -53,7 +53,7 @@ TEST_P(LabelRows, ComposesTheDescription) {
   EXPECT_EQ(std::string(out), r.expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, LabelRows, ::testing::ValuesIn(label_rows()));
+INSTANTIATE_TEST_SUITE_P(Rows, LabelRows, ::testing::ValuesIn(label_rows()), kavtest::ByLine());
 
 TEST(VarTable, ShippedTableHoldsTheWmoParameters) {
   use_shipped_table();

@@ -6,7 +6,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <filesystem>
 #include <map>
 #include <ostream>
@@ -123,9 +122,7 @@ TEST_P(SecurityRow, RunsNothingAndWritesOnlyWhatTheUserAsked) {
 }
 
 std::string row_name(const ::testing::TestParamInfo<Row> &info) {
-  std::string n;
-  for (char ch : info.param.name) n += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
-  return "line" + std::to_string(info.param.line) + "_" + n.substr(0, 60);
+  return kavtest::row_test_name(info.param.line, info.param.name.substr(0, 60));
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, SecurityRow, ::testing::ValuesIn(load_rows()), row_name);
