@@ -518,12 +518,17 @@ TEST(GribBuilt, EnsembleMember) {
   GribSpec s = small();
   s.subcentre = 2;
   s.pds_len = 45;
-  s.pds_extra = {0, 1, 3, 1, 255};  // octets 41-45: type 1, id 3, product 1
-  Read r;
-  read_grid(write_file(dir, "e.grb", build_grib(s)), 0, r, 1);
-  ASSERT_EQ(r.result, 0) << r.err;
-  EXPECT_EQ(r.grd.var, 11 + 20000 + 3000 + 19280000);
-  EXPECT_NE(std::string(r.grd.info).find("Ens[3] "), std::string::npos) << r.grd.info;
+  // The member's mark by ensemble type 1 to 5; type 6 has none.
+  const char *const heads[] = {"Ens[3] ", "Ens[-3] ", "Ens[+3] ", "Ens[c3] ", "Ens[w3] ", ""};
+  for (unsigned char type = 1; type <= 6; ++type) {
+    s.pds_extra = {0, type, 3, 1, 255};  // octets 41-45: type, id 3, product 1
+    Read r;
+    read_grid(write_file(dir, "e.grb", build_grib(s)), 0, r, 1);
+    ASSERT_EQ(r.result, 0) << r.err;
+    EXPECT_EQ(r.grd.var, 11 + type * 20000 + 3000 + 19280000);
+    const std::string info = r.grd.info;
+    EXPECT_EQ(info, std::string("500 mb ") + heads[type - 1] + "Temperature (K)");
+  }
 }
 
 TEST(GribBuilt, ProjectedGrids) {

@@ -4,8 +4,7 @@
 #include <kav/grd_read.h>
 
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -20,24 +19,21 @@ struct Case {
   int line;
 };
 
+std::string unescape(std::string s) {
+  for (size_t p; (p = s.find("\\n")) != std::string::npos;) s.replace(p, 2, "\n");
+  return s;
+}
+
 std::string trim(const std::string &s) {
   const size_t b = s.find_first_not_of(' ');
   const size_t e = s.find_last_not_of(' ');
   return b == std::string::npos ? std::string() : s.substr(b, e - b + 1);
 }
 
-std::string unescape(std::string s) {
-  for (size_t p; (p = s.find("\\n")) != std::string::npos;) s.replace(p, 2, "\n");
-  return s;
-}
-
 std::vector<Case> read_cases() {
   std::vector<Case> rows;
-  std::ifstream in(KAV_TEST_DATA "/kavgrid_cases.txt");
-  std::string line;
-  int lineno = 0;
-  while (std::getline(in, line)) {
-    ++lineno;
+  for (const kavtest::Row &row : kavtest::read_rows("kavgrid_cases.txt", kavtest::Split::lines)) {
+    const std::string &line = row.text;
     if (line.empty() || line[0] == '#') continue;
     std::vector<std::string> f;
     size_t b = 0;
@@ -48,21 +44,15 @@ std::vector<Case> read_cases() {
     }
     f.push_back(line.substr(b));
     rows.push_back(
-        {trim(f[0]), std::stoi(f[1]), unescape(trim(f[2])), unescape(trim(f[3])), lineno});
+        {trim(f[0]), std::stoi(f[1]), unescape(trim(f[2])), unescape(trim(f[3])), row.line});
   }
   return rows;
 }
 
 std::vector<std::string> split_args(const std::string &args, const std::string &tmp) {
   std::vector<std::string> out = {KAV_KAVGRID_BIN};
-  std::istringstream ss(args);
-  std::string a;
-  while (ss >> a) {
-    for (const auto &[key, val] :
-         {std::pair<std::string, std::string>{"$DATA", KAV_TEST_DATA "/grid"}, {"$TMP", tmp}})
-      for (size_t p; (p = a.find(key)) != std::string::npos;) a.replace(p, key.size(), val);
-    out.push_back(a);
-  }
+  for (const std::string &a : kavtest::words_of(args))
+    out.push_back(kavtest::substitute(a, {{"$DATA", KAV_TEST_DATA "/grid"}, {"$TMP", tmp}}));
   return out;
 }
 
@@ -87,7 +77,7 @@ TEST_P(KavgridCase, Runs) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, KavgridCase, ::testing::ValuesIn(read_cases()));
+INSTANTIATE_TEST_SUITE_P(Rows, KavgridCase, ::testing::ValuesIn(read_cases()), kavtest::ByLine());
 
 // Conversions into every writable format keep every grid.
 TEST(Kavgrid, ConvertsIntoEachWritableFormat) {

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -26,28 +25,17 @@ struct Case {
   int status = 0;
 };
 
-std::string read_block(std::istream &in, int &line_no) {
-  std::string text, line;
-  while (std::getline(in, line)) {
-    ++line_no;
-    if (line == ">>") return text;
-    text += line + "\n";
-  }
-  return text;
-}
-
 std::vector<Case> load_cases() {
   std::vector<Case> cases;
-  std::ifstream in(std::string(KAV_TEST_DATA) + "/kavsounding_cases.txt");
-  std::string line;
-  int line_no = 0;
-  while (std::getline(in, line)) {
-    ++line_no;
+  const std::vector<kavtest::Row> lines =
+      kavtest::read_rows("kavsounding_cases.txt", kavtest::Split::lines);
+  for (size_t i = 0; i < lines.size(); ++i) {
+    const std::string &line = lines[i].text;
     if (line.empty() || line[0] == '#') continue;
     if (line.rfind("case: ", 0) == 0) {
       cases.emplace_back();
       cases.back().name = line.substr(6);
-      cases.back().line = line_no;
+      cases.back().line = lines[i].line;
     } else if (cases.empty()) {
       continue;
     } else if (line.rfind("args:", 0) == 0) {
@@ -55,14 +43,14 @@ std::vector<Case> load_cases() {
     } else if (line.rfind("status: ", 0) == 0) {
       cases.back().status = std::stoi(line.substr(8));
     } else if (line == "stdin <<") {
-      cases.back().input = read_block(in, line_no);
+      cases.back().input = kavtest::read_block(lines, &i);
     } else if (line == "stdout <<" || line == "stdout has <<") {
       cases.back().out_exact = line == "stdout <<";
       cases.back().out_given = true;
-      cases.back().out = read_block(in, line_no);
+      cases.back().out = kavtest::read_block(lines, &i);
     } else if (line == "stderr <<") {
       cases.back().err_given = true;
-      cases.back().err = read_block(in, line_no);
+      cases.back().err = kavtest::read_block(lines, &i);
     }
   }
   return cases;
@@ -70,12 +58,8 @@ std::vector<Case> load_cases() {
 
 void PrintTo(const Case &c, std::ostream *os) { *os << c.name; }
 
-std::string substitute(std::string s, const std::string &tmp) {
-  for (auto [key, value] : {std::pair<std::string, std::string>{"$DATA", KAV_TEST_DATA},
-                            std::pair<std::string, std::string>{"$TMP", tmp}})
-    for (size_t at = s.find(key); at != std::string::npos; at = s.find(key, at + value.size()))
-      s.replace(at, key.size(), value);
-  return s;
+std::string substitute(const std::string &s, const std::string &tmp) {
+  return kavtest::substitute(s, {{"$DATA", KAV_TEST_DATA}, {"$TMP", tmp}});
 }
 
 class KavsoundingCase : public ::testing::TestWithParam<Case> {};
@@ -84,8 +68,7 @@ TEST_P(KavsoundingCase, OutputAndStatus) {
   const Case &c = GetParam();
   kavtest::TempDir dir;
   std::vector<std::string> argv{KAV_SOUNDING_BIN};
-  std::istringstream words(substitute(c.args, dir.path()));
-  for (std::string w; words >> w;) argv.push_back(w);
+  for (auto &w : kavtest::words_of(substitute(c.args, dir.path()))) argv.push_back(w);
   kavtest::RunResult r = kavtest::run(argv, c.input, {"kavdefault=/nonexistent"});
   SCOPED_TRACE("kavsounding_cases.txt line " + std::to_string(c.line) + ": " + c.name);
   std::string out = substitute(c.out, dir.path());
@@ -104,14 +87,24 @@ TEST_P(KavsoundingCase, OutputAndStatus) {
 }
 
 std::string case_name(const ::testing::TestParamInfo<Case> &info) {
-  std::string n;
-  for (char ch : info.param.name) n += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
-  return std::to_string(info.index) + "_" + n;
+  return kavtest::row_test_name(info.param.line, info.param.name);
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, KavsoundingCase, ::testing::ValuesIn(load_cases()), case_name);
 
 TEST(KavsoundingRows, AreLoaded) { EXPECT_GE(load_cases().size(), 15u); }
+
+// The help listing names each positional argument once.
+TEST(Kavsounding, HelpNamesTheFileOnce) {
+  const kavtest::RunResult r =
+      kavtest::run({KAV_SOUNDING_BIN, "-h"}, "", {"kavdefault=/nonexistent"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  size_t count = 0;
+  for (size_t at = r.out.find("\n file "); at != std::string::npos;
+       at = r.out.find("\n file ", at + 1))
+    ++count;
+  EXPECT_EQ(count, 1u) << r.out;
+}
 
 // The file written reads back to the same analysis, within the rounding of
 // its columns.

@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -36,6 +38,32 @@ TEST(KavtestCapture, StillCapturesBothStreams) {
   });
   EXPECT_EQ(c.out, "out");
   EXPECT_EQ(c.err, "err");
+}
+
+// Blocks of a case file end at ">>" (with their last line feed) or ">>!"
+// (without it), and the reader stands on the closing line afterwards.
+TEST(KavtestCaseFiles, BlocksEndWhereTheyAreClosed) {
+  std::vector<kavtest::Row> lines;
+  for (const char *text : {"stdout <<", "a", "", "b", ">>", "stderr <<", "c", ">>!", "x <<", "d"})
+    lines.push_back({"t.txt", static_cast<int>(lines.size()) + 1, text, {}});
+  size_t i = 0;
+  EXPECT_EQ(kavtest::read_block(lines, &i), "a\n\nb\n");
+  EXPECT_EQ(i, 4u);
+  i = 5;
+  EXPECT_EQ(kavtest::read_block(lines, &i), "c");
+  EXPECT_EQ(i, 7u);
+  i = 8;
+  EXPECT_EQ(kavtest::read_block(lines, &i), "d\n");  // unclosed: to the end
+  EXPECT_EQ(i, lines.size());
+  EXPECT_EQ(kavtest::words_of(" -x\t1  \"a b\" "),
+            (std::vector<std::string>{"-x", "1", "\"a", "b\""}));
+}
+
+// Keys are replaced everywhere, and a value holding its own key is not
+// replaced again.
+TEST(KavtestCaseFiles, SubstituteEveryKey) {
+  EXPECT_EQ(kavtest::substitute("$A/$B/$A", {{"$A", "x$A"}, {"$B", "y"}}), "x$A/y/x$A");
+  EXPECT_EQ(kavtest::substitute("none", {{"$A", "x"}, {"", "z"}}), "none");
 }
 
 }  // namespace

@@ -8,8 +8,6 @@
 #include <kav/region.h>
 
 #include <cmath>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -18,22 +16,6 @@
 namespace {
 
 constexpr float kMiss = -9999.0f;
-
-// The suite's row reader: whitespace-separated fields of a file in
-// tests/data, comments and empty lines skipped.
-std::vector<std::vector<std::string>> rows(const char *file) {
-  std::vector<std::vector<std::string>> out;
-  std::ifstream in(std::string(KAV_TEST_DATA) + "/" + file);
-  std::string line;
-  while (std::getline(in, line)) {
-    if (line.empty() || line[0] == '#') continue;
-    std::istringstream words(line);
-    std::vector<std::string> r;
-    for (std::string w; words >> w;) r.push_back(w);
-    if (!r.empty()) out.push_back(r);
-  }
-  return out;
-}
 
 Domain decoded(const std::string &text) {
   Domain d;
@@ -55,11 +37,13 @@ double lon_diff(double a, double b) {
 }
 
 void check_rows(const char *file) {
-  const auto table = rows(file);
+  const auto table = kavtest::read_rows(file);
   ASSERT_GT(table.size(), 0u) << file;
   std::string current;
   int on = 0, off = 0;
-  for (const auto &r : table) {
+  for (const auto &row : table) {
+    SCOPED_TRACE(row.where());
+    const std::vector<std::string> &r = row.fields;
     ASSERT_EQ(r.size(), 6u);
     if (r[0] != current) {
       use(r[0]);
@@ -106,7 +90,8 @@ TEST(ProjAgainstProj, SnyderWorkedExamples) { check_rows("maptran_snyder.txt"); 
 
 TEST(ProjAgainstProj, FixtureCoversEveryGeographicFamily) {
   std::vector<int> seen;
-  for (const auto &r : rows("maptran_proj.txt")) seen.push_back(decoded(r[0]).proj);
+  for (const auto &r : kavtest::read_rows("maptran_proj.txt"))
+    seen.push_back(decoded(r.fields[0]).proj);
   int i = 0, code, has;
   const char *name;
   while (MAP_proj_entry(i++, &code, &name, &has)) {

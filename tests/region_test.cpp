@@ -13,8 +13,6 @@
 #include <kav/system.h>
 
 #include <cmath>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -24,22 +22,6 @@ namespace {
 
 constexpr float kMiss = -9999.0f;
 const std::string kRegions = std::string(KAV_TEST_DATA) + "/regions";
-
-// The suite's row reader: whitespace-separated fields of a file in
-// tests/data, comments and empty lines skipped.
-std::vector<std::vector<std::string>> rows(const char *file) {
-  std::vector<std::vector<std::string>> out;
-  std::ifstream in(std::string(KAV_TEST_DATA) + "/" + file);
-  std::string line;
-  while (std::getline(in, line)) {
-    if (line.empty() || line[0] == '#') continue;
-    std::istringstream words(line);
-    std::vector<std::string> r;
-    for (std::string w; words >> w;) r.push_back(w);
-    if (!r.empty()) out.push_back(r);
-  }
-  return out;
-}
 
 // Region files are looked up in the fixture directory.
 class Regions : public ::testing::Test {
@@ -63,9 +45,11 @@ int decode(const std::string &text, Domain *d, std::string *err = nullptr) {
 }
 
 TEST_F(Regions, EveryTextFormOfTheRows) {
-  const auto table = rows("region_decode.txt");
+  const auto table = kavtest::read_rows("region_decode.txt");
   ASSERT_GT(table.size(), 40u);
-  for (const auto &r : table) {
+  for (const auto &row : table) {
+    SCOPED_TRACE(row.where());
+    const std::vector<std::string> &r = row.fields;
     Domain d;
     const int res = decode(r[0], &d);
     ASSERT_EQ(res, std::stoi(r[1])) << r[0];
@@ -125,8 +109,8 @@ TEST_F(Regions, DecodeSetsTheFlagAndThePriority) {
 }
 
 TEST_F(Regions, ProjectionNames) {
-  for (const auto &r : rows("region_proj_names.txt"))
-    EXPECT_EQ(DOM_proj_str(r[0].c_str()), std::stoi(r[1])) << r[0];
+  for (const auto &r : kavtest::read_rows("region_proj_names.txt"))
+    EXPECT_EQ(DOM_proj_str(r.fields[0].c_str()), std::stoi(r.fields[1])) << r.where();
   EXPECT_EQ(DOM_proj_str(nullptr), -1);
 }
 
@@ -439,9 +423,11 @@ TEST(KavReg, EveryRegionCoversItsBox) {
   kavtest::with_stdin("10\n20\n", [&] { kavtest::capture([&] { r = DOM_decode("var", &var); }); });
   EXPECT_EQ(r, 2);
   EXPECT_FLOAT_EQ(var.clon, 20);
-  const auto boxes = rows("region_boxes.txt");
+  const auto boxes = kavtest::read_rows("region_boxes.txt");
   ASSERT_GT(boxes.size(), 70u);
-  for (const auto &b : boxes) {
+  for (const auto &row : boxes) {
+    SCOPED_TRACE(row.where());
+    const std::vector<std::string> &b = row.fields;
     Domain d;
     ASSERT_EQ(decode(b[0], &d), 2) << b[0];
     ASSERT_EQ(MAP_domain(&d), 0) << b[0];

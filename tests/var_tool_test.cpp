@@ -6,8 +6,7 @@
 #include <kav/var_tool.h>
 
 #include <cstdio>
-#include <fstream>
-#include <sstream>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -20,12 +19,6 @@ void use_shipped_table() {
   ASSERT_EQ(VAR_read_varfile(), 1);
 }
 
-std::string trim(const std::string &s) {
-  const size_t b = s.find_first_not_of(' ');
-  const size_t e = s.find_last_not_of(' ');
-  return b == std::string::npos ? std::string() : s.substr(b, e - b + 1);
-}
-
 struct LabelRow {
   int time, ltype, level, var;
   std::string units;
@@ -34,28 +27,13 @@ struct LabelRow {
   int line;
 };
 
-std::vector<LabelRow> read_rows() {
+std::vector<LabelRow> label_rows() {
   std::vector<LabelRow> rows;
-  std::ifstream in(KAV_TEST_DATA "/var_labels.txt");
-  std::string line;
-  int lineno = 0;
-  while (std::getline(in, line)) {
-    ++lineno;
-    if (line.empty() || line[0] == '#') continue;
-    std::vector<std::string> f;
-    std::stringstream ss(line);
-    std::string part;
-    while (std::getline(ss, part, '|')) f.push_back(trim(part));
+  for (const kavtest::Row &row : kavtest::read_rows("var_labels.txt", kavtest::Split::columns)) {
+    const std::vector<std::string> &f = row.fields;
     if (f.size() != 7) continue;
-    LabelRow r{std::stoi(f[0]),
-               std::stoi(f[1]),
-               std::stoi(f[2]),
-               std::stoi(f[3]),
-               f[4] == "-" ? "" : f[4],
-               std::stoi(f[5]),
-               f[6],
-               lineno};
-    rows.push_back(r);
+    rows.push_back({std::stoi(f[0]), std::stoi(f[1]), std::stoi(f[2]), std::stoi(f[3]),
+                    f[4] == "-" ? "" : f[4], std::stoi(f[5]), f[6], row.line});
   }
   return rows;
 }
@@ -75,7 +53,7 @@ TEST_P(LabelRows, ComposesTheDescription) {
   EXPECT_EQ(std::string(out), r.expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, LabelRows, ::testing::ValuesIn(read_rows()));
+INSTANTIATE_TEST_SUITE_P(Rows, LabelRows, ::testing::ValuesIn(label_rows()), kavtest::ByLine());
 
 TEST(VarTable, ShippedTableHoldsTheWmoParameters) {
   use_shipped_table();

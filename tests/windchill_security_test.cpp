@@ -6,11 +6,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <filesystem>
-#include <fstream>
 #include <map>
-#include <sstream>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -30,20 +28,6 @@ struct Row {
   int status = 0;
 };
 
-std::string read_block(std::istream &in, int &line_no) {
-  std::string text, line;
-  while (std::getline(in, line)) {
-    ++line_no;
-    if (line == ">>") return text;
-    if (line == ">>!") {
-      if (!text.empty()) text.pop_back();
-      return text;
-    }
-    text += line + "\n";
-  }
-  return text;
-}
-
 // "given NAME <<" -> NAME, for a key such as "given ".
 bool block_name(const std::string &line, const char *key, std::string &name) {
   const std::string k = key;
@@ -55,35 +39,34 @@ bool block_name(const std::string &line, const char *key, std::string &name) {
 
 std::vector<Row> load_rows() {
   std::vector<Row> rows;
-  std::ifstream in(std::string(KAV_TEST_DATA) + "/windchill_security.txt");
-  std::string line, name;
-  int line_no = 0;
-  while (std::getline(in, line)) {
-    ++line_no;
+  const std::vector<kavtest::Row> lines =
+      kavtest::read_rows("windchill_security.txt", kavtest::Split::lines);
+  std::string name;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    const std::string &line = lines[i].text;
     if (line.empty() || line[0] == '#') continue;
     auto value = [&](const char *key) { return line.substr(std::string(key).size()); };
     if (line.rfind("case: ", 0) == 0) {
       rows.emplace_back();
       rows.back().name = value("case: ");
-      rows.back().line = line_no;
+      rows.back().line = lines[i].line;
       continue;
     }
     if (rows.empty()) continue;
     Row &r = rows.back();
     if (line == "kavdef <<") {
-      r.kavdef = read_block(in, line_no);
+      r.kavdef = kavtest::read_block(lines, &i);
       r.has_kavdef = true;
     } else if (line.rfind("kavdef-mode: ", 0) == 0) {
       r.mode = static_cast<unsigned>(std::stoul(value("kavdef-mode: "), nullptr, 8));
     } else if (block_name(line, "given ", name)) {
-      r.given[name] = read_block(in, line_no);
+      r.given[name] = kavtest::read_block(lines, &i);
     } else if (block_name(line, "file ", name)) {
-      r.files[name] = read_block(in, line_no);
+      r.files[name] = kavtest::read_block(lines, &i);
     } else if (line.rfind("absent: ", 0) == 0) {
       r.absent.push_back(value("absent: "));
     } else if (line.rfind("args:", 0) == 0) {
-      std::istringstream words(value("args:"));
-      for (std::string w; words >> w;) r.args.push_back(w);
+      for (auto &w : kavtest::words_of(value("args:"))) r.args.push_back(w);
     } else if (line.rfind("arg: ", 0) == 0) {
       r.args.push_back(value("arg: "));
     } else if (line.rfind("env: ", 0) == 0) {
@@ -91,9 +74,9 @@ std::vector<Row> load_rows() {
     } else if (line.rfind("status: ", 0) == 0) {
       r.status = std::stoi(value("status: "));
     } else if (line == "stdout <<") {
-      r.out = read_block(in, line_no);
+      r.out = kavtest::read_block(lines, &i);
     } else if (line == "stderr <<") {
-      r.err = read_block(in, line_no);
+      r.err = kavtest::read_block(lines, &i);
     }
   }
   return rows;
@@ -139,9 +122,7 @@ TEST_P(SecurityRow, RunsNothingAndWritesOnlyWhatTheUserAsked) {
 }
 
 std::string row_name(const ::testing::TestParamInfo<Row> &info) {
-  std::string n;
-  for (char ch : info.param.name) n += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
-  return "line" + std::to_string(info.param.line) + "_" + n.substr(0, 60);
+  return kavtest::row_test_name(info.param.line, info.param.name.substr(0, 60));
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, SecurityRow, ::testing::ValuesIn(load_rows()), row_name);

@@ -5,7 +5,7 @@
 #include <unistd.h>
 
 #include <cmath>
-#include <sstream>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -24,29 +24,6 @@ struct Case {
   int status = 0;
 };
 
-std::vector<std::string> split_words(const std::string &s) {
-  std::istringstream in(s);
-  std::vector<std::string> words;
-  for (std::string w; in >> w;) words.push_back(w);
-  return words;
-}
-
-// Reads the block of lines after *i up to ">>" (the text ends with a newline)
-// or ">>!" (the last newline is dropped), leaving *i on the closing line.
-std::string read_block(const std::vector<kavtest::Row> &lines, size_t *i) {
-  std::string text;
-  while (++*i < lines.size()) {
-    const std::string &line = lines[*i].text;
-    if (line == ">>") return text;
-    if (line == ">>!") {
-      if (!text.empty()) text.pop_back();
-      return text;
-    }
-    text += line + "\n";
-  }
-  return text;
-}
-
 std::vector<Case> load_cases() {
   std::vector<Case> cases;
   const std::vector<kavtest::Row> lines =
@@ -62,7 +39,7 @@ std::vector<Case> load_cases() {
     } else if (cases.empty()) {
       continue;
     } else if (line.rfind("args:", 0) == 0) {
-      for (auto &w : split_words(value("args:"))) cases.back().args.push_back(w);
+      for (auto &w : kavtest::words_of(value("args:"))) cases.back().args.push_back(w);
     } else if (line.rfind("arg: ", 0) == 0) {
       cases.back().args.push_back(value("arg: "));
     } else if (line.rfind("env: ", 0) == 0) {
@@ -70,11 +47,11 @@ std::vector<Case> load_cases() {
     } else if (line.rfind("status: ", 0) == 0) {
       cases.back().status = std::stoi(value("status: "));
     } else if (line == "stdin <<") {
-      cases.back().input = read_block(lines, &i);
+      cases.back().input = kavtest::read_block(lines, &i);
     } else if (line == "stdout <<") {
-      cases.back().out = read_block(lines, &i);
+      cases.back().out = kavtest::read_block(lines, &i);
     } else if (line == "stderr <<") {
-      cases.back().err = read_block(lines, &i);
+      cases.back().err = kavtest::read_block(lines, &i);
     }
   }
   return cases;

@@ -122,12 +122,15 @@ void print_help() {
   RES_get_prognamen(prog, sizeof prog);
   MESS_print(M_PRINT, "%s: This program analyses an upper-air sounding: stability\n", prog);
   MESS_print(M_PRINT, "       indices, parcel energy and wind parameters\n");
+  // The listing names the file once; what it may hold follows as a
+  // continuation line, then the values the options take.
   RES_help_print(prog, kKeyed, kPositional);
-  MESS_print(M_PRINT, " file        Sounding file: KAVRAW, or tabular text with %%RAW%%\n");
+  MESS_print(M_PRINT, "               KAVRAW, or tabular text with %%RAW%% (- standard input)\n");
+  MESS_print(M_PRINT, "Option values...\n");
   MESS_print(M_PRINT, " -pp par=sfc|layer:DEPTH|mu|maxt|P[:T[:TD]]   parcel (default layer:100)\n");
   MESS_print(M_PRINT, " -pp storm=DIR:SPEED    storm motion, degrees and knots\n");
   MESS_print(M_PRINT, " -pa indices,wind,storm,levels,winds,all   reports to print\n");
-  MESS_print(M_PRINT, " -o file     Write the sounding as a KAVRAW file\n");
+  MESS_print(M_PRINT, " -o file     Write the sounding as a KAVRAW file (short for -of)\n");
 }
 
 }  // namespace

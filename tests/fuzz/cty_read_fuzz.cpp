@@ -6,7 +6,6 @@
 #include <kav/cty_tool.h>
 #include <kav/mess.h>
 #include <kav/resrc.h>
-#include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -14,32 +13,15 @@
 #include <cstdlib>
 #include <string>
 
-namespace {
-
-// The scratch file's name lives in static storage that outlasts the exit
-// handler removing the file.
-char scratch[] = "/tmp/cty_read_fuzz-XXXXXX";
-
-const char *scratch_name() {
-  static const bool made = [] {
-    const int fd = mkstemp(scratch);
-    if (fd >= 0) close(fd);
-    std::atexit([] { unlink(scratch); });
-    return fd >= 0;
-  }();
-  return made ? scratch : "/dev/null";
-}
-
-}  // namespace
+#include "fuzz_scratch.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   MESS_set(0, 0);
-  std::FILE *f = std::fopen(scratch_name(), "wb");
-  if (!f) return 0;
-  std::fwrite(data, 1, size, f);
-  std::fclose(f);
+  bool written = false;
+  const std::string file = fuzzscratch::write("stations", data, size, &written);
+  if (!written) return 0;
 
-  const int fd = CTY_open(scratch_name(), 0, 0);
+  const int fd = CTY_open(file.c_str(), 0, 0);
   if (fd < 0) return 0;
   CTY_data rec, first;
   CTY_data_init(&first);
@@ -56,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   CTY_close(fd);
 
   RES_put("identifier", "all");
-  RES_put("city_file", scratch_name());
+  RES_put("city_file", file.c_str());
   for (int type = 1; type <= 3; ++type) {
     CTY_set_id_type(type - 1);
     CTY_data_size(type == 2 ? 8 : 0);

@@ -3,7 +3,6 @@
 // is matched as a pattern against its own name and the program.
 #include <kav/def_read.h>
 #include <kav/mess.h>
-#include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -11,24 +10,7 @@
 #include <cstdlib>
 #include <string>
 
-namespace {
-
-// The scratch file's name, in storage that outlives every exit handler (a
-// static std::string would be destroyed before the handler that unlinks it).
-char g_scratch[] = "/tmp/def_read_fuzz-XXXXXX";
-
-const char *scratch_name() {
-  static const bool made = [] {
-    int fd = mkstemp(g_scratch);
-    if (fd >= 0) close(fd);
-    std::atexit([] { unlink(g_scratch); });
-    return fd >= 0;
-  }();
-  (void)made;
-  return g_scratch;
-}
-
-}  // namespace
+#include "fuzz_scratch.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   MESS_set(0, 0);
@@ -47,11 +29,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     pos = end == std::string::npos ? tags.size() : end + 1;
   }
 
-  std::FILE *f = std::fopen(scratch_name(), "wb");
-  if (!f) return 0;
-  std::fwrite(data, 1, size, f);
-  std::fclose(f);
-  if (DEF_open(scratch_name()) != 0) return 0;
+  bool written = false;
+  const std::string file = fuzzscratch::write("defaults", data, size, &written);
+  if (!written) return 0;
+  if (DEF_open(file.c_str()) != 0) return 0;
   char key[DEF_KEY_SIZE], value[DEF_VALUE_SIZE], name[DEF_KEY_SIZE];
   while (DEF_get(key, value) == 1) {
     DEF_parse_name(key, name);

@@ -5,8 +5,6 @@
 
 #include <kav/grd_read.h>
 #include <kav/mess.h>
-#include <stdlib.h>
-#include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -14,24 +12,13 @@
 #include <cstdlib>
 #include <string>
 
-namespace grdfuzz {
+#include "fuzz_scratch.hpp"
 
-inline const std::string &work_dir() {
-  static std::string dir = [] {
-    char name[] = "/tmp/grd_fuzz.XXXXXX";
-    const char *made = mkdtemp(name);
-    return std::string(made ? made : "/tmp");
-  }();
-  return dir;
-}
+namespace grdfuzz {
 
 inline void read_all(const uint8_t *data, size_t size, int code) {
   MESS_set(0, 0);  // quiet: the warnings are expected
-  const std::string file = work_dir() + "/input.grd";
-  if (FILE *fp = std::fopen(file.c_str(), "wb")) {
-    std::fwrite(data, 1, size, fp);
-    std::fclose(fp);
-  }
+  const std::string file = fuzzscratch::write("input.grd", data, size);
   GRD_chktype(file.c_str());
   int type = code;
   const int fd = GRD_open(file.c_str(), 0, &type);

@@ -5,7 +5,6 @@
 #include <kav/grd_read.h>
 #include <kav/grib.h>
 #include <kav/mess.h>
-#include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -13,26 +12,11 @@
 #include <cstdlib>
 #include <string>
 
-namespace {
-
-const std::string &input_file() {
-  static std::string name = [] {
-    char dir[] = "/tmp/grib1_fuzz.XXXXXX";
-    const char *made = mkdtemp(dir);
-    return std::string(made ? made : "/tmp") + "/input.grb";
-  }();
-  return name;
-}
-
-}  // namespace
+#include "fuzz_scratch.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   MESS_set(0, 0);  // quiet: the warnings are expected
-  const std::string &file = input_file();
-  if (FILE *fp = std::fopen(file.c_str(), "wb")) {
-    std::fwrite(data, 1, size, fp);
-    std::fclose(fp);
-  }
+  const std::string file = fuzzscratch::write("input.grb", data, size);
   int type = GRD_GRIB;
   const int fd = GRD_open(file.c_str(), 0, &type);
   if (fd < 0) return 0;

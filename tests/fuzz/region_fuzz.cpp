@@ -14,18 +14,7 @@
 #include <cstdlib>
 #include <string>
 
-namespace {
-
-const std::string &region_dir() {
-  static std::string dir = [] {
-    char name[] = "/tmp/region_fuzz.XXXXXX";
-    const char *made = mkdtemp(name);
-    return std::string(made ? made : "/tmp");
-  }();
-  return dir;
-}
-
-}  // namespace
+#include "fuzz_scratch.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   // The "var" region asks for its centre: answer from an empty input.
@@ -37,12 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   const std::string domain_text = text.substr(0, nl).c_str();  // stop at any NUL
   const std::string file = nl == std::string::npos ? std::string() : text.substr(nl + 1);
 
-  const std::string name = region_dir() + "/kav.reg";
-  if (FILE *fp = std::fopen(name.c_str(), "wb")) {
-    std::fwrite(file.data(), 1, file.size(), fp);
-    std::fclose(fp);
-  }
-  RES_put("file_path", region_dir().c_str());
+  fuzzscratch::write("kav.reg", file.data(), file.size());
+  RES_put("file_path", fuzzscratch::dir());
 
   Domain d;
   if (DOM_decode(domain_text.c_str(), &d) >= 1) {

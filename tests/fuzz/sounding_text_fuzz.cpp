@@ -6,7 +6,6 @@
 #include <kav/mess.h>
 #include <kav/ua_calc.h>
 #include <kav/ua_read.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <cstddef>
@@ -15,18 +14,9 @@
 #include <cstdlib>
 #include <string>
 
-namespace {
+#include "fuzz_scratch.hpp"
 
-const std::string &scratch_name() {
-  static std::string name = [] {
-    char t[] = "/tmp/sounding_text_fuzz-XXXXXX";
-    int fd = mkstemp(t);
-    if (fd >= 0) close(fd);
-    std::atexit([] { unlink(scratch_name().c_str()); });
-    return std::string(t);
-  }();
-  return name;
-}
+namespace {
 
 bool sane(float v) { return v == KAV_MISSING || std::isfinite(v); }
 
@@ -36,12 +26,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   MESS_set(0, 0);
   std::string text(reinterpret_cast<const char *>(data), size);
   if (size > 0 && data[0] % 2 == 0) text = "KAVRAW\n" + text;
-  FILE *fp = std::fopen(scratch_name().c_str(), "wb");
-  if (fp == nullptr) return 0;
-  std::fwrite(text.data(), 1, text.size(), fp);
-  std::fclose(fp);
+  bool written = false;
+  const std::string file = fuzzscratch::write("sounding.txt", text.data(), text.size(), &written);
+  if (!written) return 0;
 
-  int fd = UPA_raw_open(scratch_name().c_str());
+  int fd = UPA_raw_open(file.c_str());
   if (fd >= 0) {
     char station[6];
     float pres, value;
@@ -57,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   static UPA_level levels[50];
   char id[20];
   Date date;
-  int n = UPA_read_text(scratch_name().c_str(), levels, 50, id, sizeof id, &date);
+  int n = UPA_read_text(file.c_str(), levels, 50, id, sizeof id, &date);
   if (n > 50) abort();
   for (int i = 0; i < n; ++i) {
     const UPA_level &l = levels[i];

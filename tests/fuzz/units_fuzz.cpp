@@ -4,7 +4,6 @@
 #include <kav/mess.h>
 #include <kav/resrc.h>
 #include <kav/unittool.h>
-#include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -12,6 +11,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+
+#include "fuzz_scratch.hpp"
 
 namespace {
 
@@ -22,24 +23,6 @@ std::string take_line(std::string &text) {
   return line;
 }
 
-// The table's directory, removed with its file at exit (the name lives in
-// storage no exit handler outlives).
-char g_dir[] = "/tmp/units_fuzz.XXXXXX";
-char g_file[sizeof g_dir + 16];
-
-const char *table_dir() {
-  static const bool made = [] {
-    if (!mkdtemp(g_dir)) return false;
-    std::snprintf(g_file, sizeof g_file, "%s/units.lup", g_dir);
-    std::atexit([] {
-      unlink(g_file);
-      rmdir(g_dir);
-    });
-    return true;
-  }();
-  return made ? g_dir : "/tmp";
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
@@ -48,12 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   const std::string iunit = take_line(text).c_str();  // stop at any NUL
   const std::string ounit = take_line(text).c_str();
 
-  const std::string file = std::string(table_dir()) + "/units.lup";
-  if (FILE *fp = std::fopen(file.c_str(), "wb")) {
-    std::fwrite(text.data(), 1, text.size(), fp);
-    std::fclose(fp);
-  }
-  RES_put("file_path", table_dir());
+  const std::string file = fuzzscratch::write("units.lup", text.data(), text.size());
+  RES_put("file_path", fuzzscratch::dir());
 
   UNIT_cvt(1.0f, "fuzz_reset_a", "fuzz_reset_b");  // reads the table afresh
   UNIT_cvt(12.5f, iunit.c_str(), ounit.c_str());

@@ -5,7 +5,6 @@
 #include <kav/plot_label.h>
 #include <kav/resrc.h>
 #include <kav/var_tool.h>
-#include <stdlib.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -13,30 +12,15 @@
 #include <cstring>
 #include <string>
 
-namespace {
-
-const std::string &table_dir() {
-  static std::string dir = [] {
-    char name[] = "/tmp/var_fuzz.XXXXXX";
-    const char *made = mkdtemp(name);
-    return std::string(made ? made : "/tmp");
-  }();
-  return dir;
-}
-
-}  // namespace
+#include "fuzz_scratch.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   MESS_set(0, 0);
   int keys[4] = {0, 0, 0, 0};
   const size_t head = size < sizeof keys ? size : sizeof keys;
   std::memcpy(keys, data, head);
-  const std::string file = table_dir() + "/variable.lup";
-  if (FILE *fp = std::fopen(file.c_str(), "wb")) {
-    std::fwrite(data + head, 1, size - head, fp);
-    std::fclose(fp);
-  }
-  RES_put("file_path", table_dir().c_str());
+  const std::string file = fuzzscratch::write("variable.lup", data + head, size - head);
+  RES_put("file_path", fuzzscratch::dir());
   VAR_read_varfile();
   char out[VAR_LABEL_LEN];
   for (int type : {0, -1, 2}) {

@@ -58,7 +58,8 @@ for variant in "${variants[@]}"; do
   quiet cmake --install "$dir" --prefix "$prefix"
 
   for f in include/kav/kavdefs.h include/kav/version.h include/kav/calc.h share/kav/units.lup \
-    share/man/man1/windchill.1 bin/windchill; do
+    share/man/man1/windchill.1 share/man/man1/kavgrid.1 share/man/man1/kavsounding.1 \
+    bin/windchill bin/kavgrid bin/kavsounding; do
     [ -f "$prefix/$f" ] || fail "$kind: $f is not installed"
     [ -L "$prefix/$f" ] && fail "$kind: $f is installed as a link"
   done

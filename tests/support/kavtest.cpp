@@ -378,4 +378,36 @@ std::string row_test_name(int line, const std::string &label) {
   return name;
 }
 
+std::string substitute(std::string text,
+                       const std::vector<std::pair<std::string, std::string>> &values) {
+  for (const auto &[key, value] : values) {
+    if (key.empty()) continue;
+    for (size_t at = text.find(key); at != std::string::npos;
+         at = text.find(key, at + value.size()))
+      text.replace(at, key.size(), value);
+  }
+  return text;
+}
+
+std::vector<std::string> words_of(const std::string &text) {
+  std::istringstream in(text);
+  std::vector<std::string> words;
+  for (std::string w; in >> w;) words.push_back(w);
+  return words;
+}
+
+std::string read_block(const std::vector<Row> &lines, size_t *i) {
+  std::string text;
+  while (++*i < lines.size()) {
+    const std::string &line = lines[*i].text;
+    if (line == ">>") return text;
+    if (line == ">>!") {
+      if (!text.empty()) text.pop_back();
+      return text;
+    }
+    text += line + "\n";
+  }
+  return text;
+}
+
 }  // namespace kavtest

@@ -2,9 +2,11 @@
 #ifndef KAV_TESTS_KAVTEST_H
 #define KAV_TESTS_KAVTEST_H
 
+#include <cstddef>
 #include <functional>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kavtest {
@@ -117,6 +119,23 @@ struct ByLine {
     return row_test_name(info.param.line);
   }
 };
+
+// ---- Case files: "key: value" lines and blocks of lines ----
+
+// text with every occurrence of each key replaced by its value, the keys
+// taken in turn ("$TMP" for a temporary directory in a case table).
+std::string substitute(std::string text,
+                       const std::vector<std::pair<std::string, std::string>> &values);
+
+// The blank-separated words of text (blanks, tabs and line ends separate
+// them; no quoting).
+std::vector<std::string> words_of(const std::string &text);
+
+// The block of lines that follows lines[*i] in a table read with
+// Split::lines: the lines up to one that is ">>" (the text then ends with a
+// line feed) or ">>!" (its last line feed dropped), or to the end of the
+// table. *i is left on the closing line.
+std::string read_block(const std::vector<Row> &lines, size_t *i);
 
 }  // namespace kavtest
 

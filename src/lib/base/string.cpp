@@ -4,12 +4,15 @@
 #include <cerrno>
 #include <climits>
 #include <cmath>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 #include <string>
 #include <vector>
+
+#include "base/string_int.hpp"
 
 namespace {
 
@@ -484,3 +487,44 @@ int chk_arg(const char *arg, const char *const *items, int num_items) KAV_NOEXCE
 }
 
 }  // extern "C"
+
+namespace kav::text {
+
+std::string format(const char *format, ...) {
+  if (!format) return {};
+  va_list ap;
+  va_start(ap, format);
+  va_list again;
+  va_copy(again, ap);
+  const int n = std::vsnprintf(nullptr, 0, format, ap);
+  va_end(ap);
+  std::string out;
+  if (n > 0) {
+    out.resize(static_cast<size_t>(n));
+    std::vsnprintf(out.data(), out.size() + 1, format, again);
+  }
+  va_end(again);
+  return out;
+}
+
+bool next_int(const char *&p, int *out) {
+  while (*p == ' ' || *p == '\t') ++p;
+  char *end = nullptr;
+  errno = 0;
+  const long v = std::strtol(p, &end, 10);
+  if (end == p || errno == ERANGE || v < INT_MIN || v > INT_MAX) return false;
+  *out = static_cast<int>(v);
+  p = end;
+  return true;
+}
+
+bool whole_int(const char *text, int *out) {
+  if (!text || !*text) return false;
+  const char *p = text;
+  int v = 0;
+  if (!next_int(p, &v) || *p) return false;
+  *out = v;
+  return true;
+}
+
+}  // namespace kav::text

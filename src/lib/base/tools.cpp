@@ -1,8 +1,12 @@
 #include <kav/tools.h>
 
 #include <cstddef>
+#include <cstdio>
 #include <cstring>
+#include <string>
 #include <utility>
+
+#include "base/tools_int.hpp"
 
 namespace {
 
@@ -214,3 +218,48 @@ extern "C" float linear_interp(float x, float x1, float x2, float y1, float y2) 
              y1;
   return static_cast<float>(r);
 }
+
+namespace kav::text {
+
+namespace {
+
+bool is_space(int c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+
+}  // namespace
+
+bool read_line(std::FILE *fp, std::string &line, std::size_t max, CarriageReturn cr, bool *longer) {
+  line.clear();
+  if (longer) *longer = false;
+  int c;
+  bool any = false;
+  while ((c = std::getc(fp)) != EOF) {
+    any = true;
+    if (c == '\n') break;
+    if (line.size() < max)
+      line.push_back(static_cast<char>(c));
+    else if (longer)
+      *longer = true;
+  }
+  if (cr == CarriageReturn::Drop && !line.empty() && line.back() == '\r') line.pop_back();
+  return any;
+}
+
+bool read_token(std::FILE *fp, std::string &tok, std::size_t max, bool *ended) {
+  tok.clear();
+  int c;
+  while ((c = std::getc(fp)) != EOF && is_space(c)) {
+  }
+  if (c == EOF) return false;
+  while (c != EOF && !is_space(c)) {
+    if (tok.size() >= max) return false;
+    tok.push_back(static_cast<char>(c));
+    c = std::getc(fp);
+  }
+  if (ended) *ended = c == EOF;
+  if (c != EOF) std::ungetc(c, fp);
+  return true;
+}
+
+}  // namespace kav::text

@@ -6,12 +6,12 @@
 #include <cctype>
 #include <climits>
 #include <cmath>
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <string>
 
+#include "base/string_int.hpp"
 #include "console/date_int.hpp"
 
 namespace {
@@ -126,16 +126,6 @@ bool break_down(int64_t secs, Date &d) {
   return true;
 }
 
-std::string fmt(const char *format, ...) __attribute__((format(printf, 1, 2)));
-std::string fmt(const char *format, ...) {
-  char buf[256];
-  va_list ap;
-  va_start(ap, format);
-  std::vsnprintf(buf, sizeof buf, format, ap);
-  va_end(ap);
-  return buf;
-}
-
 void put(char *str, const std::string &s, size_t size = DATE_LABEL_LEN) {
   std::snprintf(str, size, "%s", s.c_str());
 }
@@ -154,31 +144,32 @@ std::string time_text(const Date &local, const Date &utc, bool minutes, bool lea
   std::string t;
   if (s.tz_pm == 0) {
     if (minutes)
-      t = fmt("%2.2d%2.2d%s", h, m, s.tz_str);
+      t = kav::text::format("%2.2d%2.2d%s", h, m, s.tz_str);
     else
-      t = lead_zero ? fmt("%2.2d%s", h, s.tz_str) : fmt("%d%s", h, s.tz_str);
+      t = lead_zero ? kav::text::format("%2.2d%s", h, s.tz_str)
+                    : kav::text::format("%d%s", h, s.tz_str);
     return t;
   }
   if (minutes) {
     if (h > 12)
-      t = fmt("%d:%2.2d PM%s", h - 12, m, s.tz_str);
+      t = kav::text::format("%d:%2.2d PM%s", h - 12, m, s.tz_str);
     else if (h == 12)
-      t = fmt("12:%2.2d PM%s", m, s.tz_str);
+      t = kav::text::format("12:%2.2d PM%s", m, s.tz_str);
     else if (h > 0)
-      t = fmt("%d:%2.2d AM%s", h, m, s.tz_str);
+      t = kav::text::format("%d:%2.2d AM%s", h, m, s.tz_str);
     else
-      t = fmt("12:%2.2d AM%s", m, s.tz_str);
-    if (s.tz_pm == -1) t += fmt(" [%2.2d%2.2dZ]", utc.hour, utc.min);
+      t = kav::text::format("12:%2.2d AM%s", m, s.tz_str);
+    if (s.tz_pm == -1) t += kav::text::format(" [%2.2d%2.2dZ]", utc.hour, utc.min);
   } else {
     if (h > 12)
-      t = fmt("%d PM%s", h - 12, s.tz_str);
+      t = kav::text::format("%d PM%s", h - 12, s.tz_str);
     else if (h == 12)
-      t = fmt("12 PM%s", s.tz_str);
+      t = kav::text::format("12 PM%s", s.tz_str);
     else if (h > 0)
-      t = fmt("%d AM%s", h, s.tz_str);
+      t = kav::text::format("%d AM%s", h, s.tz_str);
     else
-      t = fmt("12 AM%s", s.tz_str);
-    if (s.tz_pm == -1) t += fmt(" [%2.2dZ]", utc.hour);
+      t = kav::text::format("12 AM%s", s.tz_str);
+    if (s.tz_pm == -1) t += kav::text::format(" [%2.2dZ]", utc.hour);
   }
   return t;
 }
@@ -214,8 +205,8 @@ Fhour split_fhour(int fhour) {
 }
 
 std::string fhour_text(int fhour, int flag) {
-  if (fhour > 900) return fmt("%d month", fhour - 900);
-  if (fhour > 800) return fmt("%d day", fhour - 800);
+  if (fhour > 900) return kav::text::format("%d month", fhour - 900);
+  if (fhour > 800) return kav::text::format("%d day", fhour - 800);
   if (flag) {
     switch (fhour) {
       case 12:
@@ -232,9 +223,9 @@ std::string fhour_text(int fhour, int flag) {
         break;
     }
   }
-  if (fhour > 60 && fhour % 24 == 0) return fmt("%d day", fhour / 24);
-  if (fhour > 60 && fhour % 24 == 12) return fmt("%d.5 day", fhour / 24);
-  if (fhour != 0 && fhour != MISS) return fmt("%d hour", fhour);
+  if (fhour > 60 && fhour % 24 == 0) return kav::text::format("%d day", fhour / 24);
+  if (fhour > 60 && fhour % 24 == 12) return kav::text::format("%d.5 day", fhour / 24);
+  if (fhour != 0 && fhour != MISS) return kav::text::format("%d hour", fhour);
   return "";
 }
 
@@ -249,15 +240,15 @@ std::string standard_label(const Date &date) {
   Date d = date;
   const DateState &s = state();
   if (d.year == MISS) d.year = 1980;  // a label always has a year
-  if (d.month == MISS) return fmt("%2.2d", two_digit(century(d.year)));
+  if (d.month == MISS) return kav::text::format("%2.2d", two_digit(century(d.year)));
   if (d.day == MISS) {
     normalise(d);
-    return fmt("%3s %2.2d", mon(d.month), two_digit(d.year));
+    return kav::text::format("%3s %2.2d", mon(d.month), two_digit(d.year));
   }
   if (d.hour == MISS) {
     d.hour = 0;
     normalise(d);
-    return fmt("%2d %3s %2.2d", d.day, mon(d.month), two_digit(d.year));
+    return kav::text::format("%2d %3s %2.2d", d.day, mon(d.month), two_digit(d.year));
   }
   const bool minutes = d.min != MISS;
   if (!minutes) d.min = 0;
@@ -267,7 +258,7 @@ std::string standard_label(const Date &date) {
   display_pair(seconds_of(d), local, utc);
   if (s.tz_off == 0) local = utc = d;
   return time_text(local, utc, minutes, true) +
-         fmt(" %2d %3s %2.2d", local.day, mon(local.month), two_digit(local.year));
+         kav::text::format(" %2d %3s %2.2d", local.day, mon(local.month), two_digit(local.year));
 }
 
 // A negative hour or minute -(100*o + s): the current value rounded down to a
@@ -579,28 +570,28 @@ int DATE_format_label(char *str, const char *format, int fhour, const char *mode
         out += fhour_text(split_fhour(fhour).period, d.hour == MISS);
         break;
       case 'f':
-        out += fmt("%d", fhour);
+        out += kav::text::format("%d", fhour);
         break;
       case 'x':
         if (model) out += std::string(model).substr(0, DATE_MODEL_LEN);
         break;
       case 'y':
-        if (d.year != MISS) out += fmt("%2.2d", two_digit(century(d.year)));
+        if (d.year != MISS) out += kav::text::format("%2.2d", two_digit(century(d.year)));
         break;
       case 'm':
-        if (d.month != MISS) out += fmt("%2.2d", d.month);
+        if (d.month != MISS) out += kav::text::format("%2.2d", d.month);
         break;
       case 'd':
-        if (d.day != MISS) out += fmt("%2.2d", d.day);
+        if (d.day != MISS) out += kav::text::format("%2.2d", d.day);
         break;
       case 'M':
-        out += fmt("%3.3s", mon(d.month));
+        out += kav::text::format("%3.3s", mon(d.month));
         break;
       case 'h':
-        if (d.hour != MISS) out += fmt("%2.2d", d.hour);
+        if (d.hour != MISS) out += kav::text::format("%2.2d", d.hour);
         break;
       case 'n':
-        if (d.min != MISS) out += fmt("%2.2d", d.min);
+        if (d.min != MISS) out += kav::text::format("%2.2d", d.min);
         break;
       default:
         out += c;
@@ -650,10 +641,11 @@ int DATE_make_label_for(int fhour, int model, int64_t seconds, char *str) KAV_NO
   display_pair(seconds + static_cast<int64_t>(t3) * 3600, local, utc);
   const std::string t = time_text(local, utc, false, true);
   if (forecast)
-    s += fmt(" %s %3s %2d %3s %2.2d", t.c_str(), wday_name(local.wday), local.day, mon(local.month),
-             two_digit(local.year));
+    s += kav::text::format(" %s %3s %2d %3s %2.2d", t.c_str(), wday_name(local.wday), local.day,
+                           mon(local.month), two_digit(local.year));
   else
-    s += fmt(" %s %2d %3s %2.2d", t.c_str(), local.day, mon(local.month), two_digit(local.year));
+    s += kav::text::format(" %s %2d %3s %2.2d", t.c_str(), local.day, mon(local.month),
+                           two_digit(local.year));
   put(str, s);
   return 0;
 }
@@ -701,15 +693,16 @@ int DATE_make_label_for_time_mod(int fhour, const char *model, const Date *date,
     }
     const std::string t = time_text(local, utc, false, false);
     if (forecast && no_hour)
-      s += fmt(" %3s %2d %3s %2d", wday_name(local.wday), local.day, mon(local.month),
-               two_digit(local.year));
+      s += kav::text::format(" %3s %2d %3s %2d", wday_name(local.wday), local.day, mon(local.month),
+                             two_digit(local.year));
     else if (forecast)
-      s += fmt(" %s %3s %2d %3s %2.2d", t.c_str(), wday_name(local.wday), local.day,
-               mon(local.month), two_digit(local.year));
+      s += kav::text::format(" %s %3s %2d %3s %2.2d", t.c_str(), wday_name(local.wday), local.day,
+                             mon(local.month), two_digit(local.year));
     else if (no_hour)
-      s += fmt(" %2d %3s %2d", local.day, mon(local.month), two_digit(local.year));
+      s += kav::text::format(" %2d %3s %2d", local.day, mon(local.month), two_digit(local.year));
     else
-      s += fmt(" %s %2d %3s %2.2d", t.c_str(), local.day, mon(local.month), two_digit(local.year));
+      s += kav::text::format(" %s %2d %3s %2.2d", t.c_str(), local.day, mon(local.month),
+                             two_digit(local.year));
   } else {
     s += name.empty() ? "Analysis for " : " analysis for ";
     s += standard_label(*date);
@@ -733,12 +726,13 @@ int DATE_make_label_valid_time(int fhour, const Date *date, char *str) KAV_NOEXC
   std::string s;
   if (no_hour) {
     break_down(valid, local);
-    s = fmt("%3s %2d %3s %2.2d", wday_name(local.wday), local.day, mon(local.month),
-            two_digit(local.year));
+    s = kav::text::format("%3s %2d %3s %2.2d", wday_name(local.wday), local.day, mon(local.month),
+                          two_digit(local.year));
   } else {
     display_pair(valid, local, utc);
-    s = fmt("%s %3s %2d %3s %2.2d", time_text(local, utc, false, false).c_str(),
-            wday_name(local.wday), local.day, mon(local.month), two_digit(local.year));
+    s = kav::text::format("%s %3s %2d %3s %2.2d", time_text(local, utc, false, false).c_str(),
+                          wday_name(local.wday), local.day, mon(local.month),
+                          two_digit(local.year));
   }
   put(str, s);
   return 0;

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "base/tools_int.hpp"
 #include "geo/cty_int.hpp"
 
 namespace {
@@ -42,24 +43,6 @@ CityFile &state() {
 }
 
 bool is_blank(int c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
-
-// Reads one line into line, at most kMaxLine characters; *longer tells that
-// more was dropped. False at the end of the file.
-bool read_line(FILE *fp, std::string &line, bool *longer) {
-  line.clear();
-  *longer = false;
-  int c;
-  bool any = false;
-  while ((c = std::getc(fp)) != EOF) {
-    any = true;
-    if (c == '\n') break;
-    if (line.size() < kMaxLine)
-      line.push_back(static_cast<char>(c));
-    else
-      *longer = true;
-  }
-  return any;
-}
 
 std::vector<std::string> split_fields(const std::string &line) {
   std::vector<std::string> out;
@@ -245,7 +228,8 @@ int CTY_read(int city_fd, CTY_data *city) KAV_NOEXCEPT {
   city->wmo = KAV_IMISSING;
   std::string line;
   bool longer;
-  while (read_line(s.city_file, line, &longer)) {
+  while (
+      kav::text::read_line(s.city_file, line, kMaxLine, kav::text::CarriageReturn::Keep, &longer)) {
     ++s.line_no;
     const std::vector<std::string> fields = split_fields(line);
     if (fields.empty() && !longer) continue;  // a blank line

@@ -24,6 +24,8 @@
 #include <string>
 #include <vector>
 
+#include "base/string_int.hpp"
+#include "base/tools_int.hpp"
 #include "geo/maptran_int.hpp"
 
 namespace {
@@ -129,17 +131,6 @@ bool to_float(const char *s, float *out) {
   return true;
 }
 
-// A whole number and nothing else.
-bool to_int(const char *s, int *out) {
-  if (!s || !*s) return false;
-  char *end;
-  errno = 0;
-  const long v = std::strtol(s, &end, 10);
-  if (end == s || *end || errno == ERANGE || v < INT_MIN || v > INT_MAX) return false;
-  *out = static_cast<int>(v);
-  return true;
-}
-
 std::vector<std::string> split_keep(const std::string &s, char delim) {
   std::vector<std::string> parts;
   size_t b = 0;
@@ -174,23 +165,10 @@ bool geographic(int code) { return code >= 1 && code <= 9; }
 
 // ---- Region files ----
 
-// Reads one line (its end dropped) into line, at most kLineLen characters;
-// a longer line is read to its end and flagged. False at the end of file.
-bool read_line(FILE *fp, std::string *line, bool *too_long) {
-  line->clear();
-  *too_long = false;
-  int c;
-  bool any = false;
-  while ((c = std::fgetc(fp)) != EOF) {
-    any = true;
-    if (c == '\n') break;
-    if (line->size() < kLineLen)
-      line->push_back(static_cast<char>(c));
-    else
-      *too_long = true;
-  }
-  if (!line->empty() && line->back() == '\r') line->pop_back();
-  return any;
+// Reads one line (its end and a carriage return before it dropped), at most
+// kLineLen characters; a longer line is read to its end and flagged.
+bool read_line(FILE *fp, std::string &line, bool *too_long) {
+  return kav::text::read_line(fp, line, kLineLen, kav::text::CarriageReturn::Drop, too_long);
 }
 
 std::vector<std::string> words_of(const std::string &line) {
@@ -223,7 +201,7 @@ LineKind parse_line(const std::string &line, bool too_long, RegionLine *out, con
   if (w.empty() || w[0][0] == '#') return LineKind::Skip;
   if (w.size() == 1) {
     out->domain = w[0];
-  } else if (w.size() == 4 && to_int(w[2].c_str(), &out->flag)) {
+  } else if (w.size() == 4 && kav::text::whole_int(w[2].c_str(), &out->flag)) {
     out->abbr = w[0];
     out->desc = w[1];
     out->domain = w[3];
@@ -480,10 +458,12 @@ int DOM_set_params(int paramc, char **paramv, Domain *domain, int i1, int i2, in
         if (!to_float(f, &domain->dy)) r = DOM_K_DY;
         break;
       case DOM_K_NX:
-        if (!to_int(f, &domain->nx) || (geo && domain->nx != -9999 && domain->nx < 1)) r = DOM_K_NX;
+        if (!kav::text::whole_int(f, &domain->nx) || (geo && domain->nx != -9999 && domain->nx < 1))
+          r = DOM_K_NX;
         break;
       case DOM_K_NY:
-        if (!to_int(f, &domain->ny) || (geo && domain->ny != -9999 && domain->ny < 1)) r = DOM_K_NY;
+        if (!kav::text::whole_int(f, &domain->ny) || (geo && domain->ny != -9999 && domain->ny < 1))
+          r = DOM_K_NY;
         break;
       case DOM_K_ID:
         r = set_id(f, domain);
@@ -668,7 +648,7 @@ int DOM_search_file(const char *file, const char *str, char *domstr) KAV_NOEXCEP
   std::string line;
   bool too_long;
   int number = 0;
-  while (read_line(fp.get(), &line, &too_long)) {
+  while (read_line(fp.get(), line, &too_long)) {
     ++number;
     RegionLine r;
     const char *why = "";
@@ -693,7 +673,7 @@ int DOM_read_menu(const char *file) KAV_NOEXCEPT {
   std::string line;
   bool too_long;
   int number = 0;
-  while (read_line(fp.get(), &line, &too_long)) {
+  while (read_line(fp.get(), line, &too_long)) {
     ++number;
     RegionLine r;
     const char *why = "";
@@ -740,7 +720,7 @@ int DOM_print_file(const char *file) KAV_NOEXCEPT {
   MESS_print(M_PRINT, " Abbr    Description\n");
   std::string line;
   bool too_long;
-  while (read_line(fp.get(), &line, &too_long)) {
+  while (read_line(fp.get(), line, &too_long)) {
     RegionLine r;
     const char *why = "";
     if (parse_line(line, too_long, &r, &why) != LineKind::Entry) continue;
@@ -870,7 +850,7 @@ int DOM_prompt_region(Domain *domain, int flag) KAV_NOEXCEPT {
     std::string text = answer;
     const std::vector<const MENU_item *> items = visible(s);
     int number;
-    if (to_int(answer.c_str(), &number)) {
+    if (kav::text::whole_int(answer.c_str(), &number)) {
       if (number == -1) KAV_exit(0);
       if (number == 0) return 0;
       if (number < 0 || number > static_cast<int>(items.size())) {

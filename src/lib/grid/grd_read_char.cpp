@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "base/tools_int.hpp"
 #include "grid/grd_read_int.hpp"
 
 namespace kav::grd {
@@ -37,24 +38,7 @@ constexpr float kCentres[12][2] = {{55, -45},  {55, -135},  {55, 135},  {55, 45}
 
 const char *shown(const Slot &s) { return s.name.empty() ? "-" : s.name.c_str(); }
 
-bool is_space(int c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
-}
-
-bool read_token(FILE *fp, std::string &tok) {
-  tok.clear();
-  int c;
-  while ((c = std::getc(fp)) != EOF && is_space(c)) {
-  }
-  if (c == EOF) return false;
-  while (c != EOF && !is_space(c)) {
-    if (tok.size() >= kTokenLimit) return false;
-    tok.push_back(static_cast<char>(c));
-    c = std::getc(fp);
-  }
-  if (c != EOF) std::ungetc(c, fp);
-  return true;
-}
+bool read_token(FILE *fp, std::string &tok) { return text::read_token(fp, tok, kTokenLimit); }
 
 // The number in characters [from, from + len) of tok (1-based from), or -1
 // when they are missing or not all digits.

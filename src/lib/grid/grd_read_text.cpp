@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "base/string_int.hpp"
+#include "base/tools_int.hpp"
 #include "grid/grd_read_int.hpp"
 
 namespace kav::grd {
@@ -35,18 +37,7 @@ bool begins(const std::string &s, const char *head) {
 
 // Reads a line (without its line end and a carriage return before it),
 // keeping at most kLineLimit characters. False at the end of the stream.
-bool read_line(FILE *fp, std::string &line) {
-  line.clear();
-  int c;
-  bool any = false;
-  while ((c = std::getc(fp)) != EOF) {
-    any = true;
-    if (c == '\n') break;
-    if (line.size() < kLineLimit) line.push_back(static_cast<char>(c));
-  }
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  return any;
-}
+bool read_line(FILE *fp, std::string &line) { return text::read_line(fp, line, kLineLimit); }
 
 // Passes over the rest of the line and its line end.
 void skip_line(FILE *fp) {
@@ -59,24 +50,10 @@ bool is_space(int c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
 }
 
-// Reads the next white-space separated token. False at the end of the
-// stream or for a token longer than kTokenLimit. *ended tells whether the
-// stream ended right after the token (a value cut short cannot be told
-// from a whole one).
+// Reads the next white-space separated token of at most kTokenLimit
+// characters (see text::read_token).
 bool read_token(FILE *fp, std::string &tok, bool *ended = nullptr) {
-  tok.clear();
-  int c;
-  while ((c = std::getc(fp)) != EOF && is_space(c)) {
-  }
-  if (c == EOF) return false;
-  while (c != EOF && !is_space(c)) {
-    if (tok.size() >= kTokenLimit) return false;
-    tok.push_back(static_cast<char>(c));
-    c = std::getc(fp);
-  }
-  if (ended) *ended = c == EOF;
-  if (c != EOF) std::ungetc(c, fp);
-  return true;
+  return text::read_token(fp, tok, kTokenLimit, ended);
 }
 
 bool to_float(const std::string &s, float *out) {
@@ -85,16 +62,6 @@ bool to_float(const std::string &s, float *out) {
   const float v = std::strtof(s.c_str(), &end);
   if (*end != '\0' || !std::isfinite(v)) return false;
   *out = v;
-  return true;
-}
-
-bool to_int(const std::string &s, int *out) {
-  if (s.empty()) return false;
-  char *end = nullptr;
-  errno = 0;
-  const long v = std::strtol(s.c_str(), &end, 10);
-  if (*end != '\0' || errno == ERANGE || v < INT_MIN || v > INT_MAX) return false;
-  *out = static_cast<int>(v);
   return true;
 }
 
@@ -146,13 +113,10 @@ bool prefix_float(const std::string &s, float *out) {
   return true;
 }
 
+// The integer that s begins with.
 bool prefix_int(const std::string &s, int *out) {
-  char *end = nullptr;
-  errno = 0;
-  const long v = std::strtol(s.c_str(), &end, 10);
-  if (end == s.c_str() || errno == ERANGE || v < INT_MIN || v > INT_MAX) return false;
-  *out = static_cast<int>(v);
-  return true;
+  const char *p = s.c_str();
+  return text::next_int(p, out);
 }
 
 bool decode_proj(const std::string &field, Domain &d) {
@@ -263,15 +227,8 @@ struct Reader {
 bool parse_keys(const std::string &line, GRD_report *grd) {
   int v[8];
   const char *p = line.c_str();
-  for (int &x : v) {
-    while (*p == ' ' || *p == '\t') ++p;
-    char *end = nullptr;
-    errno = 0;
-    const long n = std::strtol(p, &end, 10);
-    if (end == p || errno == ERANGE || n < INT_MIN || n > INT_MAX) return false;
-    x = static_cast<int>(n);
-    p = end;
-  }
+  for (int &x : v)
+    if (!text::next_int(p, &x)) return false;
   grd->source = v[0];
   grd->version = v[1];
   grd->model = v[2];
@@ -331,7 +288,8 @@ Status parse_domain(Reader &r, GRD_report *grd, std::string tok) {
       nums.push_back(t);
     }
     if (!to_float(nums[0], &d.clat) || !to_float(nums[1], &d.clon) || !to_float(nums[2], &d.dx) ||
-        !to_float(nums[3], &d.dy) || !to_int(nums[4], &d.nx) || !to_int(nums[5], &d.ny))
+        !to_float(nums[3], &d.dy) || !text::whole_int(nums[4].c_str(), &d.nx) ||
+        !text::whole_int(nums[5].c_str(), &d.ny))
       return r.bad("Bad domain numbers");
   } else {
     // The older polar stereographic form: clat clon dx nx ny.
@@ -343,7 +301,7 @@ Status parse_domain(Reader &r, GRD_report *grd, std::string tok) {
       nums.push_back(t);
     }
     if (!to_float(nums[0], &d.clat) || !to_float(nums[1], &d.clon) || !to_float(nums[2], &d.dx) ||
-        !to_int(nums[3], &d.nx) || !to_int(nums[4], &d.ny))
+        !text::whole_int(nums[3].c_str(), &d.nx) || !text::whole_int(nums[4].c_str(), &d.ny))
       return r.bad("Bad domain numbers");
     d.dy = d.dx;
   }

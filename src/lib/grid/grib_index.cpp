@@ -13,50 +13,25 @@
 #include <cstring>
 #include <string>
 
+#include "base/string_int.hpp"
+#include "base/tools_int.hpp"
 #include "grid/grib_int.hpp"
 
 namespace kav::grib {
 namespace {
-
-// Reads one line of at most max characters (the rest of a longer line is
-// passed over); false at end of file.
-bool get_line(FILE *fp, std::string &line, size_t max) {
-  line.clear();
-  int c;
-  bool any = false;
-  while ((c = std::getc(fp)) != EOF) {
-    any = true;
-    if (c == '\n') break;
-    if (line.size() < max) line.push_back(static_cast<char>(c));
-  }
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  return any;
-}
-
-// The next integer of text at p (blanks skipped); false when there is none.
-bool number(const char *&p, int &v) {
-  while (*p == ' ' || *p == '\t') ++p;
-  char *end = nullptr;
-  errno = 0;
-  const long n = std::strtol(p, &end, 10);
-  if (end == p || errno == ERANGE || n < INT_MIN || n > INT_MAX) return false;
-  v = static_cast<int>(n);
-  p = end;
-  return true;
-}
 
 void keys_from(const std::string &desc, GRD_report *grd) {
   const size_t tag = desc.find("/ GRIB");
   if (tag != std::string::npos) {
     const char *p = desc.c_str() + tag + 6;
     int skip = 0;
-    number(p, skip);
+    text::next_int(p, &skip);
     for (;;) {
       while (*p == ' ' || *p == '\t') ++p;
       if (!*p) break;
       const char letter = *p++;
       int v = 0;
-      if (!number(p, v)) {
+      if (!text::next_int(p, &v)) {
         while (*p && *p != ' ' && *p != '\t') ++p;
         continue;
       }
@@ -92,7 +67,7 @@ void keys_from(const std::string &desc, GRD_report *grd) {
   if (slash == std::string::npos) return;
   const char *p = desc.c_str() + slash + 1;
   int first = 0;
-  if (!number(p, first)) return;
+  if (!text::next_int(p, &first)) return;
   while (*p == ' ' || *p == '\t') ++p;
   int v[6] = {KAV_IMISSING, KAV_IMISSING, KAV_IMISSING, KAV_IMISSING, KAV_IMISSING, KAV_IMISSING};
   int k = 0;
@@ -102,7 +77,7 @@ void keys_from(const std::string &desc, GRD_report *grd) {
   } else {
     v[k++] = first;
   }
-  while (k < 6 && number(p, v[k])) ++k;
+  while (k < 6 && text::next_int(p, &v[k])) ++k;
   grd->model = v[0];
   grd->type = v[1];
   grd->time = v[2];
@@ -125,7 +100,7 @@ int index_line(int grd_fd, int n) {
   }
   std::string line;
   while (fs.index_no < n) {
-    if (!get_line(f->hfile, line, 40 + GRIB_INDEX_DESC)) return -1;
+    if (!text::read_line(f->hfile, line, 40 + GRIB_INDEX_DESC)) return -1;
     const char *p = line.c_str();
     char *end = nullptr;
     errno = 0;

@@ -380,25 +380,10 @@ int GRIB_set_var(GRD_report *grd) KAV_NOEXCEPT {
       VAR_str(name, grd->var, grd->units);
       char head[32] = "";
       if (d.ens_prod == 1) {
-        switch (d.ens_type) {
-          case 1:
-            std::snprintf(head, sizeof head, "Ens[%d] ", d.ens_id);
-            break;
-          case 2:
-            std::snprintf(head, sizeof head, "Ens[-%d] ", d.ens_id);
-            break;
-          case 3:
-            std::snprintf(head, sizeof head, "Ens[+%d] ", d.ens_id);
-            break;
-          case 4:
-            std::snprintf(head, sizeof head, "Ens[c%d] ", d.ens_id);
-            break;
-          case 5:
-            std::snprintf(head, sizeof head, "Ens[w%d] ", d.ens_id);
-            break;
-          default:
-            break;
-        }
+        // The mark before the member number, by ensemble type 1 to 5.
+        static constexpr const char *kMemberMark[] = {"", "-", "+", "c", "w"};
+        if (d.ens_type >= 1 && d.ens_type <= 5)
+          std::snprintf(head, sizeof head, "Ens[%s%d] ", kMemberMark[d.ens_type - 1], d.ens_id);
         grd->var += d.ens_type * 20000 + d.ens_id * 1000 + 19280000;
       } else if (d.ens_prod == 2) {
         std::snprintf(head, sizeof head, "Ens mean ");

@@ -15,6 +15,8 @@
 #include <cstring>
 #include <string>
 
+#include "base/tools_int.hpp"
+
 namespace {
 
 constexpr float kMissing = KAV_MISSING;
@@ -26,16 +28,7 @@ const char *const kFieldNames[UPA_RAW_FIELDS] = {"Lev", "P", "H", "T", "Td", "Di
 // Reads one line (at most kLineMax characters kept, the line end and the
 // rest of a longer line passed over). False at the end of the file.
 bool read_line(FILE *fp, std::string &line) {
-  line.clear();
-  int c;
-  bool any = false;
-  while ((c = getc(fp)) != EOF) {
-    any = true;
-    if (c == '\n') break;
-    if (line.size() < static_cast<size_t>(kLineMax)) line.push_back(static_cast<char>(c));
-  }
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  return any;
+  return kav::text::read_line(fp, line, static_cast<size_t>(kLineMax));
 }
 
 // A number that fills the whole token and is finite.

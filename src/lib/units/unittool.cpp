@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "base/tools_int.hpp"
 #include "console/guard.hpp"
 
 namespace {
@@ -196,16 +197,6 @@ std::unique_ptr<FILE, int (*)(FILE *)> open_table(const std::string &name) {
   return {FILE_open(name.c_str(), "r"), &FILE_close};
 }
 
-bool read_line(FILE *fp, std::string *line) {
-  line->clear();
-  int c;
-  while ((c = std::fgetc(fp)) != EOF) {
-    if (c == '\n') return true;
-    line->push_back(static_cast<char>(c));
-  }
-  return !line->empty();
-}
-
 std::vector<std::string> split_words(const std::string &line) {
   std::vector<std::string> words;
   size_t i = 0;
@@ -243,7 +234,7 @@ bool table_lookup(const std::string &ibase, const std::string &obase, double *sc
   bool found = false;
   std::string line;
   int lineno = 0;
-  while (read_line(fp.get(), &line)) {
+  while (kav::text::read_line(fp.get(), line, line.max_size(), kav::text::CarriageReturn::Keep)) {
     ++lineno;
     const auto words = split_words(line);
     if (words.empty() || words[0][0] == '#') continue;

@@ -7,13 +7,15 @@
 
 #include <cerrno>
 #include <climits>
-#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 #include <string>
 #include <vector>
+
+#include "base/string_int.hpp"
+#include "base/tools_int.hpp"
 
 namespace {
 
@@ -38,36 +40,17 @@ VarState &state() {
 
 bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
 
+// Copies src into dst, a buffer of room bytes, cut to fit.
+void copy_cut(char *dst, size_t room, const std::string &src) {
+  const size_t n = src.size() < room - 1 ? src.size() : room - 1;
+  std::memcpy(dst, src.data(), n);
+  dst[n] = '\0';
+}
+
 // Copies text into a caller buffer of VAR_LABEL_LEN bytes, cut to fit.
 char *put(char *dst, const std::string &text) {
-  const size_t n = text.size() < VAR_LABEL_LEN - 1 ? text.size() : VAR_LABEL_LEN - 1;
-  std::memcpy(dst, text.data(), n);
-  dst[n] = '\0';
+  copy_cut(dst, VAR_LABEL_LEN, text);
   return dst;
-}
-
-std::string fmt(const char *format, ...) __attribute__((format(printf, 1, 2)));
-std::string fmt(const char *format, ...) {
-  char buf[128];
-  va_list ap;
-  va_start(ap, format);
-  std::vsnprintf(buf, sizeof buf, format, ap);
-  va_end(ap);
-  return buf;
-}
-
-// Reads one line of at most kMaxLine characters (the rest of a longer line is
-// dropped). False at the end of the file.
-bool read_line(FILE *fp, std::string &line) {
-  line.clear();
-  int c;
-  bool any = false;
-  while ((c = std::getc(fp)) != EOF) {
-    any = true;
-    if (c == '\n') break;
-    if (line.size() < kMaxLine) line.push_back(static_cast<char>(c));
-  }
-  return any;
 }
 
 // Parses up to five comma-separated integers; codes not given stay -9999.
@@ -75,20 +58,9 @@ void parse_codes(const std::string &field, int *ind) {
   for (int i = 0; i < kMaxCodes; ++i) ind[i] = KAV_IMISSING;
   const char *p = field.c_str();
   for (int i = 0; i < kMaxCodes; ++i) {
-    char *end = nullptr;
-    errno = 0;
-    const long v = std::strtol(p, &end, 10);
-    if (end == p || errno == ERANGE || v < INT_MIN || v > INT_MAX) return;
-    ind[i] = static_cast<int>(v);
-    if (*end != ',') return;
-    p = end + 1;
+    if (!kav::text::next_int(p, &ind[i]) || *p != ',') return;
+    ++p;
   }
-}
-
-void copy_cut(char *dst, size_t room, const std::string &src) {
-  const size_t n = src.size() < room - 1 ? src.size() : room - 1;
-  std::memcpy(dst, src.data(), n);
-  dst[n] = '\0';
 }
 
 // Splits one table line into an entry; false when it holds fewer than two
@@ -140,11 +112,11 @@ std::string time_text(int time) {
   const int num = r > 9 ? t2 : (t2 > t1 ? t2 - t1 : t1 - t2);
   std::string s;
   if (t2 < 800)
-    s = fmt("%d hour ", num);
+    s = kav::text::format("%d hour ", num);
   else if (t2 < 900)
-    s = fmt("%d day ", num);
+    s = kav::text::format("%d day ", num);
   else
-    s = fmt("%d month ", num);
+    s = kav::text::format("%d month ", num);
   switch (r) {
     case 2:
       return s + "rng ";
@@ -262,56 +234,56 @@ std::string level_text(int ltype, int level) {
     case 10:
       return {};
     case 1:
-      if (level > 2000) return fmt("Surface[%d]", level - 2000);
-      if (level >= 1) return fmt("Surface[%d]", level);
+      if (level > 2000) return kav::text::format("Surface[%d]", level - 2000);
+      if (level >= 1) return kav::text::format("Surface[%d]", level);
       return "Surface";
     case 100:
-      return fmt("%d mb", level);
+      return kav::text::format("%d mb", level);
     case 101:
       if (level > 1000) {
         const long long aa = a * 10LL, bb = b * 10LL;
-        if (aa == 1900 || aa == 2000) return fmt("sfc-%lld mb", bb);
-        if (aa == 1950) return fmt("trop-%lld mb", bb);
-        if (a < 200) return fmt("%lld-%lld mb", aa, bb);
-        return fmt("sfc[%lld]-%lld mb", aa - 2000, bb);
+        if (aa == 1900 || aa == 2000) return kav::text::format("sfc-%lld mb", bb);
+        if (aa == 1950) return kav::text::format("trop-%lld mb", bb);
+        if (a < 200) return kav::text::format("%lld-%lld mb", aa, bb);
+        return kav::text::format("sfc[%lld]-%lld mb", aa - 2000, bb);
       }
       if (level == 510) return "1000-500 mb";
       if (level == 508) return "850-500 mb";
       if (level == 599) return "SFC-500 mb";
       return {};
     case 103:
-      return fmt("%d m", level);
+      return kav::text::format("%d m", level);
     case 104:
-      if (a == 995) return fmt("trop+%lld m", b * 100LL);
-      return fmt("%lld-%lld m", a * 100LL, b * 100LL);
+      if (a == 995) return kav::text::format("trop+%lld m", b * 100LL);
+      return kav::text::format("%lld-%lld m", a * 100LL, b * 100LL);
     case 105:
-      return fmt("%d m AG", level);
+      return kav::text::format("%d m AG", level);
     case 106:
-      return fmt("%lld-%lld m AG", a * 100LL, b * 100LL);
+      return kav::text::format("%lld-%lld m AG", a * 100LL, b * 100LL);
     case 107:
-      return fmt("%3.2f sigma", level_d / 10000.0);
+      return kav::text::format("%3.2f sigma", level_d / 10000.0);
     case 108:
-      return fmt("%3.2f-%3.2f sigma", a / 100.0, b / 100.0);
+      return kav::text::format("%3.2f-%3.2f sigma", a / 100.0, b / 100.0);
     case 109:
-      return fmt("%d lev", level);
+      return kav::text::format("%d lev", level);
     case 111:
-      return fmt("%d cm BG", level);
+      return kav::text::format("%d cm BG", level);
     case 112:
-      return fmt("%d-%d cm BG", a, b);
+      return kav::text::format("%d-%d cm BG", a, b);
     case 113:
-      return fmt("%d K", level);
+      return kav::text::format("%d K", level);
     case 114:
-      return fmt("%3.0f-%3.0f K", static_cast<double>(a), static_cast<double>(b));
+      return kav::text::format("%3.0f-%3.0f K", static_cast<double>(a), static_cast<double>(b));
     case 115:
-      return fmt("%d mb AG", level);
+      return kav::text::format("%d mb AG", level);
     case 116:
-      return fmt("%d-%d mb AG", a, b);
+      return kav::text::format("%d-%d mb AG", a, b);
     case 117:
-      return fmt("%d*10^-6 Km2/kgs", level);
+      return kav::text::format("%d*10^-6 Km2/kgs", level);
     case 119:
-      return fmt("%3.2f Eta", level_d / 10000.0);
+      return kav::text::format("%3.2f Eta", level_d / 10000.0);
     case 120:
-      return fmt("%3.2f-%3.2f Eta", a / 100.0, b / 100.0);
+      return kav::text::format("%3.2f-%3.2f Eta", a / 100.0, b / 100.0);
     default:
       break;
   }
@@ -343,7 +315,8 @@ int VAR_read_varfile(void) KAV_NOEXCEPT {
   int result = 1;
   try {
     std::string line;
-    while (entries.size() < VAR_MAX_ENTRIES && read_line(fp, line)) {
+    while (entries.size() < VAR_MAX_ENTRIES &&
+           kav::text::read_line(fp, line, kMaxLine, kav::text::CarriageReturn::Keep)) {
       VAR_desc e{};
       if (parse_entry(line, e)) entries.push_back(e);
     }
@@ -365,7 +338,7 @@ char *VAR_str(char *str, int variable, const char *units) KAV_NOEXCEPT {
   if (const VAR_desc *e = find(v)) {
     s = PLT_get_label_type() < 0 ? e->abbr : e->name;
   } else {
-    s = fmt("v%d", v);
+    s = kav::text::format("v%d", v);
     MESS_print(kTrace, "VAR_str: no var: %d\n", v);
   }
   if (units && units[0]) {
