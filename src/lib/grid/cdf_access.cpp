@@ -7,6 +7,7 @@
 #include <netcdf.h>
 
 #include <climits>
+#include <cmath>
 #include <cstdarg>
 #include <cstring>
 #include <string>
@@ -51,33 +52,134 @@ int def_typed(const char *func, const char *name, nc_type type) {
   return ok(id, func, "ncvardef") ? id : -1;
 }
 
-int put_one(const char *func, int var, const void *val) {
+// The stored type of a variable of the current file, 0 when unknown.
+// Variables of more dimensions than the position holds are refused.
+int stored_type(int var) {
+  int type = 0, nd = 0;
+  return var_type(acc().fd, var, &type, &nd) && nd <= CDF_MAX_DIMS ? type : 0;
+}
+
+// Values in the stored type's bytes from doubles (clamped to the type).
+void from_doubles(int type, const double *in, size_t n, unsigned char *out) {
+  auto clamp = [](double v, double lo, double hi) {
+    return std::isnan(v) ? 0 : (v < lo ? lo : (v > hi ? hi : v));
+  };
+  for (size_t i = 0; i < n; ++i) {
+    const double v = in[i];
+    switch (type) {
+      case NC_BYTE:
+      case NC_CHAR: {
+        const auto x = static_cast<signed char>(clamp(v, -128, 127));
+        std::memcpy(out + i, &x, 1);
+        break;
+      }
+      case NC_SHORT: {
+        const auto x = static_cast<short>(clamp(v, -32768, 32767));
+        std::memcpy(out + i * 2, &x, 2);
+        break;
+      }
+      case NC_LONG: {
+        const auto x = static_cast<nclong>(clamp(v, INT_MIN, INT_MAX));
+        std::memcpy(out + i * 4, &x, 4);
+        break;
+      }
+      case NC_FLOAT: {
+        const auto x = static_cast<float>(v);
+        std::memcpy(out + i * 4, &x, 4);
+        break;
+      }
+      case NC_DOUBLE:
+        std::memcpy(out + i * 8, &v, 8);
+        break;
+      default:
+        break;
+    }
+  }
+}
+
+// Writes one value, converted to the variable's stored type.
+int put_one(const char *func, int var, double val) {
   if (!current(var)) return 0;
+  const int type = stored_type(var);
+  if (type < NC_BYTE || type > NC_DOUBLE) {
+    MESS_print(error_type(), "%s: No classic variable %d to write\n", func, var);
+    return -1;
+  }
+  unsigned char raw[8];
+  from_doubles(type, &val, 1, raw);
   quiet();
   Access &a = acc();
-  return ok(ncvarput1(a.fd, var, a.start, val), func, "ncvarput1") ? 0 : -1;
+  return ok(ncvarput1(a.fd, var, a.start, raw), func, "ncvarput1") ? 0 : -1;
 }
 
-bool get_one(const char *func, int var, void *val) {
+// Reads one value at the position as a double.
+bool get_one(const char *func, int var, double *val) {
   if (!current(var)) return false;
+  const int type = stored_type(var);
+  if (type_size(type) == 0) return false;
+  unsigned char raw[8] = {};
   quiet();
   Access &a = acc();
-  return ok(ncvarget1(a.fd, var, a.start, val), func, "ncvarget1");
+  if (!ok(ncvarget1(a.fd, var, a.start, raw), func, "ncvarget1")) return false;
+  to_doubles(type, raw, 1, val);
+  return true;
 }
 
-bool get_block(const char *func, int var, void *vals) {
+// Values of the current block, or 0 when the block is empty or too large.
+size_t block_size() {
+  const Access &a = acc();
+  size_t n = 1;
+  for (int i = 0; i < a.ndim; ++i) {
+    const auto c = static_cast<size_t>(a.count[i]);
+    if (c != 0 && n > (size_t{1} << 40) / c) return 0;
+    n *= c;
+  }
+  return n;
+}
+
+// Reads the block in the stored type and converts it to want (NC_FLOAT,
+// NC_DOUBLE or NC_BYTE) in vals.
+bool get_block(const char *func, int var, void *vals, int want) {
   if (!current(var) || !vals) return false;
-  quiet();
+  const int type = stored_type(var);
+  const size_t size = type_size(type);
+  if (size == 0) return false;
   Access &a = acc();
-  return ok(ncvarget(a.fd, var, a.start, a.count, vals), func, "ncvarget");
+  quiet();
+  if (type == want) return ok(ncvarget(a.fd, var, a.start, a.count, vals), func, "ncvarget");
+  const size_t n = block_size();
+  std::vector<unsigned char> raw(n * size);
+  if (!ok(ncvarget(a.fd, var, a.start, a.count, raw.data()), func, "ncvarget")) return false;
+  std::vector<double> d(n);
+  to_doubles(type, raw.data(), n, d.data());
+  for (size_t i = 0; i < n; ++i) {
+    if (want == NC_FLOAT)
+      static_cast<float *>(vals)[i] = static_cast<float>(d[i]);
+    else if (want == NC_DOUBLE)
+      static_cast<double *>(vals)[i] = d[i];
+    else
+      static_cast<signed char *>(vals)[i] =
+          static_cast<signed char>(d[i] < -128 ? -128 : (d[i] > 127 ? 127 : d[i]));
+  }
+  return true;
 }
 
-int put_block(const char *func, int var, const void *vals) {
+// Writes the block from vals of type have, converted to the stored type.
+int put_block(const char *func, int var, const void *vals, int have) {
   if (!current(var)) return 0;
   if (!vals) return -1;
-  quiet();
+  const int type = stored_type(var);
+  if (type < NC_BYTE || type > NC_DOUBLE) return -1;
   Access &a = acc();
-  return ok(ncvarput(a.fd, var, a.start, a.count, vals), func, "ncvarput") ? 0 : -1;
+  quiet();
+  if (type == have || (type == NC_CHAR && have == NC_BYTE))
+    return ok(ncvarput(a.fd, var, a.start, a.count, vals), func, "ncvarput") ? 0 : -1;
+  const size_t n = block_size();
+  std::vector<double> d(n);
+  to_doubles(have, vals, n, d.data());
+  std::vector<unsigned char> raw(n * type_size(type));
+  from_doubles(type, d.data(), n, raw.data());
+  return ok(ncvarput(a.fd, var, a.start, a.count, raw.data()), func, "ncvarput") ? 0 : -1;
 }
 
 // Position of one more dimension at index 0, for the text calls; false when
@@ -88,8 +190,8 @@ bool text_block(const char *func, long len, long *start, long *count) {
     MESS_print(M_WARN, "%s: Position has %d dimensions; no room for the text's\n", func, a.ndim);
     return false;
   }
-  for (int i = 0; i < a.ndim; ++i) {
-    start[i] = a.start[i];
+  for (int i = 0; i < CDF_MAX_DIMS; ++i) {
+    start[i] = i < a.ndim ? a.start[i] : 0;
     count[i] = 1;
   }
   start[a.ndim] = 0;
@@ -509,7 +611,9 @@ int CDF_set_range(int num, ...) KAV_NOEXCEPT {
   return 0;
 }
 
-int CDF_put_float(int var, float val) KAV_NOEXCEPT { return put_one("CDF_put_float", var, &val); }
+int CDF_put_float(int var, float val) KAV_NOEXCEPT {
+  return put_one("CDF_put_float", var, static_cast<double>(val));
+}
 
 int CDF_put_long(int var, long val) KAV_NOEXCEPT {
   if (!current(var)) return 0;
@@ -517,26 +621,28 @@ int CDF_put_long(int var, long val) KAV_NOEXCEPT {
     MESS_print(M_WARN, "CDF_put_long: %ld does not fit 32 bits\n", val);
     return -1;
   }
-  const nclong v = static_cast<nclong>(val);
-  return put_one("CDF_put_long", var, &v);
+  return put_one("CDF_put_long", var, static_cast<double>(val));
 }
 
-int CDF_put_short(int var, short val) KAV_NOEXCEPT { return put_one("CDF_put_short", var, &val); }
+int CDF_put_short(int var, short val) KAV_NOEXCEPT { return put_one("CDF_put_short", var, val); }
 int CDF_put_byte(int var, signed char val) KAV_NOEXCEPT {
-  return put_one("CDF_put_byte", var, &val);
+  return put_one("CDF_put_byte", var, val);
 }
-int CDF_put_char(int var, char val) KAV_NOEXCEPT { return put_one("CDF_put_char", var, &val); }
+int CDF_put_char(int var, char val) KAV_NOEXCEPT {
+  return put_one("CDF_put_char", var, static_cast<signed char>(val));
+}
 
 int CDF_put_float_array(int var, const float *vals) KAV_NOEXCEPT {
-  return put_block("CDF_put_float_array", var, vals);
+  return put_block("CDF_put_float_array", var, vals, NC_FLOAT);
 }
 int CDF_put_byte_array(int var, const signed char *vals) KAV_NOEXCEPT {
-  return put_block("CDF_put_byte_array", var, vals);
+  return put_block("CDF_put_byte_array", var, vals, NC_BYTE);
 }
 
 int CDF_put_str(int var, const char *str) KAV_NOEXCEPT {
   if (!current(var)) return 0;
   if (!str) return -1;
+  if (stored_type(var) != NC_CHAR) return -1;
   long start[CDF_MAX_DIMS], count[CDF_MAX_DIMS];
   if (!text_block("CDF_put_str", static_cast<long>(std::strlen(str)) + 1, start, count)) return -1;
   quiet();
@@ -544,8 +650,8 @@ int CDF_put_str(int var, const char *str) KAV_NOEXCEPT {
 }
 
 float CDF_get_float(int var) KAV_NOEXCEPT {
-  float v = 0;
-  return get_one("CDF_get_float", var, &v) ? v : KAV_MISSING;
+  double v = 0;
+  return get_one("CDF_get_float", var, &v) ? static_cast<float>(v) : KAV_MISSING;
 }
 
 double CDF_get_double(int var) KAV_NOEXCEPT {
@@ -554,34 +660,36 @@ double CDF_get_double(int var) KAV_NOEXCEPT {
 }
 
 long CDF_get_long(int var) KAV_NOEXCEPT {
-  nclong v = 0;
-  return get_one("CDF_get_long", var, &v) ? static_cast<long>(v) : KAV_IMISSING;
+  double v = 0;
+  return get_one("CDF_get_long", var, &v) && std::fabs(v) < 9.0e18 ? static_cast<long>(v)
+                                                                   : KAV_IMISSING;
 }
 
 int CDF_get_byte(int var) KAV_NOEXCEPT {
-  signed char v = 0;
+  double v = 0;
   return get_one("CDF_get_byte", var, &v) ? static_cast<int>(v) : -1;
 }
 
 char CDF_get_char(int var) KAV_NOEXCEPT {
-  char v = ' ';
-  return get_one("CDF_get_char", var, &v) ? v : ' ';
+  double v = 0;
+  return get_one("CDF_get_char", var, &v) ? static_cast<char>(v) : ' ';
 }
 
 int CDF_get_float_array(int var, float *vals) KAV_NOEXCEPT {
-  return get_block("CDF_get_float_array", var, vals) ? 0 : -1;
+  return get_block("CDF_get_float_array", var, vals, NC_FLOAT) ? 0 : -1;
 }
 int CDF_get_double_array(int var, double *vals) KAV_NOEXCEPT {
-  return get_block("CDF_get_double_array", var, vals) ? 0 : -1;
+  return get_block("CDF_get_double_array", var, vals, NC_DOUBLE) ? 0 : -1;
 }
 int CDF_get_byte_array(int var, signed char *vals) KAV_NOEXCEPT {
-  return get_block("CDF_get_byte_array", var, vals) ? 0 : -1;
+  return get_block("CDF_get_byte_array", var, vals, NC_BYTE) ? 0 : -1;
 }
 
 int CDF_get_str(int var, int len, char *str) KAV_NOEXCEPT {
   if (!str) return 0;
   str[0] = '\0';
   if (!current(var) || len < 1) return 0;
+  if (stored_type(var) != NC_CHAR) return 0;
   long start[CDF_MAX_DIMS], count[CDF_MAX_DIMS];
   if (!text_block("CDF_get_str", len, start, count)) return 0;
   quiet();
