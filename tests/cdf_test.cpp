@@ -548,6 +548,14 @@ TEST(CdfCf, AFileWrittenByXarrayReads) {
   EXPECT_EQ(g.r.date.hour, 6);
   EXPECT_NEAR(g.r.grid[0], 120.5, 1e-3);  // the northern row first
   EXPECT_EQ(g.r.grid[11], KAV_MISSING);
+  EXPECT_STREQ(g.r.info, "Total precipitation (mm)");
+  num = 3;  // the packed temperature at 6 hours
+  ASSERT_EQ(GRD_read(fd, &g.r, 0, &num), 0);
+  EXPECT_EQ(g.r.var, 11);
+  EXPECT_NEAR(g.r.grid[0], 273.65, 1e-3);
+  EXPECT_NEAR(g.r.grid[11], 276.15, 1e-3);
+  EXPECT_FLOAT_EQ(g.r.domain.clat, 0);
+  EXPECT_FLOAT_EQ(g.r.domain.dy, 10);
   GRD_close(fd);
 }
 
@@ -562,6 +570,33 @@ TEST(CdfCf, AFileWithoutLatitudesIsRefusedClearly) {
   CDF_close();
   kavtest::Captured c = kavtest::capture([&] { EXPECT_EQ(open_read(name), -1); });
   EXPECT_NE(c.err.find("GRD_getinfo: No netCDF schema known here"), std::string::npos) << c.err;
+}
+
+TEST(CdfHostile, HeadersWhoseCountsOrNamesRunPastTheFileAreRefusedBeforeTheLibrary) {
+  kavtest::TempDir dir;
+  const std::string good = kavtest::read_file(kFix + "model_row.nc");
+  ASSERT_GT(good.size(), 64u);
+  std::vector<std::string> bad = {
+      std::string("CDF\x01\0\0\0\0\0\0\0\x0a\0\0\0\x01\0\0\0\x7f\xff\xffx", 24),  // name
+      std::string("CDF\x01\0\0\0\0\0\0\0\x0a\x7f\xff\xff\xff", 16),  // dimension count
+      std::string("CDF\x07\0\0\0\0", 8),                                  // version
+      good.substr(0, 40),                                                    // cut short
+  };
+  std::string two = good;
+  two[20] = '\x03';  // "lon" becomes a name with a control character
+  bad.push_back(two);
+  int i = 0;
+  for (const std::string &bytes : bad) {
+    SCOPED_TRACE(i);
+    const std::string name = dir.write("bad" + std::to_string(i++) + ".nc", bytes);
+    kavtest::Captured c = kavtest::capture([&] {
+      int type = 0;
+      EXPECT_EQ(GRD_open(name.c_str(), 0, &type), -1);
+      EXPECT_EQ(CDF_open(name.c_str(), 0), -1);
+    });
+    EXPECT_NE(c.err.find("GRD_open: Not a readable netCDF file ("), std::string::npos) << c.err;
+    EXPECT_NE(c.err.find("CDF_open: Not a readable netCDF file ("), std::string::npos);
+  }
 }
 
 // ---- The access module ----

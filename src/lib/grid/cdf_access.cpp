@@ -395,6 +395,11 @@ int CDF_open(const char *filename, int access) KAV_NOEXCEPT {
   char name[FILE_NAME_LEN];
   FILE_add_user_path(filename, name);
   if (access == 1) FILE_make_dir(name, 1);
+  std::string why;
+  if (access == 0 && !header_sane(name, why)) {
+    MESS_print(error_type(), "CDF_open: Not a readable netCDF file (%s): %s\n", why.c_str(), name);
+    return -1;
+  }
   quiet();
   const int nc = access == 0 ? ncopen(name, NC_NOWRITE) : nccreate(name, NC_CLOBBER);
   if (!ok(nc, "CDF_open", access == 0 ? "ncopen" : "nccreate", name)) return -1;

@@ -22,6 +22,11 @@ bool ok(int r, const char *func, const char *call, const std::string &file = {})
 // Message type of library errors: warnings, or debug when silenced.
 unsigned error_type();
 
+// False (with the reason) when the file is a classic netCDF file whose
+// header the library must not be given: counts, names or attributes that
+// run past the file or make no sense. Files of other kinds pass.
+bool header_sane(const char *path, std::string &why);
+
 // Small readers on an open file; false (nothing reported) when absent.
 bool dim_id(int nc, const char *name, int *id, long *len);
 bool var_id(int nc, const char *name, int *id);

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <string>
 #include <utility>
 
 #include "grid/cdf_int.hpp"
@@ -81,6 +82,11 @@ int cdf_open(Slot &slot, const char *name, int access) {
       file->hdf5 = std::fread(head, 1, 8, fp) == 8 && std::memcmp(head, "\x89HDF", 4) == 0;
       std::fclose(fp);
     }
+  }
+  std::string why;
+  if (access == 0 && !kav::cdf::header_sane(path, why)) {
+    MESS_print(M_WARN, "GRD_open: Not a readable netCDF file (%s): %s\n", why.c_str(), name);
+    return -1;
   }
   kav::cdf::quiet();
   const int nc = access == 0 ? ncopen(path, NC_NOWRITE) : nccreate(path, NC_CLOBBER);
