@@ -77,8 +77,8 @@ GRD_info file_info(int grid_type, int max_x, int max_y) {
 }
 
 // Writes grids to a new own-schema file; false on any failure.
-bool write_file(const std::string &name, int grid_type, std::vector<GRD_report *> grids,
-                int max_x, int max_y) {
+bool write_file(const std::string &name, int grid_type, std::vector<GRD_report *> grids, int max_x,
+                int max_y) {
   int type = GRD_NETCDF;
   const int fd = GRD_open(name.c_str(), 1, &type);
   if (fd < 0) return false;
@@ -184,9 +184,9 @@ TEST(CdfOwn, TheFileCarriesTheSchemaNcdumpShows) {
   EXPECT_EQ(CDF_get_dim_size(CDF_get_dim("x")), 3);
   EXPECT_EQ(CDF_get_dim_size(CDF_get_dim("y")), 2);
   EXPECT_EQ(CDF_get_dim_size(CDF_get_dim("string_len")), 50);
-  for (const char *v : {"values", "proj", "lat1", "lat2", "lon1", "lon2", "dx", "dy", "datim",
-                        "info", "source", "version", "model", "type", "ltype", "level", "time",
-                        "var", "nx", "ny"})
+  for (const char *v :
+       {"values", "proj",    "lat1",  "lat2", "lon1",  "lon2",  "dx",   "dy",  "datim", "info",
+        "source", "version", "model", "type", "ltype", "level", "time", "var", "nx",    "ny"})
     EXPECT_GE(CDF_get_var(v), 0) << v;
   EXPECT_EQ(CDF_get_var("x_coord"), -1);
   char text[16];
@@ -434,19 +434,25 @@ TEST(CdfModel, CodesFollowTheUnitsOfEachField) {
   const struct {
     const char *name, *units;
     int code;
-  } rows[] = {{"temp", "degC", 4},       {"TEMP", "kelvin", 104},     {"T", "furlongs", 4},
-              {"omega", "Pa/s", 140},    {"vert_vel", "mb/s", 40},    {"wave_dir", "10 degrees", 75},
-              {"wave_dir", "degrees true", 175}, {"Z", "geopotential meters", 102},
-              {"sea_temp", "degK", 161}, {"wave_hgt", "meters", 164}, {"rh", "%", 13}};
+  } rows[] = {{"temp", "degC", 4},
+              {"TEMP", "kelvin", 104},
+              {"T", "furlongs", 4},
+              {"omega", "Pa/s", 140},
+              {"vert_vel", "mb/s", 40},
+              {"wave_dir", "10 degrees", 75},
+              {"wave_dir", "degrees true", 175},
+              {"Z", "geopotential meters", 102},
+              {"sea_temp", "degK", 161},
+              {"wave_hgt", "meters", 164},
+              {"rh", "%", 13}};
   const int fd = CDF_open(name.c_str(), 1);
   ASSERT_GE(fd, 0);
   const int lon = CDF_def_dim("lon", 2), lat = CDF_def_dim("lat", 2), fr = CDF_def_dim("frtime", 1);
   ASSERT_EQ(CDF_set_shape(3, fr, lat, lon), 0);
   for (const auto &r : rows) {
     // Names are matched without regard to case: the second wave_dir is upper case.
-    const int id = CDF_def_float_var(std::strcmp(r.name, "wave_dir") == 0 && r.code == 175
-                                         ? "WAVE_DIR"
-                                         : r.name);
+    const int id = CDF_def_float_var(
+        std::strcmp(r.name, "wave_dir") == 0 && r.code == 175 ? "WAVE_DIR" : r.name);
     ASSERT_GE(id, 0) << r.name;
     ASSERT_EQ(CDF_put_base_att(id, nullptr, r.units), 0);
   }
@@ -478,7 +484,7 @@ void check_cf(const std::string &name) {
   ASSERT_EQ(GRD_read(fd, &g.r, 0, &num), 0);
   // Packed shorts, south-to-north rows turned north-up, the fill missing.
   const std::vector<float> want = {275.15f, 275.16f, 275.17f, KAV_MISSING, 274.15f, 274.16f,
-                                   274.17f, 274.18f, 273.15f, 273.16f, 273.17f, 273.18f};
+                                   274.17f, 274.18f, 273.15f, 273.16f,     273.17f, 273.18f};
   const std::vector<float> got = values(g.r);
   ASSERT_EQ(got.size(), want.size());
   for (size_t i = 0; i < want.size(); ++i) EXPECT_NEAR(got[i], want[i], 1e-3) << i;
@@ -578,9 +584,9 @@ TEST(CdfHostile, HeadersWhoseCountsOrNamesRunPastTheFileAreRefusedBeforeTheLibra
   ASSERT_GT(good.size(), 64u);
   std::vector<std::string> bad = {
       std::string("CDF\x01\0\0\0\0\0\0\0\x0a\0\0\0\x01\0\0\0\x7f\xff\xffx", 24),  // name
-      std::string("CDF\x01\0\0\0\0\0\0\0\x0a\x7f\xff\xff\xff", 16),  // dimension count
-      std::string("CDF\x07\0\0\0\0", 8),                                  // version
-      good.substr(0, 40),                                                    // cut short
+      std::string("CDF\x01\0\0\0\0\0\0\0\x0a\x7f\xff\xff\xff", 16),               // dimension count
+      std::string("CDF\x07\0\0\0\0", 8),                                          // version
+      good.substr(0, 40),                                                         // cut short
   };
   std::string two = good;
   two[20] = '\x03';  // "lon" becomes a name with a control character
@@ -742,12 +748,17 @@ TEST(CdfUnits, EachCodeOfTheOlderFilesHasItsUnits) {
   const struct {
     int code;
     const char *units;
-  } rows[] = {{1, "hectopascals"}, {2, "geopotential dekameters"}, {4, "celsius"}, {15, "celsius"},
-              {13, "percent"},     {23, "meters/second"},          {24, "meters/second"},
-              {40, "millibars/second"}, {50, "kg/m2"}, {61, "0.5 degC"}, {62, "degC"},
-              {64, "0.5 meters"},  {75, "10 degrees"},   {76, "seconds"},  {101, "pascals"},
-              {102, "geopotential meters"}, {104, "kelvin"}, {140, "pascals/second"},
-              {161, "degK"},       {164, "meters"},      {175, "degrees"}};
+  } rows[] = {{1, "hectopascals"},   {2, "geopotential dekameters"},
+              {4, "celsius"},        {15, "celsius"},
+              {13, "percent"},       {23, "meters/second"},
+              {24, "meters/second"}, {40, "millibars/second"},
+              {50, "kg/m2"},         {61, "0.5 degC"},
+              {62, "degC"},          {64, "0.5 meters"},
+              {75, "10 degrees"},    {76, "seconds"},
+              {101, "pascals"},      {102, "geopotential meters"},
+              {104, "kelvin"},       {140, "pascals/second"},
+              {161, "degK"},         {164, "meters"},
+              {175, "degrees"}};
   for (const auto &r : rows) EXPECT_STREQ(GRIB_cdf_units(r.code), r.units) << r.code;
   for (int other : {0, 3, 51, 100, 200, -1}) EXPECT_EQ(GRIB_cdf_units(other), nullptr) << other;
 }

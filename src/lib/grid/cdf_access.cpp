@@ -20,13 +20,13 @@ namespace {
 
 // State of the access module.
 struct Access {
-  int fd = -1;                   // current netCDF handle, -1 none
+  int fd = -1;                    // current netCDF handle, -1 none
   long start[CDF_MAX_DIMS] = {};  // position (or dimension ids of the next shape)
   long count[CDF_MAX_DIMS] = {};  // extent of the next block
-  int ndim = 0;                  // rank of start and count
-  int shape[CDF_MAX_DIMS] = {};  // dimension ids of the next variable
-  int shape_n = 0;               // their count
-  bool loud = true;              // library errors reported as warnings
+  int ndim = 0;                   // rank of start and count
+  int shape[CDF_MAX_DIMS] = {};   // dimension ids of the next variable
+  int shape_n = 0;                // their count
+  bool loud = true;               // library errors reported as warnings
 };
 
 Access &acc() {
@@ -496,8 +496,8 @@ int CDF_def_var(const char *name, int type, int ndims, ...) KAV_NOEXCEPT {
   Access &a = acc();
   if (a.fd < 0 || !name) return -1;
   if (ndims < 0 || ndims > CDF_MAX_DIMS || type < CDF_BYTE || type > CDF_DOUBLE) {
-    MESS_print(M_WARN, "CDF_def_var: Bad type %d or %d dimensions (at most %d): %s\n", type,
-               ndims, CDF_MAX_DIMS, name);
+    MESS_print(M_WARN, "CDF_def_var: Bad type %d or %d dimensions (at most %d): %s\n", type, ndims,
+               CDF_MAX_DIMS, name);
     return -1;
   }
   int dims[CDF_MAX_DIMS] = {};

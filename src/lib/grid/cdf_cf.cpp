@@ -58,8 +58,8 @@ bool is_lat(const VarInfo &v) {
 bool is_lon(const VarInfo &v) {
   const std::string u = lower(v.units), n = lower(v.name);
   return v.standard_name == "longitude" ||
-         one_of(u, {"degrees_east", "degree_east", "degree_e", "degrees_e", "degreee",
-                    "degreese"}) ||
+         one_of(u,
+                {"degrees_east", "degree_east", "degree_e", "degrees_e", "degreee", "degreese"}) ||
          one_of(n, {"lon", "longitude"});
 }
 
@@ -69,20 +69,13 @@ int code_of(const std::string &standard_name) {
     const char *name;
     int code;
   } kCodes[] = {
-      {"surface_air_pressure", 1},
-      {"air_pressure_at_mean_sea_level", 2},
-      {"air_pressure_at_sea_level", 2},
-      {"geopotential", 6},
-      {"geopotential_height", 7},
-      {"air_temperature", 11},
-      {"dew_point_temperature", 17},
-      {"eastward_wind", 33},
-      {"northward_wind", 34},
-      {"lagrangian_tendency_of_air_pressure", 39},
-      {"specific_humidity", 51},
-      {"relative_humidity", 52},
-      {"precipitation_amount", 61},
-      {"cloud_area_fraction", 71},
+      {"surface_air_pressure", 1},      {"air_pressure_at_mean_sea_level", 2},
+      {"air_pressure_at_sea_level", 2}, {"geopotential", 6},
+      {"geopotential_height", 7},       {"air_temperature", 11},
+      {"dew_point_temperature", 17},    {"eastward_wind", 33},
+      {"northward_wind", 34},           {"lagrangian_tendency_of_air_pressure", 39},
+      {"specific_humidity", 51},        {"relative_humidity", 52},
+      {"precipitation_amount", 61},     {"cloud_area_fraction", 71},
       {"sea_surface_temperature", 80},
   };
   for (const auto &c : kCodes)
@@ -212,6 +205,41 @@ Packing packing(int nc, int var) {
   return p;
 }
 
+// What clean_rows keeps: values in [lo, hi] other than fill and miss (NaN
+// when the file has none).
+struct Valid {
+  float lo, hi, fill, miss;
+};
+
+inline float keep(float x, const Valid &c) {
+  const bool good = (x >= c.lo) & (x <= c.hi) & (x != c.fill) & (x != c.miss);
+  return good ? x : KAV_MISSING;
+}
+
+// Marks the values outside what is valid missing and, with flip, reverses
+// the row order in the same pass; written without branches so that the
+// compiler makes it vector code.
+__attribute__((optimize("tree-vectorize"))) void clean_rows(float *v, size_t nx, size_t ny,
+                                                            bool flip, Valid c) {
+  if (!flip) {
+    for (size_t i = 0; i < nx * ny; ++i) v[i] = keep(v[i], c);
+    return;
+  }
+  for (size_t top = 0, bottom = ny - 1; top <= bottom && bottom < ny; ++top, --bottom) {
+    float *a = v + top * nx, *b = v + bottom * nx;
+    if (a == b) {
+      for (size_t i = 0; i < nx; ++i) a[i] = keep(a[i], c);
+      break;
+    }
+    for (size_t i = 0; i < nx; ++i) {
+      const float x = a[i], y = b[i];
+      a[i] = keep(y, c);
+      b[i] = keep(x, c);
+    }
+    if (bottom == 0) break;
+  }
+}
+
 float unpack(const Packing &p, double raw) {
   if (!std::isfinite(raw) || std::fabs(raw) >= 1e30) return KAV_MISSING;
   if (p.has_fill && raw == p.fill) return KAV_MISSING;
@@ -264,7 +292,9 @@ int cf_getinfo(grd::Slot &slot, GRD_info *info) {
     return v.dims.size() == 1 && v.dims[0] >= 0 && v.dims[0] < ndims &&
            dim_names[static_cast<size_t>(v.dims[0])] == v.name;
   };
-  auto len_of = [&](int dim) { return dim >= 0 && dim < ndims ? dim_len[static_cast<size_t>(dim)] : 0; };
+  auto len_of = [&](int dim) {
+    return dim >= 0 && dim < ndims ? dim_len[static_cast<size_t>(dim)] : 0;
+  };
   // Latitude and longitude: coordinate variables first, then any 1-D one.
   const VarInfo *lat = nullptr, *lon = nullptr, *time = nullptr;
   for (int pass = 0; pass < 2; ++pass)
@@ -275,8 +305,10 @@ int cf_getinfo(grd::Slot &slot, GRD_info *info) {
       if (!lon && is_lon(v) && &v != lat) lon = &v;
     }
   if (!lat || !lon || lat->dims[0] == lon->dims[0]) {
-    MESS_print(M_WARN, "GRD_getinfo: No netCDF schema known here (no latitude and longitude "
-                       "coordinates): %s\n", fname);
+    MESS_print(M_WARN,
+               "GRD_getinfo: No netCDF schema known here (no latitude and longitude "
+               "coordinates): %s\n",
+               fname);
     return -1;
   }
   double per = 0, base = 0;
@@ -544,15 +576,15 @@ int cf_read(grd::Slot &slot, GRD_report *grd, int rep_type, int *grdnum) {
   if (fl.type == NC_FLOAT && !p.packed) {
     // Straight into the record's array.
     if (!ok(ncvarget(nc, fl.id, start, count, v), "GRD_read", "ncvarget", slot.name)) return fail();
-    const float fill = static_cast<float>(p.fill), miss = static_cast<float>(p.missing);
-    const float lo = static_cast<float>(std::max(p.lo, -3.4e38)),
-                hi = static_cast<float>(std::min(p.hi, 3.4e38));
-    for (size_t i = 0; i < points; ++i) {
-      const float x = v[i];
-      if (!(std::fabs(x) < 1e30f) || (p.has_fill && x == fill) || (p.has_missing && x == miss) ||
-          x < lo || x > hi)
-        v[i] = KAV_MISSING;
-    }
+    const float fill = p.has_fill ? static_cast<float>(p.fill) : NAN;
+    const float miss = p.has_missing ? static_cast<float>(p.missing) : NAN;
+    const float lo = static_cast<float>(std::max(p.lo, -1e30)),
+                hi = static_cast<float>(std::min(p.hi, 1e30));
+    clean_rows(v, static_cast<size_t>(nx), static_cast<size_t>(ny), ny > 1 && lat0 < latn,
+               {lo, hi, fill, miss});
+    if (nx > 1 && lon0 > lonn)
+      for (long j = 0; j < ny; ++j) std::reverse(v + j * nx, v + (j + 1) * nx);
+    return 0;
   } else {
     std::vector<unsigned char> raw(points * size);
     if (!ok(ncvarget(nc, fl.id, start, count, raw.data()), "GRD_read", "ncvarget", slot.name))

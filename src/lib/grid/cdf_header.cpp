@@ -156,8 +156,8 @@ bool header_sane(const char *path, std::string &why) {
   FILE *fp = std::fopen(path, "rb");
   if (!fp) return true;  // the library says why it cannot open it
   std::vector<unsigned char> b(4);
-  const bool classic = std::fread(b.data(), 1, 4, fp) == 4 && b[0] == 'C' && b[1] == 'D' &&
-                       b[2] == 'F';
+  const bool classic =
+      std::fread(b.data(), 1, 4, fp) == 4 && b[0] == 'C' && b[1] == 'D' && b[2] == 'F';
   if (!classic) {
     std::fclose(fp);
     return true;  // netCDF-4 and anything else: the library's own checks

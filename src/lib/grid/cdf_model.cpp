@@ -171,7 +171,8 @@ bool has_dim(const Field &f, int dim) {
 
 bool model_recognise(int nc) {
   std::string text;
-  if (text_att(nc, NC_GLOBAL, "Conventions", text) && (begins(text, "CF") || begins(text, "COARDS")))
+  if (text_att(nc, NC_GLOBAL, "Conventions", text) &&
+      (begins(text, "CF") || begins(text, "COARDS")))
     return false;
   for (const char *d : {"frtime", "anltime", "rtime"})
     if (dim_id(nc, d, nullptr, nullptr)) return true;
@@ -235,8 +236,8 @@ int model_getinfo(grd::Slot &slot, GRD_info *info) {
         fl.dims[static_cast<size_t>(nd - 1)] != r.x_dim || type_size(t) == 0 || t == NC_CHAR)
       return;
     if (f->fields.size() >= GRD_MAX_VARS) {
-      MESS_print(M_DEBUG, "GRD_getinfo: More than %d fields; %s left out: %s\n", GRD_MAX_VARS,
-                 name, fname);
+      MESS_print(M_DEBUG, "GRD_getinfo: More than %d fields; %s left out: %s\n", GRD_MAX_VARS, name,
+                 fname);
       return;
     }
     fl.grids = (has_dim(fl, r.t_dim) ? r.t_size : 1) * (has_dim(fl, r.z_dim) ? r.z_size : 1);
@@ -330,7 +331,8 @@ int model_read(grd::Slot &slot, GRD_report *grd, int rep_type, int *grdnum) {
                : 0;
   };
   auto hour_at = [&](long i) {
-    const double v = static_cast<size_t>(i) < f->hours.size() ? f->hours[static_cast<size_t>(i)] : 0;
+    const double v =
+        static_cast<size_t>(i) < f->hours.size() ? f->hours[static_cast<size_t>(i)] : 0;
     return std::isfinite(v) && std::fabs(v) < 1e9 ? static_cast<int>(v) : 0;
   };
   if (has_t) {
@@ -345,7 +347,8 @@ int model_read(grd::Slot &slot, GRD_report *grd, int rep_type, int *grdnum) {
   }
   if (has_t && has_z) {
     li = k % r.z_size;
-    const double lv = static_cast<size_t>(li) < f->level.size() ? f->level[static_cast<size_t>(li)] : 0;
+    const double lv =
+        static_cast<size_t>(li) < f->level.size() ? f->level[static_cast<size_t>(li)] : 0;
     grd->level = std::isfinite(lv) && std::fabs(lv) < 1e9 ? static_cast<int>(lv) : 0;
     grd->ltype = 10;
   } else if (has_t) {
@@ -497,8 +500,7 @@ int model_read(grd::Slot &slot, GRD_report *grd, int rep_type, int *grdnum) {
   float *v = grd->grid;
   quiet();
   if (type == NC_FLOAT) {
-    if (!ok(ncvarget(nc, fl.id, start, count, v), "GRD_read", "ncvarget", slot.name))
-      return fail();
+    if (!ok(ncvarget(nc, fl.id, start, count, v), "GRD_read", "ncvarget", slot.name)) return fail();
   } else {
     std::vector<double> raw(points);
     std::vector<double> vals(points);

@@ -18,7 +18,7 @@
 namespace kav::cdf {
 namespace {
 
-constexpr long kStringLen = 50;     // characters of the texts' dimension
+constexpr long kStringLen = 50;       // characters of the texts' dimension
 constexpr long kMaxStringLen = 4096;  // longest text dimension read
 
 // One variable of the schema: name, type, attributes.
@@ -32,8 +32,10 @@ struct VarDef {
 };
 
 constexpr VarDef kCoord[] = {
-    {"x_coord", NC_FLOAT, "X_COORD", "X coordinate gridpoint locations", "DEG", &GRD_file::x_coord_id},
-    {"y_coord", NC_FLOAT, "Y_COORD", "Y coordinate gridpoint locations", "DEG", &GRD_file::y_coord_id},
+    {"x_coord", NC_FLOAT, "X_COORD", "X coordinate gridpoint locations", "DEG",
+     &GRD_file::x_coord_id},
+    {"y_coord", NC_FLOAT, "Y_COORD", "Y coordinate gridpoint locations", "DEG",
+     &GRD_file::y_coord_id},
 };
 
 constexpr VarDef kProj[] = {
@@ -157,9 +159,9 @@ bool define(grd::Slot &s, const GRD_info &info, int max_x, int max_y) {
 
   if (!put_att_text(s, NC_GLOBAL, "source", "KAV") ||
       !put_att_text(s, NC_GLOBAL, "version", "1.0") ||
-      !put_att_short(s, "grid_type", info.grid_type) ||
-      !put_att_short(s, "year", info.date.year) || !put_att_short(s, "month", info.date.month) ||
-      !put_att_short(s, "day", info.date.day) || !put_att_short(s, "hour", info.date.hour))
+      !put_att_short(s, "grid_type", info.grid_type) || !put_att_short(s, "year", info.date.year) ||
+      !put_att_short(s, "month", info.date.month) || !put_att_short(s, "day", info.date.day) ||
+      !put_att_short(s, "hour", info.date.hour))
     return false;
   // What common tools look for to recognise the file.
   if (!put_att_text(s, NC_GLOBAL, "Conventions", "CF-1.8") ||
@@ -281,7 +283,8 @@ int own_write(grd::Slot &slot, GRD_report *grd, int rep_type, int *grd_num) {
            put_float(slot, r.dy_id, rec, d.dy);
   good = good && put_short(slot, r.source_id, rec, grd->source) &&
          put_short(slot, r.version_id, rec, grd->version) &&
-         put_short(slot, r.model_id, rec, grd->model) && put_short(slot, r.type_id, rec, grd->type) &&
+         put_short(slot, r.model_id, rec, grd->model) &&
+         put_short(slot, r.type_id, rec, grd->type) &&
          put_short(slot, r.ltype_id, rec, grd->ltype) &&
          put_short(slot, r.level_id, rec, grd->level) &&
          put_short(slot, r.time_id, rec, grd->time) && put_short(slot, r.var_id, rec, grd->var) &&
@@ -328,7 +331,7 @@ int own_getinfo(grd::Slot &slot, GRD_info *info) {
   auto field = [&](const char *name, int lo, int hi) {
     double x = 0;
     return num_att(nc, NC_GLOBAL, name, &x) && x >= lo && x <= hi ? static_cast<int>(x)
-                                                                   : KAV_IMISSING;
+                                                                  : KAV_IMISSING;
   };
   date.year = field("year", 0, 9999);
   // Files that kept the year less 1900 come out as the full year too.
@@ -388,8 +391,9 @@ int own_read(grd::Slot &slot, GRD_report *grd, int rep_type, int *grdnum) {
   d.nx = ikey(slot, r.nx_id, rec);
   d.ny = ikey(slot, r.ny_id, rec);
   if (d.nx < 1 || d.ny < 1 || d.nx > r.x_size || d.ny > r.y_size) {
-    MESS_print(M_WARN, "GRD_read: Grid %ld of %d x %d points does not fit the file's %ld x %ld: %s\n",
-               rec, d.nx, d.ny, r.x_size, r.y_size, name);
+    MESS_print(M_WARN,
+               "GRD_read: Grid %ld of %d x %d points does not fit the file's %ld x %ld: %s\n", rec,
+               d.nx, d.ny, r.x_size, r.y_size, name);
     return fail();
   }
   *grdnum = static_cast<int>(rec);
