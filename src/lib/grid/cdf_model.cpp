@@ -400,7 +400,7 @@ int model_read(grd::Slot &slot, GRD_report *grd, int rep_type, int *grdnum) {
     d.clat = static_cast<float>(lat0 + dy * (d.ny - 1) / 2.0);
     d.clon = static_cast<float>(lon0 + dx * (d.nx - 1) / 2.0);
     domain = true;
-  } else if (r.x_size == 83) {
+  } else if (r.x_size == 83 && r.y_size == 83) {
     d.proj = 1;
     d.nx = d.ny = 83;
     d.clat = 50.8936f;
@@ -435,6 +435,12 @@ int model_read(grd::Slot &slot, GRD_report *grd, int rep_type, int *grdnum) {
   } else if (model == 77 || model == 10 || model == 25 || model == 44 || model == 31 ||
              model == 40) {
     grd->type = 11;
+  }
+
+  // The fixed domains describe the file's grid only when it has their size.
+  if (!widen && (d.nx != r.x_size || d.ny != r.y_size)) {
+    d.nx = static_cast<int>(r.x_size);
+    d.ny = static_cast<int>(r.y_size);
   }
 
   // Where the grid lies in the variable.
@@ -477,13 +483,6 @@ int model_read(grd::Slot &slot, GRD_report *grd, int rep_type, int *grdnum) {
   r.num = static_cast<int>(n);
   *grdnum = static_cast<int>(n);
   if (rep_type != 0) return 0;
-  if (domain == false && d.proj == 4) {
-    // The fixed domain of model 83 must hold the file's grid.
-    if (fnx * fny != static_cast<long>(d.nx) * d.ny) {
-      d.nx = static_cast<int>(fnx);
-      d.ny = static_cast<int>(fny);
-    }
-  }
   if (fnx < 1 || fny < 1 || fnx > GRD_MAX_POINTS / fny) {
     MESS_print(M_WARN, "GRD_read: Grid of %ld x %ld points refused: %s\n", fnx, fny, fname);
     return fail();
