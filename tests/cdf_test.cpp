@@ -565,6 +565,69 @@ TEST(CdfCf, AFileWrittenByXarrayReads) {
   GRD_close(fd);
 }
 
+TEST(CdfCf, ForecastHoursPascalsEastToWestColumnsAndASingleRow) {
+  kavtest::TempDir dir;
+  const std::string name = dir.file("fc.nc");
+  ASSERT_GE(CDF_open(name.c_str(), 1), 0);
+  const int t = CDF_def_dim("step", 2), p = CDF_def_dim("plev", 1), la = CDF_def_dim("lat", 1),
+            lo = CDF_def_dim("lon", 3);
+  CDF_set_shape(1, t);
+  const int step = CDF_def_var("step", CDF_DOUBLE, 1, t);
+  CDF_put_base_att(step, nullptr, "minutes since 2024-03-05T06:00:00Z");
+  const int plev = CDF_def_var("plev", CDF_FLOAT, 1, p);
+  CDF_put_base_att(plev, nullptr, "Pa");
+  const int lat = CDF_def_var("lat", CDF_FLOAT, 1, la);
+  CDF_put_base_att(lat, nullptr, "degrees_north");
+  const int lon = CDF_def_var("lon", CDF_FLOAT, 1, lo);
+  CDF_put_base_att(lon, nullptr, "degrees_east");
+  const int ref = CDF_def_var("reftime", CDF_DOUBLE, 0);
+  CDF_put_base_att(ref, nullptr, "hours since 2024-03-05 00:00");
+  const int z = CDF_def_var("z", CDF_FLOAT, 4, t, p, la, lo);
+  CDF_put_base_att(z, "Height", "m");
+  const int w = CDF_def_var("w", CDF_FLOAT, 4, t, p, la, lo);
+  CDF_put_glob_att("Conventions", "CF-1.6");
+  ASSERT_EQ(CDF_end_def(), 0);
+  CDF_set_range(1, 0L, 2L);
+  const float steps[2] = {0, 180};
+  CDF_put_float_array(step, steps);
+  CDF_set_pos(1, 0L);
+  CDF_put_float(plev, 70000);
+  CDF_put_float(lat, 45);
+  CDF_set_range(1, 0L, 3L);
+  const float lons[3] = {20, 10, 0};  // east to west
+  CDF_put_float_array(lon, lons);
+  CDF_set_pos(0);
+  CDF_put_float(ref, 6);
+  CDF_set_range(4, 1L, 1L, 0L, 1L, 0L, 1L, 0L, 3L);
+  const float vals[3] = {3, 2, 1};
+  CDF_put_float_array(z, vals);
+  CDF_put_float_array(w, vals);
+  ASSERT_EQ(CDF_close(), 0);
+
+  kavtest::ScopedEnv var("GRIDVAR", "w");
+  GRD_info info{};
+  const int fd = open_read(name, &info);
+  ASSERT_GE(fd, 0);
+  EXPECT_EQ(info.date.hour, 6);  // the forecast reference time
+  EXPECT_EQ(GRD_get_gfile(fd)->max_num, 4);
+  Grid g;
+  int num = 3;  // z at the second step
+  ASSERT_EQ(GRD_read(fd, &g.r, 0, &num), 0);
+  EXPECT_EQ(g.r.time, 3);  // 06Z + 180 minutes is the 3-hour forecast from 06Z
+  EXPECT_EQ(g.r.date.hour, 6);
+  EXPECT_EQ(g.r.ltype, 100);
+  EXPECT_EQ(g.r.level, 700);  // Pa to hPa
+  EXPECT_STREQ(g.r.info, "700 mb Height (m)");
+  EXPECT_EQ(values(g.r), (std::vector<float>{1, 2, 3}));  // west to east
+  EXPECT_FLOAT_EQ(g.r.domain.clon, 10);
+  EXPECT_FLOAT_EQ(g.r.domain.dx, 10);
+  EXPECT_FLOAT_EQ(g.r.domain.dy, 10);  // a single row takes the column spacing
+  num = 0;  // the user's variable first; a step never written holds the fill
+  ASSERT_EQ(GRD_read(fd, &g.r, 0, &num), 0);
+  EXPECT_EQ(values(g.r), (std::vector<float>{KAV_MISSING, KAV_MISSING, KAV_MISSING}));
+  GRD_close(fd);
+}
+
 TEST(CdfCf, AFileWithoutLatitudesIsRefusedClearly) {
   kavtest::TempDir dir;
   const std::string name = dir.file("none.nc");
