@@ -759,6 +759,9 @@ TEST(CdfAccess, AProductWrittenAndReadBackAgreesWithNcdump) {
   EXPECT_EQ(CDF_put_short(code, 12), 0);
   EXPECT_EQ(CDF_put_byte(flag, -3), 0);
   EXPECT_EQ(CDF_put_str(name_v, "KOAX"), 0);
+  ASSERT_EQ(CDF_set_pos(2, 1L, 0L), 0);
+  EXPECT_EQ(CDF_put_str(name_v, "A NAME TOO LONG"), 0);  // cut to 7 and the NUL
+  ASSERT_EQ(CDF_set_pos(2, 0L, 1L), 0);
   ASSERT_EQ(CDF_set_range(2, 1L, 1L, 0L, 3L), 0);
   const float row[3] = {1, 2, 3};
   EXPECT_EQ(CDF_put_float_array(temp, row), 0);
@@ -777,6 +780,9 @@ TEST(CdfAccess, AProductWrittenAndReadBackAgreesWithNcdump) {
   char text[9];
   EXPECT_EQ(CDF_get_str(CDF_get_var("name"), 8, text), 1);
   EXPECT_STREQ(text, "KOAX");
+  ASSERT_EQ(CDF_set_pos(2, 1L, 0L), 0);
+  EXPECT_EQ(CDF_get_str(CDF_get_var("name"), 8, text), 1);
+  EXPECT_STREQ(text, "A NAME ");
   ASSERT_EQ(CDF_set_pos(3, 0L, 1L, 1L), 0);
   EXPECT_EQ(CDF_get_char(CDF_get_var("name")), 'O');
   ASSERT_EQ(CDF_set_pos(2, 0L, 0L), 0);

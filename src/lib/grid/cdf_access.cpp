@@ -20,13 +20,13 @@ namespace {
 
 // State of the access module.
 struct Access {
-  int fd = -1;                    // current netCDF handle, -1 none
-  long start[CDF_MAX_DIMS] = {};  // position (or dimension ids of the next shape)
-  long count[CDF_MAX_DIMS] = {};  // extent of the next block
-  int ndim = 0;                   // rank of start and count
-  int shape[CDF_MAX_DIMS] = {};   // dimension ids of the next variable
-  int shape_n = 0;                // their count
-  bool loud = true;               // library errors reported as warnings
+  int fd = -1;                                                // current netCDF handle, -1 none
+  long start[CDF_MAX_DIMS] = {};                              // position of the next call
+  long count[CDF_MAX_DIMS] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1};  // extent of the next block
+  int ndim = 0;                                               // rank of start and count
+  int shape[CDF_MAX_DIMS] = {};                               // dimension ids of the next variable
+  int shape_n = 0;                                            // their count
+  bool loud = true;                                           // library errors reported as warnings
 };
 
 Access &acc() {
@@ -129,7 +129,7 @@ bool get_one(const char *func, int var, double *val) {
 size_t block_size() {
   const Access &a = acc();
   size_t n = 1;
-  for (int i = 0; i < a.ndim; ++i) {
+  for (int i = 0; i < CDF_MAX_DIMS; ++i) {
     const auto c = static_cast<size_t>(a.count[i]);
     if (c != 0 && n > (size_t{1} << 40) / c) return 0;
     n *= c;
@@ -148,6 +148,7 @@ bool get_block(const char *func, int var, void *vals, int want) {
   quiet();
   if (type == want) return ok(ncvarget(a.fd, var, a.start, a.count, vals), func, "ncvarget");
   const size_t n = block_size();
+  if (n == 0) return false;  // empty, or beyond any buffer
   std::vector<unsigned char> raw(n * size);
   if (!ok(ncvarget(a.fd, var, a.start, a.count, raw.data()), func, "ncvarget")) return false;
   std::vector<double> d(n);
@@ -175,6 +176,7 @@ int put_block(const char *func, int var, const void *vals, int have) {
   if (type == have || (type == NC_CHAR && have == NC_BYTE))
     return ok(ncvarput(a.fd, var, a.start, a.count, vals), func, "ncvarput") ? 0 : -1;
   const size_t n = block_size();
+  if (n == 0) return -1;
   std::vector<double> d(n);
   to_doubles(have, vals, n, d.data());
   std::vector<unsigned char> raw(n * type_size(type));
@@ -580,9 +582,11 @@ int CDF_set_pos(int num, ...) KAV_NOEXCEPT {
       MESS_print(M_WARN, "CDF_set_pos: Negative index %ld\n", start[i]);
       return -1;
     }
+  // Dimensions past num read as index 0 of extent 1: a variable of higher
+  // rank than the position never sees stale entries.
   Access &a = acc();
-  for (int i = 0; i < num; ++i) {
-    a.start[i] = start[i];
+  for (int i = 0; i < CDF_MAX_DIMS; ++i) {
+    a.start[i] = i < num ? start[i] : 0;
     a.count[i] = 1;
   }
   a.ndim = num;
@@ -608,9 +612,9 @@ int CDF_set_range(int num, ...) KAV_NOEXCEPT {
       return -1;
     }
   Access &a = acc();
-  for (int i = 0; i < num; ++i) {
-    a.start[i] = start[i];
-    a.count[i] = count[i];
+  for (int i = 0; i < CDF_MAX_DIMS; ++i) {
+    a.start[i] = i < num ? start[i] : 0;
+    a.count[i] = i < num ? count[i] : 1;
   }
   a.ndim = num;
   return 0;
@@ -648,10 +652,24 @@ int CDF_put_str(int var, const char *str) KAV_NOEXCEPT {
   if (!current(var)) return 0;
   if (!str) return -1;
   if (stored_type(var) != NC_CHAR) return -1;
-  long start[CDF_MAX_DIMS], count[CDF_MAX_DIMS];
-  if (!text_block("CDF_put_str", static_cast<long>(std::strlen(str)) + 1, start, count)) return -1;
+  // A text longer than its dimension is cut to fit, its NUL kept.
+  std::string text(str);
+  char name[NC_MAX_NAME + 1];
+  nc_type t{};
+  int nd = 0, natts = 0;
+  std::vector<int> dims(NC_MAX_VAR_DIMS);
+  long room = 0;
   quiet();
-  return ok(ncvarput(acc().fd, var, start, count, str), "CDF_put_str", "ncvarput") ? 0 : -1;
+  const int at = acc().ndim;
+  if (ncvarinq(acc().fd, var, name, &t, &nd, dims.data(), &natts) >= 0 && at < nd &&
+      ncdiminq(acc().fd, dims[static_cast<size_t>(at)], name, &room) >= 0 && room > 0 &&
+      static_cast<long>(text.size()) >= room)
+    text.resize(static_cast<size_t>(room - 1));
+  long start[CDF_MAX_DIMS], count[CDF_MAX_DIMS];
+  if (!text_block("CDF_put_str", static_cast<long>(text.size()) + 1, start, count)) return -1;
+  quiet();
+  return ok(ncvarput(acc().fd, var, start, count, text.c_str()), "CDF_put_str", "ncvarput") ? 0
+                                                                                            : -1;
 }
 
 float CDF_get_float(int var) KAV_NOEXCEPT {
