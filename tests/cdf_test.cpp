@@ -524,6 +524,20 @@ TEST(CdfCf, TheSameFileInNetcdf4StorageReadsTheSame) {
   check_cf(kFix + "cf_packed_nc4.nc");
 }
 
+TEST(CdfCf, The64BitOffsetAndCdf5VariantsReadTheSame) {
+  const std::string ncgen = tool("ncgen");
+  if (ncgen.empty()) GTEST_SKIP() << "ncgen is not installed";
+  kavtest::TempDir dir;
+  for (const char *kind : {"64-bit-offset", "cdf5"}) {
+    SCOPED_TRACE(kind);
+    const std::string out = dir.file(std::string(kind) + ".nc");
+    const kavtest::RunResult r =
+        kavtest::run({ncgen, "-b", "-k", kind, "-o", out, kFix + "cf_packed.cdl"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    check_cf(out);
+  }
+}
+
 TEST(CdfCf, TimesAgreeWithNcdump) {
   const std::string ncdump = tool("ncdump");
   if (ncdump.empty()) GTEST_SKIP() << "ncdump is not installed";
