@@ -1,10 +1,15 @@
 // Fuzzes the netCDF grid reader: the input is written to a file, opened as a
 // netCDF grid file and read grid by grid in several orders, then opened
 // through the access module and probed. Any result is fine; a crash, a hang
-// or a read outside a buffer is not. The parsing of the file's header is the
-// netCDF library's own: what it does with hostile bytes is bounded only by
-// the checks the library makes (the reader itself bounds every size it
-// allocates by the file's size and GRD_MAX_POINTS).
+// or a read outside a buffer is not.
+//
+// What is bounded: a classic header is walked against the file's bytes
+// before the netCDF library parses it (the library crashed on hostile name
+// lengths and counts; the corpus keeps such inputs), and every size the
+// reader allocates is bounded by the file's size and GRD_MAX_POINTS. What is
+// not: a netCDF-4 file is parsed by the HDF5 library, whose own checks are
+// all there is; mutated HDF5 files were seen to make it loop, so the corpus
+// holds only well-formed and cut ones of that kind.
 #include <kav/cdf.h>
 
 #include "grd_fuzz_common.hpp"
