@@ -317,7 +317,7 @@ int cf_getinfo(grd::Slot &slot, GRD_info *info) {
       time = &v;
       break;
     }
-  const long bound = f->hdf5 ? kMaxCoord : std::min(kMaxCoord, f->file_size);
+  const long bound = f->hdf5 || f->file_size < 0 ? kMaxCoord : std::min(kMaxCoord, f->file_size);
   f->lat_dim = lat->dims[0];
   f->lon_dim = lon->dims[0];
   r.y_dim = f->lat_dim;
