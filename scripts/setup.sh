@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libnetcdf-dev libopenjp2-7-dev
   clang-format
+  python3-xarray python3-netcdf4
   man-db groff-base
 )
 

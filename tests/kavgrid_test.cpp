@@ -82,7 +82,7 @@ INSTANTIATE_TEST_SUITE_P(Rows, KavgridCase, ::testing::ValuesIn(read_cases()), k
 // Conversions into every writable format keep every grid.
 TEST(Kavgrid, ConvertsIntoEachWritableFormat) {
   kavtest::TempDir dir;
-  for (const char *format : {"plain", "text", "binary"}) {
+  for (const char *format : {"plain", "text", "binary", "netcdf"}) {
     const std::string out = dir.file(std::string("c.") + format);
     const kavtest::RunResult r =
         kavtest::run({KAV_KAVGRID_BIN, "-o", out, "-t", format, KAV_TEST_DATA "/grid/chars.grd"});

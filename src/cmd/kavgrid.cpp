@@ -89,7 +89,7 @@ void usage() {
   MESS_print(M_PRINT, " -o OUT      Output file (\"-\" for standard output)\n");
   MESS_print(M_PRINT,
              " -t FORMAT   Output format: plain (1), text (2, default), binary (3),\n"
-             "             grib (21: raw copies of the messages of a GRIB file)\n");
+             "             netcdf (11), grib (21: raw copies of the messages of a GRIB file)\n");
   RES_help_print("kavgrid", kKeyed, kPositional);
 }
 
@@ -250,6 +250,20 @@ void copy(int in, const char *infile, const char *out, const char *format) {
   if (ofd < 0) fail(kFileError, "kavgrid: Unable to create grid file: %s\n", out);
   GRD_info info{};
   GRD_getinfo(in, &info);
+  if (code == GRD_NETCDF) {
+    // A netCDF file is sized once for its largest grid.
+    GRD_report h;
+    GRD_init(&h);
+    for (int n = 0;; ++n) {
+      int num = n;
+      const int r = GRD_read(in, &h, 1, &num);
+      if (r == GRIB_REJECT) continue;
+      if (r != 0) break;
+      if (h.domain.nx > info.max_x) info.max_x = h.domain.nx;
+      if (h.domain.ny > info.max_y) info.max_y = h.domain.ny;
+    }
+    GRD_rewind(in);
+  }
   if (GRD_putinfo(ofd, &info) != 0)
     fail(kFileError, "kavgrid: Unable to write grid file: %s\n", out);
   GRD_report g;

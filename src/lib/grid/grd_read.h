@@ -38,7 +38,7 @@ KAV_BEGIN_DECLS
 #define GRD_TEXT 2    /* text grid file opening with the line "KAVGRID" */
 #define GRD_BINARY 3  /* as 2, values as big-endian 4-byte floats */
 #define GRD_HEADER 4  /* header file opening with "KAVGRID4" (read only) */
-#define GRD_NETCDF 11 /* netCDF */
+#define GRD_NETCDF 11 /* netCDF (classic, 64-bit offset or netCDF-4) */
 #define GRD_GRIB 21   /* GRIB editions 1 and 2 */
 #define GRD_CHAR 22   /* character grid file opening with "GRID" (read only) */
 
@@ -102,9 +102,9 @@ KAV_API int GRD_init(GRD_report *grd) KAV_NOEXCEPT;
 
 /* The format code of a file from its first 200 bytes (fewer when the file is
  * shorter): 1 first byte blank or digit; 4 "KAVGRID4"; 2 "KAVGRID"; 11
- * "CDF"; 21 "GRIB", '*' or the byte 1 first; 22 "GRID"; failing all these,
- * 21 when "GRIB" appears within the first 65536 bytes (a message behind a
- * header). -1 when the file cannot be opened or has none of these marks. */
+ * "CDF" or the HDF5 signature of netCDF-4; 21 "GRIB", '*' or the byte 1 first; 22 "GRID"; failing
+ * all these, 21 when "GRIB" appears within the first 65536 bytes (a message behind a header). -1
+ * when the file cannot be opened or has none of these marks. */
 KAV_API int GRD_chktype(const char *filename) KAV_NOEXCEPT;
 
 /* Opens a grid file: f_access 0 reads, 1 creates (replacing the file), 2

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace kav::grd {
@@ -33,7 +34,8 @@ struct Slot {
   Position pos;                    // reading position
   std::string pending_label;       // standard input: grid 0's label, read by getinfo
   bool pending = false;
-  bool failed = false;  // the last read failed on a malformed grid
+  bool failed = false;        // the last read failed on a malformed grid
+  std::shared_ptr<void> ext;  // what the format keeps beside (netCDF: kav::cdf::File)
 };
 
 // One grid format: how it is recognised and each call it serves. A null
@@ -95,6 +97,12 @@ int grib_rewind(Slot &slot);
 
 int cdf_detect(const unsigned char *head, size_t len);
 int cdf_open(Slot &slot, const char *name, int access);
+int cdf_getinfo(Slot &slot, GRD_info *info);
+int cdf_read(Slot &slot, GRD_report *grd, int rep_type, int *grdnum);
+int cdf_putinfo(Slot &slot, const GRD_info *info);
+int cdf_write(Slot &slot, GRD_report *grd, int rep_type, int *grd_num);
+int cdf_rewind(Slot &slot);
+int cdf_close(Slot &slot);
 
 // Helpers shared by the readers.
 void copy_text(char *dst, size_t room, const std::string &src);
