@@ -1,0 +1,17 @@
+"""Runs the Python tests of kav under CTest: exits 77 (skipped) with the reason
+when pytest or a module every test needs is missing; tests that need further
+modules (xarray, dask, cfgrib) skip themselves."""
+import importlib
+import sys
+
+for name in ("pytest", "numpy", "kav"):
+    try:
+        importlib.import_module(name)
+    except ImportError as e:
+        print("python tests skipped: cannot import %s (%s); bash scripts/setup.sh --python "
+              "installs what they need" % (name, e))
+        sys.exit(77)
+
+import pytest  # noqa: E402
+
+sys.exit(pytest.main(sys.argv[1:]))
