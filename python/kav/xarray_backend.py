@@ -172,6 +172,7 @@ def build_dataset(path, drop_variables=None):
     variables = {}
     latlon_cache = {}
     used_names = set()
+    plans = []
     for (var, ltype, dkey), grids in groups.items():
         abbr = _kav.var_abbr(var) if var != MISSING else ""
         base = abbr if abbr else ("v%d" % var if var != MISSING else "unknown")
@@ -192,7 +193,9 @@ def build_dataset(path, drop_variables=None):
         lvals = [g.level for g in grids]
         times = sorted(set(tvals))
         steps = sorted(set(s for s in svals if s is not None))
-        levels = sorted(set(lvals))
+        # Pressure falls upward: its levels run from the ground up, as
+        # cfgrib and most tools show them.
+        levels = sorted(set(lvals), reverse=ltype in (100, 107))
         has_step = all(s is not None for s in svals)
         has_level = ltype is not None and ltype > 0 and ltype != MISSING
         axes = []  # (values list, per-grid values, coordinate base name, maker)
@@ -207,13 +210,27 @@ def build_dataset(path, drop_variables=None):
             lname = LEVEL_NAMES.get(ltype, "level%d" % ltype)
             attrs = dict(LEVEL_ATTRS.get(ltype, {"long_name": lname}))
             attrs["GRIB_indicatorOfTypeOfLevel"] = int(ltype)
-            axes.append((lname, levels, lvals, lambda v, a=attrs: (a, np.asarray(v, dtype=np.int64))))
+            axes.append((lname, levels, lvals, lambda v, a=attrs: (a, np.asarray(v, dtype=np.float64))))
+        plans.append((name, var, ltype, dkey, grids, abbr, axes))
 
+    # A single time, step or level is a scalar coordinate when every variable
+    # has that one value; else a dimension of length 1 of the variables that
+    # have it (a scalar would be taken for every variable's).
+    seen = {}
+    for plan in plans:
+        for base_name, values, _, _ in plan[6]:
+            seen.setdefault(base_name, []).append(tuple(values))
+
+    def scalar(base_name, values):
+        have = seen.get(base_name, [])
+        return len(have) == len(plans) and all(h == tuple(values) for h in have)
+
+    for name, var, ltype, dkey, grids, abbr, axes in plans:
         lead_dims, lead_sizes, index_of = [], [], []
         coords = {}
         for base_name, values, per_grid, make in axes:
             attrs, arr = make(values)
-            if len(values) > 1:
+            if not scalar(base_name, values):
                 cname = dims.name(base_name, arr, lambda: None)
                 lead_dims.append(cname)
                 lead_sizes.append(len(values))

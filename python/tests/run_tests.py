@@ -4,14 +4,20 @@ modules (xarray, dask, cfgrib) skip themselves."""
 import importlib
 import sys
 
-for name in ("pytest", "numpy", "kav"):
-    try:
-        importlib.import_module(name)
-    except ImportError as e:
-        print("python tests skipped: cannot import %s (%s); bash scripts/setup.sh --python "
-              "installs what they need" % (name, e))
-        sys.exit(77)
 
-import pytest  # noqa: E402
+def main():
+    for name in ("pytest", "numpy", "kav"):
+        try:
+            importlib.import_module(name)
+        except ImportError as e:
+            print("python tests skipped: cannot import %s (%s); bash scripts/setup.sh --python "
+                  "installs what they need" % (name, e))
+            return 77
+    import pytest
+    return pytest.main(sys.argv[1:])
 
-sys.exit(pytest.main(sys.argv[1:]))
+
+# Dask's worker processes start by importing this file again: only the
+# process CTest started runs the tests.
+if __name__ == "__main__":
+    sys.exit(main())
