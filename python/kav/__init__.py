@@ -9,6 +9,8 @@ With xarray: ``xr.open_dataset(path, engine="kav")`` (see kav.xarray_backend).
 """
 
 import datetime as _dt
+import os as _os
+import sys as _sys
 
 import numpy as _np
 
@@ -69,13 +71,38 @@ class Grid:
                                                    self.nx, self.ny)
 
 
+# Inventories of files read before, by path, while the file stays the same
+# (device, inode, size and modification time): opening such a file again
+# reads no header, as an index file spares other readers the scan.
+_INVENTORIES = {}
+_INVENTORIES_KEPT = 64
+
+
+def _inventory(path):
+    try:
+        st = _os.stat(path)
+        key = (st.st_dev, st.st_ino, st.st_size, st.st_mtime_ns)
+    except OSError:
+        key = None  # the library says why it cannot be opened
+    kept = _INVENTORIES.get(path)
+    if kept is not None:
+        if kept[0] == key:
+            return kept[1]
+        _kav.close(path)  # the file changed: the library's handle goes too
+    result = _kav.inventory(path)
+    if key is not None:
+        if len(_INVENTORIES) >= _INVENTORIES_KEPT:
+            _INVENTORIES.pop(next(iter(_INVENTORIES)))
+        _INVENTORIES[path] = (key, result)
+    return result
+
+
 class GridFile:
     """The inventory of a grid file: a sequence of Grid, header-only."""
 
     def __init__(self, path):
-        import os
-        self.path = os.fspath(path)
-        self.format, headers = _kav.inventory(self.path)
+        self.path = _os.fspath(path)
+        self.format, headers = _inventory(self.path)
         self.grids = [Grid(self, h) for h in headers]
 
     @property
@@ -111,5 +138,10 @@ def open(path):  # noqa: A001 - the package's entry, as in kav.open(path)
 
 
 def close_all():
-    """Closes every file the library holds open for this process."""
+    """Closes every file the library holds open for this process and forgets
+    the inventories and map coordinates kept."""
     _kav.close_all()
+    _INVENTORIES.clear()
+    backend = _sys.modules.get(__name__ + ".xarray_backend")
+    if backend is not None:
+        backend._LATLON.clear()

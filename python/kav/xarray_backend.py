@@ -20,10 +20,12 @@ over a Dask cluster's processes.
 """
 
 import os
+import warnings
 
 import numpy as np
 
 from . import _kav
+from ._errors import KavWarning
 from . import open as _open_file
 
 try:
@@ -63,6 +65,10 @@ LEVEL_ATTRS = {
 }
 _GRID_TYPES = {"latlon": "regular_ll", "pstereo": "polar_stereographic", "merc": "mercator",
                "lamb": "lambert", "lambert": "lambert"}
+
+
+# Coordinates of the maps met so far, by domain.
+_LATLON = {}
 
 
 def _step_hours(time):
@@ -105,17 +111,21 @@ class KavArray(BackendArray):
         offs = self.offsets[np.ix_(*picks[:lead])] if lead else self.offsets.reshape(())
         ny, nx = self.shape[-2:]
         flat, flat_off = nums.ravel(), offs.ravel()
-        wanted = np.unique(flat[flat >= 0])
+        valid = flat >= 0
+        wanted, first, inverse = np.unique(flat[valid], return_index=True, return_inverse=True)
         buf = np.empty((len(wanted), ny, nx), dtype=np.float32)
         if len(wanted):
-            first = {n: o for n, o in zip(flat.tolist(), flat_off.tolist())}
-            _kav.read_grids(self.path, wanted.tolist(), [first[n] for n in wanted.tolist()], buf)
+            _kav.read_grids(self.path, wanted.tolist(), flat_off[valid][first].tolist(), buf)
         ys, xs = picks[-2], picks[-1]
-        out = np.full((len(flat), len(ys), len(xs)), np.nan, dtype=np.float32)
-        where = np.searchsorted(wanted, flat)
-        for i, n in enumerate(flat.tolist()):
-            if n >= 0:
-                out[i] = buf[where[i]][np.ix_(ys, xs)]
+        if len(ys) != ny or np.any(ys != np.arange(ny)):
+            buf = buf[:, ys]
+        if len(xs) != nx or np.any(xs != np.arange(nx)):
+            buf = buf[:, :, xs]
+        if valid.all():
+            out = buf if np.array_equal(inverse, np.arange(len(flat))) else buf[inverse]
+        else:
+            out = np.full((len(flat), len(ys), len(xs)), np.nan, dtype=np.float32)
+            out[valid] = buf[inverse]
         out = out.reshape(nums.shape + (len(ys), len(xs)))
         if squeeze:
             out = out.squeeze(axis=tuple(squeeze))
@@ -170,7 +180,9 @@ def build_dataset(path, drop_variables=None):
 
     dims = _Dims()
     variables = {}
-    latlon_cache = {}
+    latlon_cache = _LATLON
+    if len(latlon_cache) > 32:
+        latlon_cache.clear()
     used_names = set()
     plans = []
     for (var, ltype, dkey), grids in groups.items():
@@ -230,7 +242,7 @@ def build_dataset(path, drop_variables=None):
         coords = {}
         for base_name, values, per_grid, make in axes:
             attrs, arr = make(values)
-            if not scalar(base_name, values):
+            if len(values) > 1 or not scalar(base_name, values):
                 cname = dims.name(base_name, arr, lambda: None)
                 lead_dims.append(cname)
                 lead_sizes.append(len(values))
@@ -244,9 +256,12 @@ def build_dataset(path, drop_variables=None):
         offsets = np.full(lead_sizes, -1, dtype=np.int64)
         for k, g in enumerate(grids):
             at = tuple(ix[k] for ix in index_of)
-            if nums[at] < 0:  # the first of duplicate grids wins
+            if nums[at] < 0:
                 nums[at] = g.num
                 offsets[at] = g.offset
+            else:
+                warnings.warn("%s: grid %d has the keys of grid %d (%s); the first is kept"
+                              % (os.path.basename(f.path), g.num, nums[at], name), KavWarning, 3)
         # valid_time beside a reference time and a step.
         tname = next((c for c in coords if c == "time" or c.startswith("time")), None)
         sname = next((c for c in coords if c == "step" or c.startswith("step")), None)

@@ -120,3 +120,15 @@ def test_many_files_beyond_the_library_table(tmp_path):
     for f in files:
         np.testing.assert_array_equal(f[0].values, first)
     kav.close_all()
+
+
+def test_a_changed_file_is_read_again(tmp_path):
+    p = tmp_path / "changing.grib1"
+    one = open(data("grib", "regular_latlon_surface.grib1"), "rb").read()
+    p.write_bytes(one)
+    assert len(kav.open(str(p))) == 1
+    before = kav.open(str(p))[0].values
+    p.write_bytes(open(data("grib", "cmc_ps60km.grib"), "rb").read() + one)
+    f = kav.open(str(p))
+    assert len(f) == 2 and f[0].shape == (95, 135)
+    np.testing.assert_array_equal(f[1].values, before)

@@ -204,3 +204,12 @@ def test_open_mfdataset_on_a_dask_cluster(tmp_path):
     whole = xr.open_dataset(local("multi.grib1"), engine="kav")
     np.testing.assert_array_equal(serial["TMP_isobaricInhPa"].values,
                                   whole["TMP_isobaricInhPa"].values)
+
+
+def test_repeated_grids_warn(tmp_path):
+    body = open(data("grib", "regular_latlon_surface.grib1"), "rb").read()
+    twice = tmp_path / "twice.grib1"
+    twice.write_bytes(body + body)
+    with pytest.warns(kav.KavWarning, match="grid 1 has the keys of grid 0"):
+        ds = xr.open_dataset(twice, engine="kav")
+    assert ds["TMP"].dims == ("latitude", "longitude")
