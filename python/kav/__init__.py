@@ -34,12 +34,12 @@ def _date(t):
 class Grid:
     """One grid of a file: its header keys, and its values read on demand."""
 
-    __slots__ = ("file", "num", "offset", "type", "source", "version", "datim", "info", "date",
+    __slots__ = ("file", "num", "offset", "first", "type", "source", "version", "datim", "info", "date",
                  "model", "ltype", "level", "time", "var", "units", "domain")
 
     def __init__(self, file, h):
         self.file = file
-        for k in ("num", "offset", "type", "source", "version", "datim", "info", "model",
+        for k in ("num", "offset", "first", "type", "source", "version", "datim", "info", "model",
                   "ltype", "level", "time", "var", "units", "domain"):
             setattr(self, k, h[k])
         self.date = _date(h["date"])
@@ -60,11 +60,11 @@ class Grid:
     def values(self):
         """The values as a float32 array (ny, nx): row 0 north, NaN where missing."""
         out = _np.empty((1, self.ny, self.nx), dtype=_np.float32)
-        _kav.read_grids(self.file.path, [self.num], [self.offset], out)
+        _kav.read_grids(self.file.path, [self.num], [self.offset], [self.first], out)
         return out[0]
 
     def keys(self):
-        return {k: getattr(self, k) for k in self.__slots__ if k != "file"}
+        return {k: getattr(self, k) for k in self.__slots__ if k not in ("file", "first")}
 
     def __repr__(self):
         return "<kav.Grid %d: %s, %s, %dx%d>" % (self.num, self.info or self.var, self.datim,

@@ -88,10 +88,11 @@ class KavArray(BackendArray):
     """A variable's values: grids nums (-1 where none) over the leading
     dimensions, each ny x nx, read on demand."""
 
-    def __init__(self, path, nums, offsets, ny, nx):
+    def __init__(self, path, nums, offsets, firsts, ny, nx):
         self.path = path
         self.nums = np.asarray(nums, dtype=np.int64)
         self.offsets = np.asarray(offsets, dtype=np.int64)
+        self.firsts = np.asarray(firsts, dtype=np.int64)
         self.shape = self.nums.shape + (ny, nx)
         self.dtype = np.dtype(np.float32)
 
@@ -109,13 +110,15 @@ class KavArray(BackendArray):
             picks.append(np.atleast_1d(idx))
         nums = self.nums[np.ix_(*picks[:lead])] if lead else self.nums.reshape(())
         offs = self.offsets[np.ix_(*picks[:lead])] if lead else self.offsets.reshape(())
+        fsts = self.firsts[np.ix_(*picks[:lead])] if lead else self.firsts.reshape(())
         ny, nx = self.shape[-2:]
         flat, flat_off = nums.ravel(), offs.ravel()
         valid = flat >= 0
         wanted, first, inverse = np.unique(flat[valid], return_index=True, return_inverse=True)
         buf = np.empty((len(wanted), ny, nx), dtype=np.float32)
         if len(wanted):
-            _kav.read_grids(self.path, wanted.tolist(), flat_off[valid][first].tolist(), buf)
+            _kav.read_grids(self.path, wanted.tolist(), flat_off[valid][first].tolist(),
+                            fsts.ravel()[valid][first].tolist(), buf)
         ys, xs = picks[-2], picks[-1]
         if len(ys) != ny or np.any(ys != np.arange(ny)):
             buf = buf[:, ys]
@@ -254,11 +257,13 @@ def build_dataset(path, drop_variables=None):
                 coords[cname] = xr.Variable((), arr[0], attrs)
         nums = np.full(lead_sizes, -1, dtype=np.int64)
         offsets = np.full(lead_sizes, -1, dtype=np.int64)
+        firsts = np.full(lead_sizes, -1, dtype=np.int64)
         for k, g in enumerate(grids):
             at = tuple(ix[k] for ix in index_of)
             if nums[at] < 0:
                 nums[at] = g.num
                 offsets[at] = g.offset
+                firsts[at] = g.first
             else:
                 warnings.warn("%s: grid %d has the keys of grid %d (%s); the first is kept"
                               % (os.path.basename(f.path), g.num, nums[at], name), KavWarning, 3)
@@ -326,7 +331,7 @@ def build_dataset(path, drop_variables=None):
             attrs["kav_dy"] = float(d["dy"])
         if not attrs["units"]:
             del attrs["units"]
-        data = indexing.LazilyIndexedArray(KavArray(f.path, nums, offsets, ny, nx))
+        data = indexing.LazilyIndexedArray(KavArray(f.path, nums, offsets, firsts, ny, nx))
         var_obj = xr.Variable(tuple(lead_dims) + (yname, xname), data, attrs)
         var_obj.encoding["preferred_chunks"] = {dim: 1 for dim in lead_dims}
         variables[name] = (var_obj, coords)

@@ -238,14 +238,22 @@ py::tuple inventory(const std::string &path) {
   const int fd = o.fd;
   const int format = o.format;
   py::list grids;
-  std::string skipped;
   GRD_report g;
   GRD_init(&g);
+  long last_offset = -1;
+  int first = 0;
   for (int n = 0;; ++n) {
     int num = n;
     const int r = GRD_read(fd, &g, 2, &num);
     if (r == 0) {
-      grids.append(report_dict(g, num, GRD_get_pos()));
+      const long offset = GRD_get_pos();
+      // Grids of one message (the products of a GRIB 2 message) share its
+      // offset: a read jumps to the first of them and steps on.
+      if (offset != last_offset) first = num;
+      last_offset = offset;
+      py::dict d = report_dict(g, num, offset);
+      d["first"] = first;
+      grids.append(d);
       continue;
     }
     if (r == -1 && GRD_read_status(fd) == 0) break;  // the end of the file
@@ -263,13 +271,15 @@ py::tuple inventory(const std::string &path) {
   return py::make_tuple(format, grids);
 }
 
-// Reads grids nums (offsets: the inventory's, for a direct jump where the
-// format allows it) into out[k] (float32, shape (len(nums), ny, nx)), missing
+// Reads grids nums (offsets and firsts: the inventory's offset of each grid
+// and the first grid at that offset, for a direct jump where the format
+// allows it) into out[k] (float32, shape (len(nums), ny, nx)), missing
 // values as NaN. Grids are read in ascending order whatever the order asked.
 void read_grids(const std::string &path, const std::vector<int> &nums,
-                const std::vector<long> &offsets, py::array_t<float, py::array::c_style> out) {
+                const std::vector<long> &offsets, const std::vector<int> &firsts,
+                py::array_t<float, py::array::c_style> out) {
   if (out.ndim() != 3 || static_cast<size_t>(out.shape(0)) != nums.size() ||
-      offsets.size() != nums.size())
+      offsets.size() != nums.size() || firsts.size() != nums.size())
     throw std::invalid_argument("read_grids: out must be (len(nums), ny, nx)");
   const size_t ny = static_cast<size_t>(out.shape(1)), nx = static_cast<size_t>(out.shape(2));
   std::vector<size_t> order(nums.size());
@@ -290,7 +300,7 @@ void read_grids(const std::string &path, const std::vector<int> &nums,
     // Jump to the grid's message unless it follows the one just read or
     // shares its message (products of one message are stepped through).
     if (o.format == GRD_GRIB && offsets[k] >= 0 && num != last + 1 && offsets[k] != last_offset)
-      GRD_setpos(o.fd, offsets[k], num - 1);
+      GRD_setpos(o.fd, offsets[k], firsts[k] - 1);
     const int r = GRD_read(o.fd, &g, 0, &num);
     if (r != 0 || !g.grid) fail("Unable to read grid " + std::to_string(nums[k]) + " of " + path);
     if (static_cast<size_t>(g.domain.nx) != nx || static_cast<size_t>(g.domain.ny) != ny)
@@ -388,7 +398,7 @@ PYBIND11_MODULE(_kav, m) {
   m.def("inventory", &inventory, py::arg("path"),
         "(format code, list of grid header dicts) of a grid file, read header-only");
   m.def("read_grids", &read_grids, py::arg("path"), py::arg("nums"), py::arg("offsets"),
-        py::arg("out"), "Reads grids nums into out[k], missing values as NaN");
+        py::arg("firsts"), py::arg("out"), "Reads grids nums into out[k], missing values as NaN");
   m.def("latlon", &latlon, py::arg("domain"), "2-D latitude and longitude of a domain");
   m.def("var_abbr", &var_abbr, py::arg("var"), "Abbreviation of a variable code");
   m.def("var_name", &var_name, py::arg("var"), "Name of a variable code");

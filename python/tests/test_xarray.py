@@ -1,5 +1,6 @@
 """The xarray backend: against cfgrib, round trips, laziness and Dask."""
 import os
+import warnings
 
 import numpy as np
 import pytest
@@ -19,6 +20,10 @@ def grib_files():
         # scanned westward from west to east with the values unturned (ecCodes'
         # own point list agrees with kav; test_kav.py compares with it).
         local("multi.grib1"),
+        # GRIB edition 2: compared once kav decodes it.
+        data("grib", "regular_latlon_surface.grib2"),
+        "/usr/share/doc/python-grib-doc/examples/gfs.t12z.pgrbf120.2p5deg.grib2",
+        "/usr/share/doc/python-grib-doc/examples/safrica.grib2",
     ]
 
 
@@ -31,8 +36,13 @@ def distance_km(lat1, lon1, lat2, lon2):
 @pytest.mark.parametrize("path", grib_files(), ids=os.path.basename)
 def test_same_values_and_coordinates_as_cfgrib(path):
     cfgrib = pytest.importorskip("cfgrib")
-
-    ours = xr.open_dataset(path, engine="kav")
+    if not os.path.exists(path):
+        pytest.skip("%s is not installed" % path)
+    with warnings.catch_warnings(record=True) as caught:
+        warnings.simplefilter("always")
+        ours = xr.open_dataset(path, engine="kav")
+    if not ours.data_vars and any("no decoder" in str(w.message) for w in caught):
+        pytest.skip("kav does not decode GRIB edition 2 yet")
     theirs = {}
     for ds in cfgrib.open_datasets(path, backend_kwargs={
             "indexpath": "", "read_keys": ["indicatorOfParameter"]}):
@@ -92,9 +102,9 @@ def test_dimensions_attributes_and_laziness(monkeypatch):
     calls = []
     real = kav._kav.read_grids
 
-    def counting(path, nums, offsets, out):
+    def counting(path, nums, offsets, firsts, out):
         calls.append(list(nums))
-        return real(path, nums, offsets, out)
+        return real(path, nums, offsets, firsts, out)
 
     monkeypatch.setattr(kav._kav, "read_grids", counting)
     ds = xr.open_dataset(local("multi.grib1"), engine="kav")
