@@ -17,6 +17,23 @@ import numpy as _np
 from ._errors import KavError, KavWarning
 from . import _kav
 
+
+def _find_data_dir():
+    """share/kav of the tree the package lies in: build/python/share/kav in a
+    build tree, PREFIX/share/kav of an installation."""
+    d = _os.path.dirname(_os.path.abspath(__file__))
+    for _ in range(6):
+        d = _os.path.dirname(d)
+        cand = _os.path.join(d, "share", "kav")
+        if _os.path.isfile(_os.path.join(cand, "variable.lup")):
+            return cand
+    return None
+
+
+_data = _find_data_dir()
+if _data:
+    _kav.set_data_dir(_data)
+
 __all__ = ["open", "GridFile", "Grid", "KavError", "KavWarning", "close_all"]
 
 #: Format codes of the library's grid files.

@@ -18,6 +18,7 @@
 #include <kav/maptran.h>
 #include <kav/mess.h>
 #include <kav/region.h>
+#include <kav/resrc.h>
 #include <kav/var_tool.h>
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
@@ -374,6 +375,16 @@ py::dict proj_names() {
   return o;
 }
 
+// Makes dir the data directory (variable table and the like) unless the
+// user chose one with the kavfile variable. (Nothing else sets file_path in
+// an interpreter: no program's command line or defaults files are read.)
+bool set_data_dir(const std::string &dir) {
+  if (std::getenv("kavfile")) return false;
+  RES_put("file_path", dir.c_str());
+  take_messages();
+  return true;
+}
+
 void close_path(const std::string &path) {
   State &s = state();
   for (size_t i = 0; i < s.open.size(); ++i)
@@ -404,6 +415,8 @@ PYBIND11_MODULE(_kav, m) {
   m.def("var_name", &var_name, py::arg("var"), "Name of a variable code");
   m.def("proj_names", &proj_names, "Printed names of the projection codes");
   m.def("format_name", [](int code) { return std::string(GRD_format_name(code)); });
+  m.def("set_data_dir", &set_data_dir, py::arg("dir"),
+        "Sets the data directory unless kavfile chose one");
   m.def("close", &close_path, py::arg("path"), "Closes a cached file");
   m.def("close_all", &close_all, "Closes every cached file");
   m.def("messages", &take_messages, "Library messages not yet collected");
