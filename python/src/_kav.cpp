@@ -31,6 +31,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -58,6 +59,29 @@ State &state() {
   static State s;
   return s;
 }
+
+// One caller in the library at a time. The interpreter lock alone does not
+// hold a call together: Python code run inside one (a finalizer, a warning)
+// may let another thread in. The lock is taken with the interpreter lock let
+// go, so a thread waiting for it never blocks the one holding it; it is
+// recursive, for Python code a call runs (a warning's handler) that calls in
+// again.
+class LibraryLock {
+ public:
+  LibraryLock() {
+    py::gil_scoped_release released;
+    mutex().lock();
+  }
+  ~LibraryLock() { mutex().unlock(); }
+  LibraryLock(const LibraryLock &) = delete;
+  LibraryLock &operator=(const LibraryLock &) = delete;
+
+ private:
+  static std::recursive_mutex &mutex() {
+    static std::recursive_mutex m;
+    return m;
+  }
+};
 
 py::object &error_class() {
   static py::object cls;
@@ -235,6 +259,7 @@ py::dict report_dict(const GRD_report &g, int num, long offset) {
 // Grids the reader refuses (a projection it does not decode) are left out
 // with a warning; a file that ends inside a grid raises.
 py::tuple inventory(const std::string &path) {
+  LibraryLock lock;
   State::Open &o = handle(path);
   const int fd = o.fd;
   const int format = o.format;
@@ -282,6 +307,7 @@ void read_grids(const std::string &path, const std::vector<int> &nums,
   if (out.ndim() != 3 || static_cast<size_t>(out.shape(0)) != nums.size() ||
       offsets.size() != nums.size() || firsts.size() != nums.size())
     throw std::invalid_argument("read_grids: out must be (len(nums), ny, nx)");
+  LibraryLock lock;
   const size_t ny = static_cast<size_t>(out.shape(1)), nx = static_cast<size_t>(out.shape(2));
   std::vector<size_t> order(nums.size());
   for (size_t k = 0; k < order.size(); ++k) order[k] = k;
@@ -320,6 +346,7 @@ void read_grids(const std::string &path, const std::vector<int> &nums,
 // the projection's inverse transform; NaN where a point has none. The
 // current projection of the process is restored afterwards.
 py::tuple latlon(const py::dict &dom) {
+  LibraryLock lock;
   start_capture();
   Domain d = domain_of(dom);
   if (d.nx < 1 || d.ny < 1) throw std::invalid_argument("latlon: no grid size");
@@ -352,6 +379,7 @@ py::tuple latlon(const py::dict &dom) {
 }
 
 std::string var_abbr(int var) {
+  LibraryLock lock;
   char buf[VAR_LABEL_LEN] = "";
   VAR_abbr(buf, var);
   take_messages();
@@ -359,6 +387,7 @@ std::string var_abbr(int var) {
 }
 
 std::string var_name(int var) {
+  LibraryLock lock;
   char buf[VAR_LABEL_LEN] = "";
   VAR_str(buf, var, nullptr);
   take_messages();
@@ -367,6 +396,7 @@ std::string var_name(int var) {
 
 // Printed names of the projection codes, from the registry.
 py::dict proj_names() {
+  LibraryLock lock;
   py::dict o;
   int code = 0, has = 0;
   const char *name = nullptr;
@@ -379,6 +409,7 @@ py::dict proj_names() {
 // user chose one with the kavfile variable. (Nothing else sets file_path in
 // an interpreter: no program's command line or defaults files are read.)
 bool set_data_dir(const std::string &dir) {
+  LibraryLock lock;
   if (std::getenv("kavfile")) return false;
   RES_put("file_path", dir.c_str());
   take_messages();
@@ -386,6 +417,7 @@ bool set_data_dir(const std::string &dir) {
 }
 
 void close_path(const std::string &path) {
+  LibraryLock lock;
   State &s = state();
   for (size_t i = 0; i < s.open.size(); ++i)
     if (s.open[i].path == path) {
@@ -395,6 +427,7 @@ void close_path(const std::string &path) {
 }
 
 void close_all() {
+  LibraryLock lock;
   State &s = state();
   while (!s.open.empty()) close_entry(s.open.size() - 1);
 }
@@ -419,5 +452,11 @@ PYBIND11_MODULE(_kav, m) {
         "Sets the data directory unless kavfile chose one");
   m.def("close", &close_path, py::arg("path"), "Closes a cached file");
   m.def("close_all", &close_all, "Closes every cached file");
-  m.def("messages", &take_messages, "Library messages not yet collected");
+  m.def(
+      "messages",
+      [] {
+        LibraryLock lock;
+        return take_messages();
+      },
+      "Library messages not yet collected");
 }

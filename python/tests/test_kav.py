@@ -132,3 +132,19 @@ def test_a_changed_file_is_read_again(tmp_path):
     f = kav.open(str(p))
     assert len(f) == 2 and f[0].shape == (95, 135)
     np.testing.assert_array_equal(f[1].values, before)
+
+
+def test_threads_take_turns():
+    from concurrent.futures import ThreadPoolExecutor
+    paths = [local("multi.grib1"), data("grib", "cmc_ps60km.grib"), data("grid", "two.grd")]
+    expected = {p: [g.values for g in kav.open(p)] for p in paths}
+
+    def work(i):
+        p = paths[i % len(paths)]
+        f = kav.open(p)
+        for g in (reversed(f.grids) if i % 2 else f.grids):
+            np.testing.assert_array_equal(g.values, expected[p][g.num])
+        return True
+
+    with ThreadPoolExecutor(max_workers=4) as pool:
+        assert all(pool.map(work, range(24)))
