@@ -119,6 +119,9 @@ class GridFile:
 
     def __init__(self, path):
         self.path = _os.fspath(path)
+        if self.path in ("", "-"):
+            # The library reads such a name as standard input.
+            raise KavError("kav.open: a file name is needed, not standard input")
         self.format, headers = _inventory(self.path)
         self.grids = [Grid(self, h) for h in headers]
 

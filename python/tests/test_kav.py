@@ -6,7 +6,7 @@ import numpy as np
 import pytest
 
 import kav
-from conftest import data, grib_doc, local
+from conftest import data, local
 
 
 def test_text_grid_inventory_and_values():
@@ -85,6 +85,9 @@ def test_truncated_files_raise_with_the_message(tmp_path):
 
 
 def test_open_errors(tmp_path):
+    for name in ("", "-"):
+        with pytest.raises(kav.KavError, match="not standard input"):
+            kav.open(name)
     with pytest.raises(kav.KavError, match="GRD_open: Unable to open grid file"):
         kav.open(str(tmp_path / "absent.grb"))
     junk = tmp_path / "junk.txt"
@@ -102,7 +105,7 @@ def test_open_errors(tmp_path):
 def test_refused_grids_warn():
     with warnings.catch_warnings(record=True) as caught:
         warnings.simplefilter("always")
-        f = kav.open(grib_doc("rotated_ll.grib1"))
+        f = kav.open(data("grib", "ecoclimap_rot_head.grib1"))  # a rotated grid: refused
     assert len(f) == 0
     assert any(issubclass(w.category, kav.KavWarning) and "GRIB_GDB" in str(w.message)
                for w in caught)

@@ -6,7 +6,7 @@ import numpy as np
 import pytest
 
 import kav
-from conftest import data, grib_doc, local
+from conftest import data, local
 
 xr = pytest.importorskip("xarray")
 
