@@ -142,15 +142,15 @@ class _Dims:
     def __init__(self):
         self.coords = {}
 
-    def name(self, base, values, make):
+    def name(self, base, values):
         i = 0
         while True:
             name = base if i == 0 else "%s%d" % (base, i)
             have = self.coords.get(name)
             if have is None:
-                self.coords[name] = (values, make())
+                self.coords[name] = values
                 return name
-            if _same(have[0], values):
+            if _same(have, values):
                 return name
             i += 1
 
@@ -213,7 +213,7 @@ def build_dataset(path, drop_variables=None):
         levels = sorted(set(lvals), reverse=ltype in (100, 107))
         has_step = all(s is not None for s in svals)
         has_level = ltype is not None and ltype > 0 and ltype != MISSING
-        axes = []  # (values list, per-grid values, coordinate base name, maker)
+        axes = []  # (coordinate name, values, each grid's value, coordinate maker)
         axes.append(("time", times, tvals, lambda v: ({"standard_name": "forecast_reference_time",
                                                          "long_name": "initial time of forecast"},
                                                         np.asarray(v, dtype="datetime64[ns]"))))
@@ -246,14 +246,14 @@ def build_dataset(path, drop_variables=None):
         for base_name, values, per_grid, make in axes:
             attrs, arr = make(values)
             if len(values) > 1 or not scalar(base_name, values):
-                cname = dims.name(base_name, arr, lambda: None)
+                cname = dims.name(base_name, arr)
                 lead_dims.append(cname)
                 lead_sizes.append(len(values))
                 pos = {v: k for k, v in enumerate(values)}
                 index_of.append([pos[v] for v in per_grid])
                 coords[cname] = xr.Variable((cname,), arr, attrs)
             else:
-                cname = dims.name(base_name, arr, lambda: None)
+                cname = dims.name(base_name, arr)
                 coords[cname] = xr.Variable((), arr[0], attrs)
         nums = np.full(lead_sizes, -1, dtype=np.int64)
         offsets = np.full(lead_sizes, -1, dtype=np.int64)
@@ -272,7 +272,7 @@ def build_dataset(path, drop_variables=None):
         sname = next((c for c in coords if c == "step" or c.startswith("step")), None)
         if tname and sname:
             vt = coords[tname] + coords[sname]
-            vname = dims.name("valid_time", vt.values, lambda: None)
+            vname = dims.name("valid_time", vt.values)
             coords[vname] = xr.Variable(vt.dims, vt.values,
                                         {"standard_name": "time", "long_name": "time"})
 
@@ -291,18 +291,18 @@ def build_dataset(path, drop_variables=None):
             lat1 = np.round(ll[0][:, 0], 6)
             lon = ll[1][0, :]
             lon1 = np.round(lon[0] + np.mod(lon - lon[0], 360.0), 6)
-            yname = dims.name("latitude", lat1, lambda: None)
-            xname = dims.name("longitude", lon1, lambda: None)
+            yname = dims.name("latitude", lat1)
+            xname = dims.name("longitude", lon1)
             coords[yname] = xr.Variable((yname,), lat1, lat_attrs)
             coords[xname] = xr.Variable((xname,), lon1, lon_attrs)
         else:
             k = _domain_key(d)
             key = np.asarray(k[:3] + k[3] + k[4:], dtype=np.float64)
-            yname = dims.name("y", key, lambda: None)
+            yname = dims.name("y", key)
             xname = "x" if yname == "y" else "x" + yname[1:]
             if ll is not None:
-                latn = dims.name("latitude", ll[0], lambda: None)
-                lonn = dims.name("longitude", ll[1], lambda: None)
+                latn = dims.name("latitude", ll[0])
+                lonn = dims.name("longitude", ll[1])
                 coords[latn] = xr.Variable((yname, xname), ll[0], lat_attrs)
                 coords[lonn] = xr.Variable((yname, xname), ll[1], lon_attrs)
 

@@ -14,7 +14,6 @@ Run: python3 make_multi.py  (needs the eccodes Python module)."""
 import os
 
 import eccodes
-import numpy as np
 
 here = os.path.dirname(os.path.abspath(__file__))
 src = os.path.join(here, "..", "..", "..", "tests", "data", "grib", "regular_latlon_surface.grib1")
