@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages that building and testing kav needs, when
 # they are missing. Run as root (or through sudo).
+#   --python  also the Python package's: pybind11, numpy, xarray, Dask, and
+#             what its tests compare with (cfgrib, ecCodes, netCDF4, pytest)
 set -euo pipefail
 
 packages=(
@@ -11,6 +13,12 @@ packages=(
   python3-xarray python3-netcdf4
   man-db groff-base
 )
+if [ "${1:-}" = "--python" ]; then
+  packages+=(
+    python3-dev pybind11-dev python3-numpy python3-xarray python3-dask python3-distributed
+    python3-cfgrib python3-eccodes python3-netcdf4 python3-pytest
+  )
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -73,6 +73,27 @@ for variant in "${variants[@]}"; do
   fi
   data=$(realpath "$prefix/share/kav")
 
+  # The Python package, where the build made it: importable from the
+  # installation alone, its xarray entry point found by name.
+  python=$(sed -n 's/^Python3_EXECUTABLE:[A-Z]*=//p' "$dir/CMakeCache.txt")
+  site=$(find "$prefix" -type d -name kav -path '*-packages/kav' | head -n 1)
+  if [ -n "$site" ] && [ -n "$python" ]; then
+    echo "== $kind library: the installed Python package"
+    (cd "$work" && PYTHONPATH=$(dirname "$site") "$python" -c '
+import sys, kav
+assert kav.__file__.startswith(sys.argv[1]), kav.__file__
+f = kav.open(sys.argv[2])
+assert len(f) == 1 and f[0].values.shape == (31, 16)
+try:
+    import xarray
+except ImportError:
+    sys.exit(0)
+ds = xarray.open_dataset(sys.argv[2], engine="kav")
+assert ds["TMP"].attrs["long_name"] == "Temperature", ds["TMP"].attrs
+' "$prefix" "$src/tests/data/grib/regular_latlon_surface.grib1") ||
+      fail "$kind: the installed Python package does not work"
+  fi
+
   gen=$work/gen-$kind
   mkdir -p "$gen"
   for h in "$prefix"/include/kav/*.h; do
