@@ -127,7 +127,8 @@ TEST(GrdChktype, RecognisesEachFormatByItsFirstBytes) {
                                                          {"K", -1},
                                                          {"", -1},
                                                          {std::string(196, 'y') + "GRIB", 21},
-                                                         {std::string(197, 'y') + "GRIB", -1}};
+                                                         {std::string(197, 'y') + "GRIB", 21},
+                                                         {std::string(65533, 'y') + "GRIB", -1}};
   int i = 0;
   for (const auto &[text, code] : rows) {
     const std::string name = dir.write("f" + std::to_string(i++), text);
@@ -157,15 +158,20 @@ TEST(GrdTable, SixteenthOpenIsRefused) {
   EXPECT_EQ(GRD_read(20, &g.r, 0, &n), -1);
 }
 
-TEST(GrdTable, GribAndNetcdfFailClearlyForNow) {
+TEST(GrdTable, NetcdfFailsClearlyForNowAndAGribFileWithoutAMessageIsRefused) {
   kavtest::TempDir dir;
   const std::string grib = dir.write("a.grb", "GRIB\x01");
   const std::string cdf = dir.write("a.nc", "CDF\x01");
   kavtest::Captured c = kavtest::capture([&] {
-    EXPECT_EQ(open_read(grib), -1);
+    int type = 0;
+    const int fd = GRD_open(grib.c_str(), 0, &type);
+    EXPECT_EQ(type, GRD_GRIB);
+    GRD_info info{};
+    EXPECT_EQ(GRD_getinfo(fd, &info), -1);
+    GRD_close(fd);
     EXPECT_EQ(open_read(cdf), -1);
   });
-  EXPECT_NE(c.err.find("no GRIB decoder"), std::string::npos);
+  EXPECT_NE(c.err.find("No GRIB message"), std::string::npos);
   EXPECT_NE(c.err.find("no netCDF reader"), std::string::npos);
 }
 

@@ -2,6 +2,7 @@
 // statistics or its values, and copies every grid into another format.
 #include <kav/flag.h>
 #include <kav/grd_read.h>
+#include <kav/grib.h>
 #include <kav/mess.h>
 #include <kav/resrc.h>
 #include <kav/system.h>
@@ -86,7 +87,9 @@ void usage() {
   MESS_print(M_PRINT, " -g N        Grid number, from 0\n");
   MESS_print(M_PRINT, " -v          Prints the values of grid N\n");
   MESS_print(M_PRINT, " -o OUT      Output file (\"-\" for standard output)\n");
-  MESS_print(M_PRINT, " -t FORMAT   Output format: plain (1), text (2, default), binary (3)\n");
+  MESS_print(M_PRINT,
+             " -t FORMAT   Output format: plain (1), text (2, default), binary (3),\n"
+             "             grib (21: raw copies of the messages of a GRIB file)\n");
   RES_help_print("kavgrid", kKeyed, kPositional);
 }
 
@@ -139,7 +142,12 @@ void list(int fd) {
   int n = 0;
   for (;; ++n) {
     int num = n;
-    if (GRD_read(fd, &g, 1, &num) != 0) break;
+    const int r = GRD_read(fd, &g, 1, &num);
+    if (r == GRIB_REJECT) {  // a message the decoder refuses: said why, go on
+      MESS_print(M_OUT1, "%-4d (not decoded)\n", num);
+      continue;
+    }
+    if (r != 0) break;
     const std::string size = std::to_string(g.domain.nx) + "x" + std::to_string(g.domain.ny);
     MESS_print(M_OUT1, "%-4d %-20s %-14s %-28s %-10s %-9s %s\n", num, or_dash(g.datim).c_str(),
                level_text(g).c_str(), var_name(g).c_str(), or_dash(g.units).c_str(), size.c_str(),
@@ -178,6 +186,13 @@ void show(int fd, int num, bool values) {
     return;
   }
   MESS_print(M_OUT1, "grid      %d\n", num);
+  GRD_file *file = GRD_get_gfile(fd);
+  if (file && file->type == GRD_GRIB) {
+    char header[GRIB_WMO_COPY + 1];
+    GRIB_get_WMO_header(fd, header);
+    MESS_print(M_OUT1, "message   edition %d at offset %ld, header %s\n", GRIB_get_version(),
+               GRD_get_pos(), header);
+  }
   MESS_print(M_OUT1, "date      %s\n", or_dash(g.datim).c_str());
   MESS_print(M_OUT1, "info      %s\n", or_dash(g.info).c_str());
   MESS_print(M_OUT1, "variable  %d %s\n", g.var, var_name(g).c_str());
@@ -240,17 +255,34 @@ void copy(int in, const char *infile, const char *out, const char *format) {
   GRD_report g;
   GRD_init(&g);
   int n = 0;
+  const bool raw = code == GRD_GRIB;
+  unsigned char *message = nullptr;
   for (;; ++n) {
     int num = n;
-    if (GRD_read(in, &g, 0, &num) != 0) break;
+    const int r = GRD_read(in, &g, raw ? 1 : 0, &num);
+    if (r == GRIB_REJECT && !raw) continue;
+    if (r != 0 && r != GRIB_REJECT) break;
     int onum = n;
-    if (GRD_write(ofd, &g, 0, &onum) != 0) {
+    GRD_report rec = g;
+    if (raw) {  // GRIB to GRIB: the messages are copied as they are
+      long size = 0;
+      if (GRD_get_gfile(in)->type != GRD_GRIB || GRIB_get_raw(in, &message, &size) < 0) {
+        std::free(message);
+        GRD_close(ofd);
+        fail(kFileError, "kavgrid: Grid %d is no GRIB message to copy\n", n);
+      }
+      rec.grid = reinterpret_cast<float *>(message);
+      rec.source = static_cast<int>(size);
+    }
+    if (GRD_write(ofd, &rec, 0, &onum) != 0) {
+      std::free(message);
       std::free(g.grid);
       GRD_close(ofd);
       fail(kFileError, "kavgrid: Unable to write grid file: %s\n", out);
     }
   }
   std::free(g.grid);
+  std::free(message);
   const bool read_ok = GRD_read_status(in) == 0;
   if (GRD_close(ofd) != 0) fail(kFileError, "kavgrid: Unable to write grid file: %s\n", out);
   if (!read_ok) fail(kFileError, "kavgrid: Grid %d could not be read\n", n);

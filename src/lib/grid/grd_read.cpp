@@ -14,6 +14,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "grid/grd_read_int.hpp"
 
@@ -33,13 +34,15 @@ constexpr Format kFormats[] = {
      text_putinfo, text_write, text_rewind, stream_close},
     {GRD_NETCDF, "netcdf", true, cdf_detect, nullptr, cdf_open, nullptr, nullptr, nullptr, nullptr,
      nullptr, nullptr},
-    {GRD_GRIB, "grib", true, grib_detect, grib_detect_late, grib_open, nullptr, nullptr, nullptr,
-     nullptr, nullptr, stream_close},
+    {GRD_GRIB, "grib", true, grib_detect, grib_detect_late, grib_open, grib_getinfo, grib_read,
+     nullptr, grib_write, grib_rewind, stream_close},
     {GRD_CHAR, "char", false, char_detect, nullptr, stream_open, char_getinfo, char_read, nullptr,
      nullptr, char_rewind, stream_close},
 };
 
 constexpr size_t kDetectBytes = 200;
+// The late tests look further: a GRIB message may sit behind a long header.
+constexpr size_t kDetectLateBytes = 65536;
 
 // The open files, one per handle.
 struct GridTable {
@@ -69,7 +72,7 @@ int detect_bytes(const unsigned char *head, size_t len) {
   size_t count = 0;
   const Format *f = formats(&count);
   for (size_t i = 0; i < count; ++i)
-    if (f[i].detect && f[i].detect(head, len)) return f[i].code;
+    if (f[i].detect && f[i].detect(head, len < kDetectBytes ? len : kDetectBytes)) return f[i].code;
   for (size_t i = 0; i < count; ++i)
     if (f[i].detect_late && f[i].detect_late(head, len)) return f[i].code;
   return -1;
@@ -196,10 +199,10 @@ int GRD_chktype(const char *filename) KAV_NOEXCEPT {
   if (!filename) return -1;
   FILE *fp = FILE_open(filename, "r");
   if (!fp) return -1;
-  unsigned char head[kDetectBytes];
-  const size_t len = std::fread(head, 1, sizeof head, fp);
+  std::vector<unsigned char> head(kDetectLateBytes);
+  const size_t len = std::fread(head.data(), 1, head.size(), fp);
   if (fp != stdin) FILE_close(fp);
-  return detect_bytes(head, len);
+  return detect_bytes(head.data(), len);
 }
 
 int GRD_open(const char *filename, int f_access, int *f_type) KAV_NOEXCEPT {

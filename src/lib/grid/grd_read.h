@@ -102,8 +102,9 @@ KAV_API int GRD_init(GRD_report *grd) KAV_NOEXCEPT;
 
 /* The format code of a file from its first 200 bytes (fewer when the file is
  * shorter): 1 first byte blank or digit; 4 "KAVGRID4"; 2 "KAVGRID"; 11
- * "CDF"; 21 "GRIB", '*' or the byte 1 first, or "GRIB" at offsets 0-199; 22
- * "GRID". -1 when the file cannot be opened or has none of these marks. */
+ * "CDF"; 21 "GRIB", '*' or the byte 1 first; 22 "GRID"; failing all these,
+ * 21 when "GRIB" appears within the first 65536 bytes (a message behind a
+ * header). -1 when the file cannot be opened or has none of these marks. */
 KAV_API int GRD_chktype(const char *filename) KAV_NOEXCEPT;
 
 /* Opens a grid file: f_access 0 reads, 1 creates (replacing the file), 2

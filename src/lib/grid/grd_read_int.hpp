@@ -88,6 +88,10 @@ int char_rewind(Slot &slot);
 int grib_detect(const unsigned char *head, size_t len);
 int grib_detect_late(const unsigned char *head, size_t len);
 int grib_open(Slot &slot, const char *name, int access);
+int grib_getinfo(Slot &slot, GRD_info *info);
+int grib_read(Slot &slot, GRD_report *grd, int rep_type, int *grdnum);
+int grib_write(Slot &slot, GRD_report *grd, int rep_type, int *grd_num);
+int grib_rewind(Slot &slot);
 
 int cdf_detect(const unsigned char *head, size_t len);
 int cdf_open(Slot &slot, const char *name, int access);
