@@ -237,6 +237,22 @@ TEST(GribNumbers, IbmFloatsAndScaleFactors) {
   EXPECT_FLOAT_EQ(GRIB_scl_conv(e0), 1.0f);
 }
 
+TEST(GribBuilt, AMessageCutByTheEndOfTheFileFailsWithoutAllocatingItsLength) {
+  kavtest::TempDir dir;
+  std::string m = build_grib(small());
+  m[4] = 0x1E;  // a stated length of about 2 MB
+  Read r;
+  read_grid(write_file(dir, "cut.grb", m), 0, r);
+  EXPECT_TRUE(r.result == -1 || r.result == -9);
+  std::string two(m.size(), '\0');
+  two = build_grib(small());
+  two[11] = 2;  // "edition 2" with a length of about 2^58 octets
+  for (int k = 8; k < 16; ++k) two[size_t(k)] = k == 8 ? 4 : 0;
+  Read t;
+  read_grid(write_file(dir, "cut2.grb", two), 0, t);
+  EXPECT_NE(t.result, 0);
+}
+
 TEST(GribBuilt, RowsComeOutNorthUpWestToEastForEveryScanningMode) {
   kavtest::TempDir dir;
   // Stored codes 0..11 on 4 x 3 points; value = 100 + code.
@@ -315,6 +331,30 @@ TEST(GribBuilt, EveryWidthUnpacksAlikeWithAndWithoutABitMap) {
       }
     }
   }
+}
+
+TEST(GribBuilt, CorruptionWatchMarksTheRestOfAJumpyMessageMissing) {
+  kavtest::TempDir dir;
+  GribSpec s = small();
+  s.ni = 12;
+  s.nj = 2;
+  s.lo2 = 55000;
+  s.la2 = 55000;
+  s.ltype = 1;  // jumps above 2 to the power 7 count
+  s.codes = {10, 11, 10, 250, 0,  250, 0,  250, 0,  12, 11, 10,
+             10, 11, 10, 11,  10, 11,  10, 11,  10, 11, 10, 11};
+  const std::string f = write_file(dir, "bad.grb", build_grib(s));
+  GRIB_set_max_bad(2);
+  Read r;
+  read_grid(f, 0, r);
+  GRIB_set_max_bad(0);
+  ASSERT_EQ(r.result, 0) << r.err;
+  EXPECT_FLOAT_EQ(r.at(0, 0), 110);
+  EXPECT_FLOAT_EQ(r.at(11, 0), -9999) << r.err;
+  EXPECT_FLOAT_EQ(r.at(0, 1), -9999);
+  Read off;
+  read_grid(f, 0, off);
+  EXPECT_FLOAT_EQ(off.at(11, 0), 110);
 }
 
 TEST(GribBuilt, BadBitMapsAreRefused) {

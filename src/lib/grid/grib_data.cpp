@@ -294,6 +294,7 @@ int GRIB_BDB(int grd_fd, GRD_report *grd) KAV_NOEXCEPT {
   }
   // Corruption watch.
   const bool watch = d.bad_max > 0;
+
   d.bad = false;
   if (watch) {
     const bool first = d.bad_test;

@@ -296,6 +296,11 @@ int load_message(int grd_fd, const char *caller) {
   if (!fp || d.msg_off < 0) return GRIB_FAIL;
   if (d.loaded) return GRIB_OK;
   const size_t len = static_cast<size_t>(d.length);
+  const long size = file_size(fp);
+  if (size >= 0 && d.msg_off + d.length > size) {  // nothing allocated for what is not there
+    MESS_print(M_WARN, "%s: Message at offset %ld cut by the end of the file\n", caller, d.msg_off);
+    return GRIB_FAIL;
+  }
   try {
     d.msg.resize(len);
   } catch (const std::bad_alloc &) {
