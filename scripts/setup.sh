@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   g++ make cmake pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  libnetcdf-dev libopenjp2-7-dev
+  libnetcdf-dev libopenjp2-7-dev libaec-dev
   clang-format
   man-db groff-base
 )

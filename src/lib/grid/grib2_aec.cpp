@@ -1,0 +1,76 @@
+// The CCSDS adapter of the GRIB edition-2 decoder: libaec decoding a buffer
+// of adaptive-entropy-coded samples. Nothing else in the decoder knows the
+// library.
+#include <kav/mess.h>
+
+#include <cstdint>
+
+#include "grid/grib2_tmpl.hpp"
+
+#ifdef KAV_HAVE_AEC
+#include <libaec.h>
+#endif
+
+namespace kav::grib2 {
+
+#ifdef KAV_HAVE_AEC
+
+bool ccsds_available() { return true; }
+
+bool ccsds_decode(const unsigned char *data, size_t len, int nbits, int flags, int block, int rsi,
+                  size_t n, std::vector<uint32_t> &out) {
+  // Octets per sample as the library writes them.
+  size_t width = nbits <= 8                                  ? 1
+                 : nbits <= 16                               ? 2
+                 : (nbits <= 24 && (flags & AEC_DATA_3BYTE)) ? 3
+                                                             : 4;
+  std::vector<unsigned char> buf;
+  try {
+    buf.resize(n * width);
+  } catch (...) {
+    MESS_print(M_WARN, "GRIB_DS: No memory for %lu values\n", static_cast<unsigned long>(n));
+    return false;
+  }
+  aec_stream strm{};
+  strm.next_in = data;
+  strm.avail_in = len;
+  strm.next_out = buf.data();
+  strm.avail_out = buf.size();
+  strm.bits_per_sample = static_cast<unsigned>(nbits);
+  strm.block_size = static_cast<unsigned>(block);
+  strm.rsi = static_cast<unsigned>(rsi);
+  strm.flags = static_cast<unsigned>(flags);
+  const int r = aec_buffer_decode(&strm);
+  if (r != AEC_OK || strm.total_out != buf.size()) {
+    MESS_print(M_WARN, "GRIB_DS: CCSDS decoding failed (%d, %lu of %lu octets)\n", r,
+               static_cast<unsigned long>(strm.total_out), static_cast<unsigned long>(buf.size()));
+    return false;
+  }
+  out.resize(n);
+  const bool msb = (flags & AEC_DATA_MSB) != 0;
+  const unsigned char *q = buf.data();
+  for (size_t i = 0; i < n; ++i, q += width) {
+    uint32_t v = 0;
+    if (msb) {
+      for (size_t k = 0; k < width; ++k) v = (v << 8) | q[k];
+    } else {
+      for (size_t k = width; k-- > 0;) v = (v << 8) | q[k];
+    }
+    out[i] = v;
+  }
+  return true;
+}
+
+#else
+
+bool ccsds_available() { return false; }
+
+bool ccsds_decode(const unsigned char *, size_t, int, int, int, int, size_t,
+                  std::vector<uint32_t> &) {
+  MESS_print(M_WARN, "GRIB_DS: Built without a CCSDS decoder\n");
+  return false;
+}
+
+#endif
+
+}  // namespace kav::grib2
