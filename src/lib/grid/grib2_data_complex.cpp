@@ -63,7 +63,9 @@ int data_complex(const DataJob &job) {
   if (nb_ref > 32 || nb_width > 32 || nb_len > 32)
     return refuse("field wider than 32 bits", static_cast<unsigned long>(nb_ref));
   if (miss > 2) return refuse("unknown missing-value management", miss);
-  if (tmpl == 3 && (order < 1 || order > 2 || extra < 1 || extra > 4))
+  // Order 0 (written by some encoders when differencing would not help):
+  // no differencing and no extra descriptors.
+  if (tmpl == 3 && order != 0 && (order > 2 || extra < 1 || extra > 4))
     return refuse("bad spatial differencing", static_cast<unsigned long>(order * 10 + int(extra)));
   if (n == 0) return 0;
   if (ng == 0 || ng > n) return refuse("bad number of groups", static_cast<unsigned long>(ng));
@@ -71,7 +73,7 @@ int data_complex(const DataJob &job) {
   Scratch &sc2 = *job.scratch;
   // Extra descriptors: the first values and the overall minimum.
   int64_t first[2] = {0, 0}, minimum = 0;
-  if (tmpl == 3) {
+  if (order > 0) {
     if (bits.left() < 8 * extra * size_t(order + 1))
       return refuse("data section too short", static_cast<unsigned long>(job.s7.len));
     auto descriptor = [&]() {
@@ -144,7 +146,7 @@ int data_complex(const DataJob &job) {
     k += l;
   }
   // Spatial differencing over the values that are not missing.
-  if (tmpl == 3) {
+  if (order > 0) {
     if (!any_missing) {
       if (order == 1) {
         x[0] = first[0];

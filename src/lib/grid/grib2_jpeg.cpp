@@ -96,7 +96,11 @@ bool jpeg2000_decode(const unsigned char *data, size_t len, size_t max_samples,
     return false;
   // The size the header states, checked before anything that large is made.
   const unsigned long long w = s.image->x1 - s.image->x0, h = s.image->y1 - s.image->y0;
-  if (s.image->x1 <= s.image->x0 || s.image->y1 <= s.image->y0 || w * h > max_samples) return false;
+  if (s.image->x1 <= s.image->x0 || s.image->y1 <= s.image->y0) return false;
+  if (w * h > max_samples) {
+    MESS_print(M_WARN, "GRIB_DS: JPEG 2000 image of %llu by %llu is larger than the grid\n", w, h);
+    return false;
+  }
   if (!opj_decode(s.codec, s.stream, s.image) || !opj_end_decompress(s.codec, s.stream))
     return false;
   const opj_image_comp_t &c = s.image->comps[0];
