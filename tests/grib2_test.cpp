@@ -720,3 +720,84 @@ TEST(Grib2Faults, TruncatedAndFlippedFixtures) {
 }
 
 }  // namespace
+
+namespace {
+
+// ---- Section by section ----
+
+TEST(Grib2Sections, WalkAMessageSectionBySection) {
+  const std::string file = kDir + "bm_sd.grib2";
+  GRD_report whole{}, parts{};
+  GRD_init(&whole);
+  GRD_init(&parts);
+  std::vector<int> seen;
+  kavtest::capture([&] {
+    int type = 0, num = 0;
+    const int fd = GRD_open(file.c_str(), 0, &type);
+    GRD_info info{};
+    GRD_getinfo(fd, &info);
+    ASSERT_EQ(GRD_read(fd, &whole, 0, &num), 0);
+    ASSERT_EQ(GRIB_header(fd), 1);
+    for (int r; (r = GRIB_read_section(fd)) == 1;) {
+      seen.push_back(GRIB_get_sect());
+      switch (GRIB_get_sect()) {
+        case 1:
+          EXPECT_EQ(GRIB_IDS(fd, &parts), 1);
+          break;
+        case 3:
+          EXPECT_EQ(GRIB_GDS(fd, &parts), 1);
+          break;
+        case 4:
+          EXPECT_EQ(GRIB_PDS(fd, &parts), 1);
+          break;
+        case 5:
+          EXPECT_EQ(GRIB_DRS(fd, &parts), 1);
+          break;
+        case 6:
+          EXPECT_EQ(GRIB_BMS(fd), 1);
+          break;
+        case 7:
+          EXPECT_EQ(GRIB_DS(fd, &parts), 1);
+          break;
+        default:
+          EXPECT_EQ(GRIB_skip_section(fd), 0);
+      }
+    }
+    EXPECT_EQ(GRIB_get_sect(), -1);
+    EXPECT_EQ(GRIB_IDS(fd, &parts), 0);  // not at section 1
+    GRD_close(fd);
+  });
+  EXPECT_EQ(seen, (std::vector<int>{1, 3, 4, 5, 6, 7}));
+  ASSERT_TRUE(whole.grid && parts.grid);
+  EXPECT_EQ(parts.var, whole.var);
+  EXPECT_EQ(parts.level, whole.level);
+  EXPECT_STREQ(parts.info, whole.info);
+  EXPECT_EQ(parts.domain.nx, whole.domain.nx);
+  EXPECT_EQ(std::memcmp(parts.grid, whole.grid,
+                        sizeof(float) * size_t(whole.domain.nx) * size_t(whole.domain.ny)),
+            0);
+  std::free(whole.grid);
+  std::free(parts.grid);
+}
+
+// ---- kavgrid on a file of both editions ----
+
+TEST(Grib2Files, KavgridListsMixedEditions) {
+  kavtest::TempDir dir;
+  const std::string one =
+      kavtest::read_file(std::string(KAV_TEST_DATA) + "/grib/regular_latlon_surface.grib1");
+  const std::string two = kavtest::read_file(kDir + "pdt8.grib2");
+  const std::string rap = kavtest::read_file(kExamples + "rap.wrfnat.grib2");
+  const std::string f = dir.write("mixed.grb", one + two + rap + one);
+  const auto r = kavtest::run({KAV_KAVGRID_BIN, f});
+  EXPECT_EQ(r.status, 0) << r.err;
+  int lines = 0;
+  for (char c : r.out) lines += c == '\n';
+  EXPECT_EQ(lines, 4) << r.out;  // the heading and three grids
+  EXPECT_NE(r.out.find("12 hour valid"), std::string::npos) << r.out;
+  if (!rap.empty()) {
+    EXPECT_NE(r.err.find("3.32769"), std::string::npos) << r.err;
+  }
+}
+
+}  // namespace

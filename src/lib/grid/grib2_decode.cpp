@@ -41,14 +41,8 @@ uint64_t hash_of(const unsigned char *p, size_t n) {
   return h;
 }
 
-// One product's sections, found by the walk.
-struct Found {
-  Sect s1, s3, s4, s5, s6, s7;
-  Sect bitmap;                  // the bit map in force (section 6 with indicator 0), or none
-  bool bitmap_missing = false;  // indicator 254 with no earlier map
-};
+}  // namespace
 
-// The values of the product: unpack, bit map, scanning. 0 or GRIB_REJECT.
 int decode_values(const Found &f, const Grid &g, GRD_report *grd) {
   State &st = state();
   const Sect &s5 = f.s5;
@@ -212,24 +206,21 @@ int decode_values(const Found &f, const Grid &g, GRD_report *grd) {
   return 0;
 }
 
-// Decodes one product into grd. 0 or GRIB_REJECT.
-int decode_product(const Found &f, int discipline, GRD_report *grd, int rep_type) {
-  using kav::grib::Decoder;
-  // Identification.
-  if (!f.s1.p || !f.s1.has(21)) {
+int decode_ids(const Sect &s1, int discipline, GRD_report *grd, ProductContext &ctx) {
+  if (!s1.p || !s1.has(21)) {
     MESS_print(M_WARN, "GRIB_IDS: Message without its identification section\n");
     return GRIB_REJECT;
   }
-  ProductContext ctx;
-  ctx.centre = static_cast<int>(f.s1.u2(6));
+  ctx.centre = static_cast<int>(s1.u2(6));
   ctx.discipline = discipline;
-  ctx.ref_year = static_cast<int>(f.s1.u2(13));
-  ctx.ref_month = static_cast<int>(f.s1.u1(15));
-  ctx.ref_day = static_cast<int>(f.s1.u1(16));
-  ctx.ref_hour = static_cast<int>(f.s1.u1(17));
-  ctx.ref_min = static_cast<int>(f.s1.u1(18));
+  ctx.ref_year = static_cast<int>(s1.u2(13));
+  ctx.ref_month = static_cast<int>(s1.u1(15));
+  ctx.ref_day = static_cast<int>(s1.u1(16));
+  ctx.ref_hour = static_cast<int>(s1.u1(17));
+  ctx.ref_min = static_cast<int>(s1.u1(18));
   grd->version = 2;
   grd->source = ctx.centre;
+  grd->type = 0;
   Date &date = grd->date;
   DATE_init(&date);
   date.year = ctx.ref_year;
@@ -245,48 +236,60 @@ int decode_product(const Found &f, int discipline, GRD_report *grd, int rep_type
   } else {
     date.jday = date.wday = KAV_IMISSING;
   }
-  // Grid.
-  if (!f.s3.has(14)) {
+  return 0;
+}
+
+int decode_grid(const Sect &s3, Grid &g) {
+  g = Grid{};
+  DOM_init(&g.dom);
+  if (!s3.has(14)) {
     MESS_print(M_WARN, "GRIB_GDS: Product without a grid definition\n");
     return GRIB_REJECT;
   }
-  const int gt = static_cast<int>(f.s3.u2(13));
+  const int gt = static_cast<int>(s3.u2(13));
   MESS_print(kTrace, "GDS: %d\n", gt);
   const GridTemplate *gtp = find_grid(gt);
-  Grid g;
-  DOM_init(&g.dom);
-  if (!gtp || gtp->decode(f.s3, g) != 0) return GRIB_REJECT;
-  if (f.s3.u4(7) != static_cast<uint32_t>(g.npts)) {
-    MESS_print(M_WARN, "GRIB_GDS: Grid of %ld points states %lu data points\n", g.npts,
-               static_cast<unsigned long>(f.s3.u4(7)));
+  if (!gtp) {
+    MESS_print(M_WARN, "GRIB_GDS: Grid definition template 3.%d is not decoded\n", gt);
     return GRIB_REJECT;
   }
-  // Product keys.
-  if (!f.s4.has(11)) {
+  if (gtp->decode(s3, g) != 0) return GRIB_REJECT;
+  g.tmpl = gt;
+  if (s3.u4(7) != static_cast<uint32_t>(g.npts)) {
+    MESS_print(M_WARN, "GRIB_GDS: Grid of %ld points states %lu data points\n", g.npts,
+               static_cast<unsigned long>(s3.u4(7)));
+    return GRIB_REJECT;
+  }
+  return 0;
+}
+
+int decode_keys(const Sect &s4, const ProductContext &ctx, GRD_report *grd) {
+  using kav::grib::Decoder;
+  if (!s4.p || !s4.has(11)) {
     MESS_print(M_WARN, "GRIB_PDS: Product definition section too short\n");
     return GRIB_REJECT;
   }
   Product pr;
-  pr.tmpl = static_cast<int>(f.s4.u2(8));
+  pr.tmpl = static_cast<int>(s4.u2(8));
   const ProductTemplate *ptp = find_product(pr.tmpl);
   if (ptp) {
     MESS_print(kTrace, "4.%d: %s\n", pr.tmpl, ptp->name);
-    if (ptp->decode(f.s4, ctx, pr) != 0) return GRIB_REJECT;
+    if (ptp->decode(s4, ctx, pr) != 0) return GRIB_REJECT;
   } else {
     // The keys no template gives stay missing rather than the last product's.
     MESS_print(M_WARN, "GRIB_PDS: Product definition template 4.%d is not decoded; keys missing\n",
                pr.tmpl);
-    pr.var = param_var(ctx.centre, discipline, static_cast<int>(f.s4.u1(10)),
-                       static_cast<int>(f.s4.u1(11)), pr.units, sizeof pr.units);
+    pr.var = param_var(ctx.centre, ctx.discipline, static_cast<int>(s4.u1(10)),
+                       static_cast<int>(s4.u1(11)), pr.units, sizeof pr.units);
   }
+  grd->version = 2;
+  grd->source = ctx.centre;
   grd->model = pr.model;
   grd->ltype = pr.ltype;
   grd->level = pr.level;
   grd->time = pr.time;
   grd->var = pr.var;
   put(grd->units, sizeof grd->units, pr.units);
-  grd->domain = g.dom;
-  grd->type = g.type;
   Decoder &d = kav::grib::dec();
   d.ens = pr.ens;
   d.ens_type = pr.ens_type;
@@ -301,6 +304,19 @@ int decode_product(const Found &f, int discipline, GRD_report *grd, int rep_type
   char label[DATE_LABEL_LEN] = "";
   DATE_make_label_for_time(grd->time, grd->source * 1000 + grd->model, &grd->date, label);
   put(grd->datim, sizeof grd->datim, label);
+  return 0;
+}
+
+namespace {
+
+// Decodes one product into grd. 0 or GRIB_REJECT.
+int decode_product(const Found &f, int discipline, GRD_report *grd, int rep_type) {
+  ProductContext ctx;
+  Grid g;
+  if (decode_ids(f.s1, discipline, grd, ctx) != 0 || decode_grid(f.s3, g) != 0) return GRIB_REJECT;
+  grd->domain = g.dom;
+  if (decode_keys(f.s4, ctx, grd) != 0) return GRIB_REJECT;
+  grd->type = g.type;
   if (rep_type == 1) return 0;
   if (!f.s5.p || !f.s7.p) return GRIB_REJECT;
   return decode_values(f, g, grd);

@@ -198,6 +198,22 @@ bool ccsds_decode(const unsigned char *data, size_t len, int nbits, int flags, i
 bool jpeg2000_available();
 bool ccsds_available();
 
+// One product's sections, as the section walk finds them.
+struct Found {
+  Sect s1, s3, s4, s5, s6, s7;
+  Sect bitmap;  // the bit map in force (section 6 with indicator 0), or none
+};
+
+// The steps of a product: identification (section 1) into the record's
+// version, source and date and the product context; the grid (section 3);
+// the keys (section 4, with the record's info and label); the values
+// (sections 5-7 with the bit map in force, grd->grid made anew). Each
+// returns 0, or GRIB_REJECT with a message.
+int decode_ids(const Sect &s1, int discipline, GRD_report *grd, ProductContext &ctx);
+int decode_grid(const Sect &s3, Grid &g);
+int decode_keys(const Sect &s4, const ProductContext &ctx, GRD_report *grd);
+int decode_values(const Found &f, const Grid &g, GRD_report *grd);
+
 // Parameter lookup: the row of (centre, discipline, category, number) in
 // grib2_var.lup (read once per process); false when none matches.
 struct Param {
