@@ -15,6 +15,7 @@ int grid_latlon(const Sect &s, Grid &g) {
                static_cast<unsigned long>(s.len));
     return -1;
   }
+  MESS_print(0x40000000u, "Lat-lon Grid\n");
   const uint32_t ni = s.u4(31), nj = s.u4(35);
   // Angles in millionths of a degree unless a basic angle and its
   // subdivisions say otherwise.

@@ -34,8 +34,8 @@ const DataTemplate kDataTemplates[] = {
     {3, "Grid point - complex packing and spatial differencing", data_complex},
     {40, "JPEG2000 data compression", data_jpeg},
     {40000, "JPEG2000 data compression", data_jpeg},
-    {42, "CCSDS adaptive entropy coding", data_ccsds},
-    {200, "Run length packing with level values", data_rle},
+    {42, "CCSDS recommended lossless compression", data_ccsds},
+    {200, "Template 7.200", data_rle},
     {-1, nullptr, nullptr},
 };
 
