@@ -648,6 +648,16 @@ TEST(Grib2Faults, JpegCodeStreams) {
   expect_refused(u, "5.4 is not decoded");
 }
 
+TEST(Grib2Faults, CcsdsParametersAreCheckedBeforeTheLibrarySeesThem) {
+  // A block size of 0 made the library write outside its buffers.
+  for (const auto &[octet, value] :
+       std::vector<std::pair<size_t, unsigned>>{{23, 0}, {23, 7}, {25, 0}, {22, 0xFF}}) {
+    Bytes m = load(kDir + "ll_ccsds.grib2");
+    m[section(m, 5) + octet - 1] = static_cast<unsigned char>(value);
+    expect_refused(m, "Bad CCSDS parameters");
+  }
+}
+
 // ---- The parameter lookup ----
 
 TEST(Grib2Params, LookupFileReadWithBounds) {

@@ -19,6 +19,14 @@ bool ccsds_available() { return true; }
 
 bool ccsds_decode(const unsigned char *data, size_t len, int nbits, int flags, int block, int rsi,
                   size_t n, std::vector<uint32_t> &out) {
+  // Parameters the library would take on trust (a block size of 0 makes it
+  // write outside its buffers).
+  if (nbits < 1 || nbits > 32 || (block != 8 && block != 16 && block != 32 && block != 64) ||
+      rsi < 1 || rsi > 4096 || (flags & ~0x7F) != 0 || ((flags & AEC_RESTRICTED) && nbits > 4)) {
+    MESS_print(M_WARN, "GRIB_DS: Bad CCSDS parameters: %d bits, flags %d, block %d, interval %d\n",
+               nbits, flags, block, rsi);
+    return false;
+  }
   // Octets per sample as the library writes them.
   size_t width = nbits <= 8                                  ? 1
                  : nbits <= 16                               ? 2
