@@ -317,7 +317,7 @@ int decode_product(const Found &f, int discipline, GRD_report *grd, int rep_type
   grd->domain = g.dom;
   if (decode_keys(f.s4, ctx, grd) != 0) return GRIB_REJECT;
   grd->type = g.type;
-  if (rep_type == 1) return 0;
+  if (rep_type != 0) return 0;  // 1 and 2: the header only, as GRD_read reads
   if (!f.s5.p || !f.s7.p) return GRIB_REJECT;
   return decode_values(f, g, grd);
 }
