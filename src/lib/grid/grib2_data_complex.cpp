@@ -38,6 +38,10 @@ struct Bits {
   }
 };
 
+// Differencing in modular arithmetic: sums that a hostile message drives
+// past 64 bits wrap instead of overflowing.
+inline int64_t wrap(uint64_t v) { return static_cast<int64_t>(v); }
+
 int refuse(const char *why, unsigned long value) {
   MESS_print(M_WARN, "GRIB_DS: Complex packing: %s: %lu\n", why, value);
   return -1;
@@ -150,11 +154,14 @@ int data_complex(const DataJob &job) {
     if (!any_missing) {
       if (order == 1) {
         x[0] = first[0];
-        for (size_t i = 1; i < n; ++i) x[i] = x[i] + minimum + x[i - 1];
+        for (size_t i = 1; i < n; ++i)
+          x[i] = wrap(uint64_t(x[i]) + uint64_t(minimum) + uint64_t(x[i - 1]));
       } else {
         x[0] = first[0];
         if (n > 1) x[1] = first[1];
-        for (size_t i = 2; i < n; ++i) x[i] = x[i] + minimum + 2 * x[i - 1] - x[i - 2];
+        for (size_t i = 2; i < n; ++i)
+          x[i] = wrap(uint64_t(x[i]) + uint64_t(minimum) + 2 * uint64_t(x[i - 1]) -
+                      uint64_t(x[i - 2]));
       }
     } else {
       size_t seen = 0;
@@ -165,9 +172,9 @@ int data_complex(const DataJob &job) {
         if (seen < static_cast<size_t>(order))
           v = first[seen];
         else if (order == 1)
-          v = x[i] + minimum + p1;
+          v = wrap(uint64_t(x[i]) + uint64_t(minimum) + uint64_t(p1));
         else
-          v = x[i] + minimum + 2 * p1 - p2;
+          v = wrap(uint64_t(x[i]) + uint64_t(minimum) + 2 * uint64_t(p1) - uint64_t(p2));
         x[i] = v;
         p2 = p1;
         p1 = v;
