@@ -98,6 +98,14 @@ Bytes cut(const Bytes &m, size_t at) {
   return Bytes(m.begin() + long(at), m.begin() + long(at + len));
 }
 
+// A message, a patch, and what must be said.
+void expect_refused(const Bytes &m, const char *said) {
+  Decoded d;
+  decode(m, 0, d);
+  EXPECT_TRUE(d.result == GRIB_REJECT || d.result == 0) << said << ": " << d.result;
+  EXPECT_NE(d.err.find(said), std::string::npos) << d.err;
+}
+
 // ---- The oracle ----
 
 struct Field {
@@ -257,6 +265,39 @@ TEST(Grib2Oracle, ProjectedGrids) {
 TEST(Grib2Oracle, ReducedLatLonSample) { check_file("reduced_latlon_surface.grib2"); }
 TEST(Grib2Oracle, PolarJpegSample) { check_file("safrica.grib2"); }
 TEST(Grib2Oracle, GfsSample) { check_file("gfs.t12z.pgrbf120.2p5deg.grib2"); }
+
+TEST(Grib2Oracle, QuasiRegularRowCountsOfTwoAndFourOctets) {
+  // The sample's 501 rows, 2 octets each, up to 1000 points a row.
+  const Bytes two = load(kDir + "reduced_ll_sfc.grib2");
+  Decoded a;
+  decode(two, 0, a);
+  ASSERT_EQ(a.result, 1) << a.err;
+  EXPECT_EQ(a.grd.domain.nx, 1000);
+  EXPECT_EQ(a.grd.domain.ny, 501);
+  EXPECT_NEAR(a.grd.domain.dx, 0.36, 1e-5);
+  // The same counts written in 4 octets each.
+  const size_t s3 = section(two, 3);
+  Bytes sec(two.begin() + long(s3), two.begin() + long(s3 + 72));
+  sec[10] = 4;
+  for (size_t j = 0; j < 501; ++j) {
+    const unsigned c = (unsigned(two[s3 + 72 + 2 * j]) << 8) | two[s3 + 73 + 2 * j];
+    for (unsigned b : {0u, 0u, c >> 8, c & 0xFFu}) sec.push_back(static_cast<unsigned char>(b));
+  }
+  put4(sec, 0, uint32_t(sec.size()));
+  std::vector<Bytes> parts = {cut(two, section(two, 1)), sec};
+  for (int k = 4; k <= 7; ++k) parts.push_back(cut(two, section(two, k)));
+  Decoded b;
+  decode(message(two[6], parts), 0, b);
+  ASSERT_EQ(b.result, 1) << b.err;
+  EXPECT_EQ(b.grd.domain.nx, 1000);
+  EXPECT_EQ(std::memcmp(a.grd.grid, b.grd.grid, sizeof(float) * 1000 * 501), 0);
+  // A width the section does not allow, and counts past the section.
+  Bytes bad = two;
+  bad[s3 + 10] = 3;
+  expect_refused(bad, "row counts");
+  bad[s3 + 10] = 4;
+  expect_refused(bad, "row counts");
+}
 
 // ---- The template tables ----
 
@@ -465,14 +506,6 @@ TEST(Grib2Messages, TwoProductsShareGridAndReuseTheBitMap) {
 }
 
 // ---- Refusals ----
-
-// A message, a patch, and what must be said.
-void expect_refused(const Bytes &m, const char *said) {
-  Decoded d;
-  decode(m, 0, d);
-  EXPECT_TRUE(d.result == GRIB_REJECT || d.result == 0) << said << ": " << d.result;
-  EXPECT_NE(d.err.find(said), std::string::npos) << d.err;
-}
 
 TEST(Grib2Faults, SectionsAreBoundedByTheMessage) {
   const Bytes base = load(kDir + "regular_latlon_surface.grib2");
