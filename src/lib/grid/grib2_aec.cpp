@@ -17,66 +17,53 @@ namespace kav::grib2 {
 
 bool ccsds_available() { return true; }
 
-bool ccsds_decode(const unsigned char *data, size_t len, int nbits, int flags, int block, int rsi,
-                  size_t n, std::vector<uint32_t> &out) {
+size_t ccsds_decode(const unsigned char *data, size_t len, int nbits, int flags, int block, int rsi,
+                    size_t n, std::vector<unsigned char> &buf) {
   // Parameters the library would take on trust (a block size of 0 makes it
   // write outside its buffers).
   if (nbits < 1 || nbits > 32 || (block != 8 && block != 16 && block != 32 && block != 64) ||
       rsi < 1 || rsi > 4096 || (flags & ~0x7F) != 0 || ((flags & AEC_RESTRICTED) && nbits > 4)) {
     MESS_print(M_WARN, "GRIB_DS: Bad CCSDS parameters: %d bits, flags %d, block %d, interval %d\n",
                nbits, flags, block, rsi);
-    return false;
+    return 0;
   }
   // Octets per sample as the library writes them.
-  size_t width = nbits <= 8                                  ? 1
-                 : nbits <= 16                               ? 2
-                 : (nbits <= 24 && (flags & AEC_DATA_3BYTE)) ? 3
-                                                             : 4;
-  std::vector<unsigned char> buf;
+  const size_t width = nbits <= 8                                  ? 1
+                       : nbits <= 16                               ? 2
+                       : (nbits <= 24 && (flags & AEC_DATA_3BYTE)) ? 3
+                                                                   : 4;
   try {
-    buf.resize(n * width);
+    if (buf.size() < n * width) buf.resize(n * width);
   } catch (...) {
     MESS_print(M_WARN, "GRIB_DS: No memory for %lu values\n", static_cast<unsigned long>(n));
-    return false;
+    return 0;
   }
   aec_stream strm{};
   strm.next_in = data;
   strm.avail_in = len;
   strm.next_out = buf.data();
-  strm.avail_out = buf.size();
+  strm.avail_out = n * width;
   strm.bits_per_sample = static_cast<unsigned>(nbits);
   strm.block_size = static_cast<unsigned>(block);
   strm.rsi = static_cast<unsigned>(rsi);
   strm.flags = static_cast<unsigned>(flags);
   const int r = aec_buffer_decode(&strm);
-  if (r != AEC_OK || strm.total_out != buf.size()) {
+  if (r != AEC_OK || strm.total_out != n * width) {
     MESS_print(M_WARN, "GRIB_DS: CCSDS decoding failed (%d, %lu of %lu octets)\n", r,
-               static_cast<unsigned long>(strm.total_out), static_cast<unsigned long>(buf.size()));
-    return false;
+               static_cast<unsigned long>(strm.total_out), static_cast<unsigned long>(n * width));
+    return 0;
   }
-  out.resize(n);
-  const bool msb = (flags & AEC_DATA_MSB) != 0;
-  const unsigned char *q = buf.data();
-  for (size_t i = 0; i < n; ++i, q += width) {
-    uint32_t v = 0;
-    if (msb) {
-      for (size_t k = 0; k < width; ++k) v = (v << 8) | q[k];
-    } else {
-      for (size_t k = width; k-- > 0;) v = (v << 8) | q[k];
-    }
-    out[i] = v;
-  }
-  return true;
+  return width;
 }
 
 #else
 
 bool ccsds_available() { return false; }
 
-bool ccsds_decode(const unsigned char *, size_t, int, int, int, int, size_t,
-                  std::vector<uint32_t> &) {
+size_t ccsds_decode(const unsigned char *, size_t, int, int, int, int, size_t,
+                    std::vector<unsigned char> &) {
   MESS_print(M_WARN, "GRIB_DS: Built without a CCSDS decoder\n");
-  return false;
+  return 0;
 }
 
 #endif

@@ -2,6 +2,8 @@
 // (decoded through the adapter in grib2_aec.cpp).
 #include <kav/mess.h>
 
+#include <cstdint>
+
 #include "grid/grib2_tmpl.hpp"
 
 namespace kav::grib2 {
@@ -22,18 +24,39 @@ int data_ccsds(const DataJob &job) {
     MESS_print(M_WARN, "GRIB_DS: %d bits per value are too many\n", sc.nbits);
     return -1;
   }
-  std::vector<uint32_t> &v = job.scratch->u32;
-  if (!ccsds_decode(job.s7.at(6), job.s7.len - 5, sc.nbits, static_cast<int>(job.s5.u1(22)),
-                    static_cast<int>(job.s5.u1(23)), static_cast<int>(job.s5.u2(24)), job.npacked,
-                    v))
-    return -1;
-  const double ref = sc.ref, step = sc.step;
+  std::vector<unsigned char> &buf = job.scratch->bytes;
+  const int flags = static_cast<int>(job.s5.u1(22));
+  const size_t width =
+      ccsds_decode(job.s7.at(6), job.s7.len - 5, sc.nbits, flags, static_cast<int>(job.s5.u1(23)),
+                   static_cast<int>(job.s5.u2(24)), job.npacked, buf);
+  if (width == 0) return -1;
+  const bool msb = (flags & 4) != 0;
+  const unsigned char *q = buf.data();
+  const size_t n = job.npacked;
+  float *out = job.out;
   if (sc.nbits <= 24) {
-    const float r = static_cast<float>(ref), s = static_cast<float>(step);
-    for (size_t i = 0; i < job.npacked; ++i) job.out[i] = r + static_cast<float>(v[i]) * s;
+    const float r = static_cast<float>(sc.ref), s = static_cast<float>(sc.step);
+    if (width == 1) {
+      for (size_t i = 0; i < n; ++i) out[i] = r + static_cast<float>(q[i]) * s;
+    } else if (width == 2 && msb) {
+      for (size_t i = 0; i < n; ++i)
+        out[i] = r + static_cast<float>((unsigned(q[2 * i]) << 8) | q[2 * i + 1]) * s;
+    } else if (width == 2) {
+      for (size_t i = 0; i < n; ++i)
+        out[i] = r + static_cast<float>((unsigned(q[2 * i + 1]) << 8) | q[2 * i]) * s;
+    } else {
+      for (size_t i = 0; i < n; ++i, q += width) {
+        uint32_t v = 0;
+        for (size_t k = 0; k < width; ++k) v = (v << 8) | q[msb ? k : width - 1 - k];
+        out[i] = r + static_cast<float>(v) * s;
+      }
+    }
   } else {
-    for (size_t i = 0; i < job.npacked; ++i)
-      job.out[i] = static_cast<float>(ref + static_cast<double>(v[i]) * step);
+    for (size_t i = 0; i < n; ++i, q += width) {
+      uint32_t v = 0;
+      for (size_t k = 0; k < width; ++k) v = (v << 8) | q[msb ? k : width - 1 - k];
+      out[i] = static_cast<float>(sc.ref + static_cast<double>(v) * sc.step);
+    }
   }
   return 0;
 }

@@ -190,10 +190,12 @@ void unpack_uint(const unsigned char *buf, size_t len, size_t pos, int nbits, si
 bool jpeg2000_decode(const unsigned char *data, size_t len, size_t max_samples,
                      std::vector<int32_t> &samples, int &width, int &height);
 // CCSDS (adaptive entropy coding): decodes n samples of nbits bits with the
-// given flags, block size and reference sample interval into out. false with
-// a message when it cannot.
-bool ccsds_decode(const unsigned char *data, size_t len, int nbits, int flags, int block, int rsi,
-                  size_t n, std::vector<uint32_t> &out);
+// given flags, block size and reference sample interval into buf (grown as
+// needed), each in the returned count of octets, most significant first when
+// the flags say so (AEC_DATA_MSB, 4), else least significant first. 0 with a
+// message when it cannot.
+size_t ccsds_decode(const unsigned char *data, size_t len, int nbits, int flags, int block, int rsi,
+                    size_t n, std::vector<unsigned char> &buf);
 // Whether each adapter has a library behind it.
 bool jpeg2000_available();
 bool ccsds_available();
