@@ -575,6 +575,11 @@ TEST(Grib2Faults, BitMaps) {
       src[6], {cut(src, section(src, 1)), cut(src, section(src, 3)), cut(src, section(src, 4)),
                cut(src, section(src, 5)), shorter, cut(src, section(src, 7))});
   expect_refused(t, "shorter than");
+  // A bit-map section without its indicator.
+  const Bytes u = message(
+      src[6], {cut(src, section(src, 1)), cut(src, section(src, 3)), cut(src, section(src, 4)),
+               cut(src, section(src, 5)), Bytes{0, 0, 0, 5, 6}, cut(src, section(src, 7))});
+  expect_refused(u, "too short");
 }
 
 // Rewrites the complex-packing descriptors of ll_sd2.grib2.

@@ -61,6 +61,11 @@ int decode_values(const Found &f, const Grid &g, GRD_report *grd) {
   const size_t npacked = s5.u4(6);
   const size_t npts = static_cast<size_t>(g.npts);
   // The bit map of the product.
+  if (f.s6.p && !f.s6.has(6)) {
+    MESS_print(M_WARN, "GRIB_BMS: Bit-map section of %lu octets is too short\n",
+               static_cast<unsigned long>(f.s6.len));
+    return GRIB_REJECT;
+  }
   const unsigned ind = f.s6.p ? f.s6.u1(6) : 255u;
   const unsigned char *bm = nullptr;
   if (ind == 254) {
