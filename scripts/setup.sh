@@ -8,7 +8,7 @@ set -euo pipefail
 packages=(
   g++ make cmake pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  libnetcdf-dev libopenjp2-7-dev
+  libnetcdf-dev libopenjp2-7-dev libaec-dev
   clang-format
   python3-xarray python3-netcdf4
   man-db groff-base

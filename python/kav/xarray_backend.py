@@ -49,6 +49,9 @@ LEVEL_NAMES = {
     113: "theta", 114: "thetaLayer", 115: "pressureFromGround", 116: "pressureFromGroundLayer",
     117: "potentialVorticity", 160: "depthBelowSea", 200: "atmosphere", 201: "entireOcean",
 }
+# Level types whose stored values are in other units than the coordinate's:
+# sigma is kept in ten-thousandths.
+LEVEL_DIVISOR = {107: 10000.0}
 LEVEL_ATTRS = {
     100: {"units": "hPa", "positive": "down", "standard_name": "air_pressure",
           "long_name": "pressure"},
@@ -56,7 +59,7 @@ LEVEL_ATTRS = {
           "long_name": "height above the sea"},
     105: {"units": "m", "positive": "up", "standard_name": "height",
           "long_name": "height above the ground"},
-    107: {"units": "1", "positive": "down", "long_name": "sigma level (1/10000)"},
+    107: {"units": "1", "positive": "down", "long_name": "sigma level"},
     111: {"units": "cm", "positive": "down", "long_name": "depth below land surface"},
     113: {"units": "K", "positive": "up", "standard_name": "air_potential_temperature",
           "long_name": "potential temperature"},
@@ -225,7 +228,9 @@ def build_dataset(path, drop_variables=None):
             lname = LEVEL_NAMES.get(ltype, "level%d" % ltype)
             attrs = dict(LEVEL_ATTRS.get(ltype, {"long_name": lname}))
             attrs["GRIB_indicatorOfTypeOfLevel"] = int(ltype)
-            axes.append((lname, levels, lvals, lambda v, a=attrs: (a, np.asarray(v, dtype=np.float64))))
+            divisor = LEVEL_DIVISOR.get(ltype, 1.0)
+            axes.append((lname, levels, lvals,
+                         lambda v, a=attrs, k=divisor: (a, np.asarray(v, dtype=np.float64) / k)))
         plans.append((name, var, ltype, dkey, grids, abbr, axes))
 
     # A single time, step or level is a scalar coordinate when every variable

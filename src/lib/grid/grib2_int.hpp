@@ -12,8 +12,9 @@
 // the edition and that len is the message's stated length). product numbers
 // a product (a field) of the message from 0. When grd is not null and product
 // lies below the count of products, that product is decoded into grd:
-// rep_type 0 the header and values, 1 the header only, 2 the header and
-// values as well (the values array is allocated, the old one freed).
+// rep_type 0 the header and values (the values array is allocated, the old
+// one freed), 1 and 2 the header only (the array left untouched), as
+// GRD_read reads them.
 // Returns the count of products the message holds (0: the message is
 // skipped, and the scan goes on without numbering it), GRIB_REJECT when the
 // message is refused (a message said why; it is skipped), or GRIB_FAIL.
