@@ -90,7 +90,8 @@ int decode_values(const Found &f, const Grid &g, GRD_report *grd) {
     }
     size_t set = 0;
     for (size_t k = 0; k < npts / 8; ++k) set += static_cast<size_t>(__builtin_popcount(bm[k]));
-    for (size_t k = npts & ~size_t{7}; k < npts; ++k) set += (bm[k >> 3] >> (7 - (k & 7))) & 1u;
+    for (size_t k = npts & ~size_t{7}; k < npts; ++k)
+      set += (static_cast<unsigned>(bm[k >> 3]) >> (7 - (k & 7))) & 1u;
     if (set != npacked) {
       MESS_print(M_WARN, "GRIB_BMS: Bit map marks %lu points for %lu values\n",
                  static_cast<unsigned long>(set), static_cast<unsigned long>(npacked));
@@ -137,7 +138,7 @@ int decode_values(const Found &f, const Grid &g, GRD_report *grd) {
         k -= 7;
         continue;
       }
-      v[k] = ((bm[k >> 3] >> (7 - (k & 7))) & 1u) ? v[--src] : kMiss;
+      v[k] = ((static_cast<unsigned>(bm[k >> 3]) >> (7 - (k & 7))) & 1u) ? v[--src] : kMiss;
     }
   }
   const int scan = g.scan;
