@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "console/guard.hpp"
 #include "grid/cdf_int.hpp"
 
 namespace kav::cdf {
@@ -404,7 +405,7 @@ using namespace kav::cdf;
 
 extern "C" {
 
-int CDF_open(const char *filename, int access) KAV_NOEXCEPT {
+static int cdf_open_body(const char *filename, int access) {
   Access &a = acc();
   if (access != 0 && access != 1) return a.fd;
   if (!filename || !filename[0]) {
@@ -430,12 +431,16 @@ int CDF_open(const char *filename, int access) KAV_NOEXCEPT {
   return nc;
 }
 
+int CDF_open(const char *filename, int access) KAV_NOEXCEPT {
+  return kav::guarded("CDF_open", -1, [&] { return cdf_open_body(filename, access); });
+}
+
 int CDF_set_fd(int val) KAV_NOEXCEPT {
   acc().fd = val < 0 ? -1 : val;
   return acc().fd;
 }
 
-int CDF_close(void) KAV_NOEXCEPT {
+static int cdf_close_body(void) {
   Access &a = acc();
   if (a.fd < 0) return -1;
   quiet();
@@ -444,10 +449,18 @@ int CDF_close(void) KAV_NOEXCEPT {
   return ok(r, "CDF_close", "ncclose") ? 0 : -1;
 }
 
-int CDF_end_def(void) KAV_NOEXCEPT {
+int CDF_close(void) KAV_NOEXCEPT {
+  return kav::guarded("CDF_close", -1, [&] { return cdf_close_body(); });
+}
+
+static int cdf_end_def_body(void) {
   if (acc().fd < 0) return -1;
   quiet();
   return ok(ncendef(acc().fd), "CDF_end_def", "ncendef") ? 0 : -1;
+}
+
+int CDF_end_def(void) KAV_NOEXCEPT {
+  return kav::guarded("CDF_end_def", -1, [&] { return cdf_end_def_body(); });
 }
 
 int CDF_print_errors(int val) KAV_NOEXCEPT {
@@ -456,20 +469,28 @@ int CDF_print_errors(int val) KAV_NOEXCEPT {
   return 0;
 }
 
-int CDF_def_dim(const char *name, long size) KAV_NOEXCEPT {
+static int cdf_def_dim_body(const char *name, long size) {
   if (acc().fd < 0 || !name || size < 0) return -1;
   quiet();
   const int id = ncdimdef(acc().fd, name, size == 0 ? NC_UNLIMITED : size);
   return ok(id, "CDF_def_dim", "ncdimdef") ? id : -1;
 }
 
-int CDF_get_dim(const char *name) KAV_NOEXCEPT {
+int CDF_def_dim(const char *name, long size) KAV_NOEXCEPT {
+  return kav::guarded("CDF_def_dim", -1, [&] { return cdf_def_dim_body(name, size); });
+}
+
+static int cdf_get_dim_body(const char *name) {
   int id = -1;
   if (acc().fd < 0 || !name || !dim_id(acc().fd, name, &id, nullptr)) return -1;
   return id;
 }
 
-long CDF_get_dim_size(int dim) KAV_NOEXCEPT {
+int CDF_get_dim(const char *name) KAV_NOEXCEPT {
+  return kav::guarded("CDF_get_dim", -1, [&] { return cdf_get_dim_body(name); });
+}
+
+static long cdf_get_dim_size_body(int dim) {
   Access &a = acc();
   if (a.fd < 0) return -1;
   quiet();
@@ -483,6 +504,11 @@ long CDF_get_dim_size(int dim) KAV_NOEXCEPT {
   long len = 0;
   if (!ok(ncdiminq(a.fd, dim, name, &len), "CDF_get_dim_size", "ncdiminq")) return -1;
   return len;
+}
+
+long CDF_get_dim_size(int dim) KAV_NOEXCEPT {
+  return kav::guarded("CDF_get_dim_size", static_cast<long>(-1),
+                      [&] { return cdf_get_dim_size_body(dim); });
 }
 
 int CDF_set_shape(int num, ...) KAV_NOEXCEPT {
@@ -499,20 +525,40 @@ int CDF_set_shape(int num, ...) KAV_NOEXCEPT {
   return 0;
 }
 
-int CDF_def_float_var(const char *name) KAV_NOEXCEPT {
+static int cdf_def_float_var_body(const char *name) {
   return def_typed("CDF_def_float_var", name, NC_FLOAT);
 }
-int CDF_def_long_var(const char *name) KAV_NOEXCEPT {
+
+int CDF_def_float_var(const char *name) KAV_NOEXCEPT {
+  return kav::guarded("CDF_def_float_var", -1, [&] { return cdf_def_float_var_body(name); });
+}
+static int cdf_def_long_var_body(const char *name) {
   return def_typed("CDF_def_long_var", name, NC_LONG);
 }
-int CDF_def_short_var(const char *name) KAV_NOEXCEPT {
+
+int CDF_def_long_var(const char *name) KAV_NOEXCEPT {
+  return kav::guarded("CDF_def_long_var", -1, [&] { return cdf_def_long_var_body(name); });
+}
+static int cdf_def_short_var_body(const char *name) {
   return def_typed("CDF_def_short_var", name, NC_SHORT);
 }
-int CDF_def_byte_var(const char *name) KAV_NOEXCEPT {
+
+int CDF_def_short_var(const char *name) KAV_NOEXCEPT {
+  return kav::guarded("CDF_def_short_var", -1, [&] { return cdf_def_short_var_body(name); });
+}
+static int cdf_def_byte_var_body(const char *name) {
   return def_typed("CDF_def_byte_var", name, NC_BYTE);
 }
-int CDF_def_char_var(const char *name) KAV_NOEXCEPT {
+
+int CDF_def_byte_var(const char *name) KAV_NOEXCEPT {
+  return kav::guarded("CDF_def_byte_var", -1, [&] { return cdf_def_byte_var_body(name); });
+}
+static int cdf_def_char_var_body(const char *name) {
   return def_typed("CDF_def_char_var", name, NC_CHAR);
+}
+
+int CDF_def_char_var(const char *name) KAV_NOEXCEPT {
+  return kav::guarded("CDF_def_char_var", -1, [&] { return cdf_def_char_var_body(name); });
 }
 
 int CDF_def_var(const char *name, int type, int ndims, ...) KAV_NOEXCEPT {
@@ -528,25 +574,35 @@ int CDF_def_var(const char *name, int type, int ndims, ...) KAV_NOEXCEPT {
   va_start(ap, ndims);
   for (int i = 0; i < ndims; ++i) dims[i] = va_arg(ap, int);
   va_end(ap);
-  quiet();
-  const int id = ncvardef(a.fd, name, static_cast<nc_type>(type), ndims, dims);
-  return ok(id, "CDF_def_var", "ncvardef") ? id : -1;
+  return kav::guarded("CDF_def_var", -1, [&] {
+    quiet();
+    const int id = ncvardef(a.fd, name, static_cast<nc_type>(type), ndims, dims);
+    return ok(id, "CDF_def_var", "ncvardef") ? id : -1;
+  });
 }
 
-int CDF_get_var(const char *name) KAV_NOEXCEPT {
+static int cdf_get_var_body(const char *name) {
   int id = -1;
   if (acc().fd < 0 || !name || !var_id(acc().fd, name, &id)) return -1;
   return id;
 }
 
-int CDF_put_glob_att(const char *name, const char *value) KAV_NOEXCEPT {
+int CDF_get_var(const char *name) KAV_NOEXCEPT {
+  return kav::guarded("CDF_get_var", -1, [&] { return cdf_get_var_body(name); });
+}
+
+static int cdf_put_glob_att_body(const char *name, const char *value) {
   if (!name || !value) return -1;
   const size_t n = std::strlen(value);
   if (n > INT_MAX) return -1;
   return att_put("CDF_put_glob_att", NC_GLOBAL, name, NC_CHAR, static_cast<int>(n), value);
 }
 
-int CDF_get_glob_att(const char *name, char *value, int len) KAV_NOEXCEPT {
+int CDF_put_glob_att(const char *name, const char *value) KAV_NOEXCEPT {
+  return kav::guarded("CDF_put_glob_att", -1, [&] { return cdf_put_glob_att_body(name, value); });
+}
+
+static int cdf_get_glob_att_body(const char *name, char *value, int len) {
   if (!value || len < 0) return -1;
   value[0] = '\0';
   std::string text;
@@ -555,7 +611,12 @@ int CDF_get_glob_att(const char *name, char *value, int len) KAV_NOEXCEPT {
   return 0;
 }
 
-int CDF_put_base_att(int id, const char *long_name, const char *units) KAV_NOEXCEPT {
+int CDF_get_glob_att(const char *name, char *value, int len) KAV_NOEXCEPT {
+  return kav::guarded("CDF_get_glob_att", -1,
+                      [&] { return cdf_get_glob_att_body(name, value, len); });
+}
+
+static int cdf_put_base_att_body(int id, const char *long_name, const char *units) {
   int r = 0;
   if (long_name && att_put("CDF_put_base_att", id, "long_name", NC_CHAR,
                            static_cast<int>(std::strlen(long_name)), long_name) != 0)
@@ -566,26 +627,50 @@ int CDF_put_base_att(int id, const char *long_name, const char *units) KAV_NOEXC
   return r;
 }
 
-int CDF_put_float_range_att(int id, float min, float max) KAV_NOEXCEPT {
+int CDF_put_base_att(int id, const char *long_name, const char *units) KAV_NOEXCEPT {
+  return kav::guarded("CDF_put_base_att", -1,
+                      [&] { return cdf_put_base_att_body(id, long_name, units); });
+}
+
+static int cdf_put_float_range_att_body(int id, float min, float max) {
   const float v[2] = {min, max};
   return att_put("CDF_put_float_range_att", id, "valid_range", NC_FLOAT, 2, v);
 }
 
-int CDF_put_long_range_att(int id, long min, long max) KAV_NOEXCEPT {
+int CDF_put_float_range_att(int id, float min, float max) KAV_NOEXCEPT {
+  return kav::guarded("CDF_put_float_range_att", -1,
+                      [&] { return cdf_put_float_range_att_body(id, min, max); });
+}
+
+static int cdf_put_long_range_att_body(int id, long min, long max) {
   if (min < INT_MIN || min > INT_MAX || max < INT_MIN || max > INT_MAX) return -1;
   const nclong v[2] = {static_cast<nclong>(min), static_cast<nclong>(max)};
   return att_put("CDF_put_long_range_att", id, "valid_range", NC_LONG, 2, v);
 }
 
-int CDF_put_fill_att(int id) KAV_NOEXCEPT {
+int CDF_put_long_range_att(int id, long min, long max) KAV_NOEXCEPT {
+  return kav::guarded("CDF_put_long_range_att", -1,
+                      [&] { return cdf_put_long_range_att_body(id, min, max); });
+}
+
+static int cdf_put_fill_att_body(int id) {
   const float v = KAV_MISSING;
   return att_put("CDF_put_fill_att", id, "_FillValue", NC_FLOAT, 1, &v);
 }
 
-int CDF_put_long_fill_att(int id, long val) KAV_NOEXCEPT {
+int CDF_put_fill_att(int id) KAV_NOEXCEPT {
+  return kav::guarded("CDF_put_fill_att", -1, [&] { return cdf_put_fill_att_body(id); });
+}
+
+static int cdf_put_long_fill_att_body(int id, long val) {
   if (val < INT_MIN || val > INT_MAX) return -1;
   const nclong v = static_cast<nclong>(val);
   return att_put("CDF_put_long_fill_att", id, "_FillValue", NC_LONG, 1, &v);
+}
+
+int CDF_put_long_fill_att(int id, long val) KAV_NOEXCEPT {
+  return kav::guarded("CDF_put_long_fill_att", -1,
+                      [&] { return cdf_put_long_fill_att_body(id, val); });
 }
 
 int CDF_set_pos(int num, ...) KAV_NOEXCEPT {
@@ -641,11 +726,15 @@ int CDF_set_range(int num, ...) KAV_NOEXCEPT {
   return 0;
 }
 
-int CDF_put_float(int var, float val) KAV_NOEXCEPT {
+static int cdf_put_float_body(int var, float val) {
   return put_one("CDF_put_float", var, static_cast<double>(val));
 }
 
-int CDF_put_long(int var, long val) KAV_NOEXCEPT {
+int CDF_put_float(int var, float val) KAV_NOEXCEPT {
+  return kav::guarded("CDF_put_float", -1, [&] { return cdf_put_float_body(var, val); });
+}
+
+static int cdf_put_long_body(int var, long val) {
   if (!current(var)) return 0;
   if (val < INT_MIN || val > INT_MAX) {
     MESS_print(M_WARN, "CDF_put_long: %ld does not fit 32 bits\n", val);
@@ -654,22 +743,45 @@ int CDF_put_long(int var, long val) KAV_NOEXCEPT {
   return put_one("CDF_put_long", var, static_cast<double>(val));
 }
 
-int CDF_put_short(int var, short val) KAV_NOEXCEPT { return put_one("CDF_put_short", var, val); }
-int CDF_put_byte(int var, signed char val) KAV_NOEXCEPT {
-  return put_one("CDF_put_byte", var, val);
+int CDF_put_long(int var, long val) KAV_NOEXCEPT {
+  return kav::guarded("CDF_put_long", -1, [&] { return cdf_put_long_body(var, val); });
 }
-int CDF_put_char(int var, char val) KAV_NOEXCEPT {
+
+static int cdf_put_short_body(int var, short val) { return put_one("CDF_put_short", var, val); }
+
+int CDF_put_short(int var, short val) KAV_NOEXCEPT {
+  return kav::guarded("CDF_put_short", -1, [&] { return cdf_put_short_body(var, val); });
+}
+static int cdf_put_byte_body(int var, signed char val) { return put_one("CDF_put_byte", var, val); }
+
+int CDF_put_byte(int var, signed char val) KAV_NOEXCEPT {
+  return kav::guarded("CDF_put_byte", -1, [&] { return cdf_put_byte_body(var, val); });
+}
+static int cdf_put_char_body(int var, char val) {
   return put_one("CDF_put_char", var, static_cast<signed char>(val));
 }
 
-int CDF_put_float_array(int var, const float *vals) KAV_NOEXCEPT {
+int CDF_put_char(int var, char val) KAV_NOEXCEPT {
+  return kav::guarded("CDF_put_char", -1, [&] { return cdf_put_char_body(var, val); });
+}
+
+static int cdf_put_float_array_body(int var, const float *vals) {
   return put_block("CDF_put_float_array", var, vals, NC_FLOAT);
 }
-int CDF_put_byte_array(int var, const signed char *vals) KAV_NOEXCEPT {
+
+int CDF_put_float_array(int var, const float *vals) KAV_NOEXCEPT {
+  return kav::guarded("CDF_put_float_array", -1,
+                      [&] { return cdf_put_float_array_body(var, vals); });
+}
+static int cdf_put_byte_array_body(int var, const signed char *vals) {
   return put_block("CDF_put_byte_array", var, vals, NC_BYTE);
 }
 
-int CDF_put_str(int var, const char *str) KAV_NOEXCEPT {
+int CDF_put_byte_array(int var, const signed char *vals) KAV_NOEXCEPT {
+  return kav::guarded("CDF_put_byte_array", -1, [&] { return cdf_put_byte_array_body(var, vals); });
+}
+
+static int cdf_put_str_body(int var, const char *str) {
   if (!current(var)) return 0;
   if (!str) return -1;
   if (stored_type(var) != NC_CHAR) return -1;
@@ -693,43 +805,85 @@ int CDF_put_str(int var, const char *str) KAV_NOEXCEPT {
                                                                                             : -1;
 }
 
-float CDF_get_float(int var) KAV_NOEXCEPT {
+int CDF_put_str(int var, const char *str) KAV_NOEXCEPT {
+  return kav::guarded("CDF_put_str", -1, [&] { return cdf_put_str_body(var, str); });
+}
+
+static float cdf_get_float_body(int var) {
   double v = 0;
   return get_one("CDF_get_float", var, &v) ? static_cast<float>(v) : KAV_MISSING;
 }
 
-double CDF_get_double(int var) KAV_NOEXCEPT {
+float CDF_get_float(int var) KAV_NOEXCEPT {
+  return kav::guarded("CDF_get_float", static_cast<float>(KAV_MISSING),
+                      [&] { return cdf_get_float_body(var); });
+}
+
+static double cdf_get_double_body(int var) {
   double v = 0;
   return get_one("CDF_get_double", var, &v) ? v : -9999.0;
 }
 
-long CDF_get_long(int var) KAV_NOEXCEPT {
+double CDF_get_double(int var) KAV_NOEXCEPT {
+  return kav::guarded("CDF_get_double", static_cast<double>(-9999.0),
+                      [&] { return cdf_get_double_body(var); });
+}
+
+static long cdf_get_long_body(int var) {
   double v = 0;
   return get_one("CDF_get_long", var, &v) && std::fabs(v) < 9.0e18 ? static_cast<long>(v)
                                                                    : KAV_IMISSING;
 }
 
-int CDF_get_byte(int var) KAV_NOEXCEPT {
+long CDF_get_long(int var) KAV_NOEXCEPT {
+  return kav::guarded("CDF_get_long", static_cast<long>(KAV_IMISSING),
+                      [&] { return cdf_get_long_body(var); });
+}
+
+static int cdf_get_byte_body(int var) {
   double v = 0;
   return get_one("CDF_get_byte", var, &v) ? static_cast<int>(v) : -1;
 }
 
-char CDF_get_char(int var) KAV_NOEXCEPT {
+int CDF_get_byte(int var) KAV_NOEXCEPT {
+  return kav::guarded("CDF_get_byte", -1, [&] { return cdf_get_byte_body(var); });
+}
+
+static char cdf_get_char_body(int var) {
   double v = 0;
   return get_one("CDF_get_char", var, &v) ? static_cast<char>(v) : ' ';
 }
 
-int CDF_get_float_array(int var, float *vals) KAV_NOEXCEPT {
+char CDF_get_char(int var) KAV_NOEXCEPT {
+  return kav::guarded("CDF_get_char", static_cast<char>(' '),
+                      [&] { return cdf_get_char_body(var); });
+}
+
+static int cdf_get_float_array_body(int var, float *vals) {
   return get_block("CDF_get_float_array", var, vals, NC_FLOAT) ? 0 : -1;
 }
-int CDF_get_double_array(int var, double *vals) KAV_NOEXCEPT {
+
+int CDF_get_float_array(int var, float *vals) KAV_NOEXCEPT {
+  return kav::guarded("CDF_get_float_array", -1,
+                      [&] { return cdf_get_float_array_body(var, vals); });
+}
+static int cdf_get_double_array_body(int var, double *vals) {
   return get_block("CDF_get_double_array", var, vals, NC_DOUBLE) ? 0 : -1;
 }
-int CDF_get_byte_array(int var, signed char *vals) KAV_NOEXCEPT {
+
+int CDF_get_double_array(int var, double *vals) KAV_NOEXCEPT {
+  return kav::guarded("CDF_get_double_array", -1,
+                      [&] { return cdf_get_double_array_body(var, vals); });
+}
+static int cdf_get_byte_array_body(int var, signed char *vals) {
   return get_block("CDF_get_byte_array", var, vals, NC_BYTE) ? 0 : -1;
 }
 
-int CDF_get_str(int var, int len, char *str) KAV_NOEXCEPT {
+int CDF_get_byte_array(int var, signed char *vals) KAV_NOEXCEPT {
+  return kav::guarded("CDF_get_byte_array", -1, [&] { return cdf_get_byte_array_body(var, vals); });
+}
+
+static int cdf_get_str_body(int var, int len, char *str) {
   if (!str) return 0;
   str[0] = '\0';
   if (!current(var) || len < 1) return 0;
@@ -743,6 +897,10 @@ int CDF_get_str(int var, int len, char *str) KAV_NOEXCEPT {
   }
   str[len] = '\0';
   return 1;
+}
+
+int CDF_get_str(int var, int len, char *str) KAV_NOEXCEPT {
+  return kav::guarded("CDF_get_str", 0, [&] { return cdf_get_str_body(var, len, str); });
 }
 
 const char *GRIB_cdf_units(int var_id) KAV_NOEXCEPT {

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "console/guard.hpp"
 #include "grid/grd_read_int.hpp"
 
 namespace kav::grd {
@@ -195,7 +196,7 @@ int GRD_init(GRD_report *grd) KAV_NOEXCEPT {
   return 0;
 }
 
-int GRD_chktype(const char *filename) KAV_NOEXCEPT {
+static int grd_chktype_body(const char *filename) {
   if (!filename) return -1;
   FILE *fp = FILE_open(filename, "r");
   if (!fp) return -1;
@@ -205,7 +206,11 @@ int GRD_chktype(const char *filename) KAV_NOEXCEPT {
   return detect_bytes(head.data(), len);
 }
 
-int GRD_open(const char *filename, int f_access, int *f_type) KAV_NOEXCEPT {
+int GRD_chktype(const char *filename) KAV_NOEXCEPT {
+  return kav::guarded("GRD_chktype", -1, [&] { return grd_chktype_body(filename); });
+}
+
+static int grd_open_body(const char *filename, int f_access, int *f_type) {
   const char *name = filename ? filename : "";
   int code = f_type ? *f_type : 0;
   GridTable &t = table();
@@ -272,6 +277,10 @@ int GRD_open(const char *filename, int f_access, int *f_type) KAV_NOEXCEPT {
   return static_cast<int>(free_slot);
 }
 
+int GRD_open(const char *filename, int f_access, int *f_type) KAV_NOEXCEPT {
+  return kav::guarded("GRD_open", -1, [&] { return grd_open_body(filename, f_access, f_type); });
+}
+
 int GRD_hdr_open(int grd_fd, const char *filename) KAV_NOEXCEPT {
   Slot *s = slot_of(grd_fd);
   if (!s || !shared().use_hdrfile || s->rec.type != GRD_GRIB || !filename || !filename[0])
@@ -288,7 +297,7 @@ int GRD_use_hdr_file(int val) KAV_NOEXCEPT {
   return 0;
 }
 
-int GRD_set_format(const char *str) KAV_NOEXCEPT {
+static int grd_set_format_body(const char *str) {
   if (!str || !str[0]) {
     shared().format.clear();
     return 0;
@@ -303,7 +312,11 @@ int GRD_set_format(const char *str) KAV_NOEXCEPT {
   return 0;
 }
 
-int GRD_getinfo(int grd_fd, GRD_info *info) KAV_NOEXCEPT {
+int GRD_set_format(const char *str) KAV_NOEXCEPT {
+  return kav::guarded("GRD_set_format", -1, [&] { return grd_set_format_body(str); });
+}
+
+static int grd_getinfo_body(int grd_fd, GRD_info *info) {
   Slot *s = slot_of(grd_fd);
   if (!s) return -1;
   const Format *fmt = find_format(s->rec.type);
@@ -319,7 +332,11 @@ int GRD_getinfo(int grd_fd, GRD_info *info) KAV_NOEXCEPT {
   return fmt->getinfo(*s, out);
 }
 
-int GRD_read(int grd_fd, GRD_report *grd, int rep_type, int *grdnum) KAV_NOEXCEPT {
+int GRD_getinfo(int grd_fd, GRD_info *info) KAV_NOEXCEPT {
+  return kav::guarded("GRD_getinfo", -1, [&] { return grd_getinfo_body(grd_fd, info); });
+}
+
+static int grd_read_body(int grd_fd, GRD_report *grd, int rep_type, int *grdnum) {
   Slot *s = slot_of(grd_fd);
   if (!s || !grd) return -1;
   const Format *fmt = find_format(s->rec.type);
@@ -334,12 +351,16 @@ int GRD_read(int grd_fd, GRD_report *grd, int rep_type, int *grdnum) KAV_NOEXCEP
   return fmt->read(*s, grd, rep_type, grdnum ? grdnum : &local);
 }
 
+int GRD_read(int grd_fd, GRD_report *grd, int rep_type, int *grdnum) KAV_NOEXCEPT {
+  return kav::guarded("GRD_read", -1, [&] { return grd_read_body(grd_fd, grd, rep_type, grdnum); });
+}
+
 int GRD_read_status(int grd_fd) KAV_NOEXCEPT {
   Slot *s = slot_of(grd_fd);
   return !s || s->failed ? -1 : 0;
 }
 
-int GRD_putinfo(int grd_fd, const GRD_info *info) KAV_NOEXCEPT {
+static int grd_putinfo_body(int grd_fd, const GRD_info *info) {
   Slot *s = slot_of(grd_fd);
   if (!s) return -1;
   const Format *fmt = find_format(s->rec.type);
@@ -348,7 +369,11 @@ int GRD_putinfo(int grd_fd, const GRD_info *info) KAV_NOEXCEPT {
   return fmt->putinfo(*s, info);
 }
 
-int GRD_write(int grd_fd, GRD_report *grd, int rep_type, int *grd_num) KAV_NOEXCEPT {
+int GRD_putinfo(int grd_fd, const GRD_info *info) KAV_NOEXCEPT {
+  return kav::guarded("GRD_putinfo", -1, [&] { return grd_putinfo_body(grd_fd, info); });
+}
+
+static int grd_write_body(int grd_fd, GRD_report *grd, int rep_type, int *grd_num) {
   Slot *s = slot_of(grd_fd);
   if (!s || !grd || !grd->grid) return -1;
   const Format *fmt = find_format(s->rec.type);
@@ -361,7 +386,12 @@ int GRD_write(int grd_fd, GRD_report *grd, int rep_type, int *grd_num) KAV_NOEXC
   return fmt->write(*s, grd, rep_type, grd_num ? grd_num : &local);
 }
 
-int GRD_rewind(int grd_fd) KAV_NOEXCEPT {
+int GRD_write(int grd_fd, GRD_report *grd, int rep_type, int *grd_num) KAV_NOEXCEPT {
+  return kav::guarded("GRD_write", -1,
+                      [&] { return grd_write_body(grd_fd, grd, rep_type, grd_num); });
+}
+
+static int grd_rewind_body(int grd_fd) {
   Slot *s = slot_of(grd_fd);
   if (!s) return -1;
   if (s->stdio) return 0;
@@ -372,7 +402,11 @@ int GRD_rewind(int grd_fd) KAV_NOEXCEPT {
   return 0;
 }
 
-int GRD_close(int grd_fd) KAV_NOEXCEPT {
+int GRD_rewind(int grd_fd) KAV_NOEXCEPT {
+  return kav::guarded("GRD_rewind", -1, [&] { return grd_rewind_body(grd_fd); });
+}
+
+static int grd_close_body(int grd_fd) {
   if (grd_fd < 0 || grd_fd >= GRD_MAX_FILES) return -1;
   auto &slot = table().slots[static_cast<size_t>(grd_fd)];
   if (!slot) return 0;
@@ -380,6 +414,10 @@ int GRD_close(int grd_fd) KAV_NOEXCEPT {
   int result = (fmt && fmt->close) ? fmt->close(*slot) : stream_close(*slot);
   slot.reset();
   return result;
+}
+
+int GRD_close(int grd_fd) KAV_NOEXCEPT {
+  return kav::guarded("GRD_close", -1, [&] { return grd_close_body(grd_fd); });
 }
 
 int GRD_setpos(int grd_fd, long offset, int grdnum) KAV_NOEXCEPT {

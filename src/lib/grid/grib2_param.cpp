@@ -13,6 +13,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "console/guard.hpp"
 #include "grid/grib2_tmpl.hpp"
 
 namespace kav::grib2 {
@@ -170,7 +171,7 @@ int GribParam_init(GribParam *p) KAV_NOEXCEPT {
   return 0;
 }
 
-int GRIB_get_ver2_param(GribParam *result, int src, int disc, int cat, int param) KAV_NOEXCEPT {
+static int grib_get_ver2_param_body(GribParam *result, int src, int disc, int cat, int param) {
   if (!result) return -1;
   GribParam_init(result);
   Param p;
@@ -187,6 +188,11 @@ int GRIB_get_ver2_param(GribParam *result, int src, int disc, int cat, int param
   put(result->lname, sizeof result->lname, p.lname);
   MESS_print(0x40000000u, "VER2: %d %d %d %d\n", src, disc, cat, param);
   return hit ? 1 : 0;
+}
+
+int GRIB_get_ver2_param(GribParam *result, int src, int disc, int cat, int param) KAV_NOEXCEPT {
+  return kav::guarded("GRIB_get_ver2_param", -1,
+                      [&] { return grib_get_ver2_param_body(result, src, disc, cat, param); });
 }
 
 float GRIB_ieee_float_conv(const unsigned char *pc) KAV_NOEXCEPT {

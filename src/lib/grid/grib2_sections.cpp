@@ -7,6 +7,7 @@
 
 #include <cstring>
 
+#include "console/guard.hpp"
 #include "grid/grib2_tmpl.hpp"
 #include "grid/grib_int.hpp"
 
@@ -50,7 +51,7 @@ using namespace kav::grib2;
 
 extern "C" {
 
-int GRIB_read_section(int grd_fd) KAV_NOEXCEPT {
+static int grib_read_section_body(int grd_fd) {
   using kav::grib::dec;
   auto &d = dec();
   if (d.version != 2 || kav::grib::load_message(grd_fd, "GRIB_read_section") != GRIB_OK) return -1;
@@ -85,6 +86,10 @@ int GRIB_read_section(int grd_fd) KAV_NOEXCEPT {
   return 1;
 }
 
+int GRIB_read_section(int grd_fd) KAV_NOEXCEPT {
+  return kav::guarded("GRIB_read_section", -1, [&] { return grib_read_section_body(grd_fd); });
+}
+
 int GRIB_get_sect(void) KAV_NOEXCEPT { return cursor().sect; }
 
 long GRIB_get_slen(void) KAV_NOEXCEPT {
@@ -100,7 +105,7 @@ int GRIB_skip_section(int grd_fd) KAV_NOEXCEPT {
   return 0;  // the cursor stands past the section already
 }
 
-int GRIB_IDS(int grd_fd, GRD_report *grd) KAV_NOEXCEPT {
+static int grib_ids_body(int grd_fd, GRD_report *grd) {
   (void)grd_fd;
   const Sect *s = current(1, "GRIB_IDS");
   if (!s || !grd) return 0;
@@ -111,7 +116,11 @@ int GRIB_IDS(int grd_fd, GRD_report *grd) KAV_NOEXCEPT {
   return 1;
 }
 
-int GRIB_GDS(int grd_fd, GRD_report *grd) KAV_NOEXCEPT {
+int GRIB_IDS(int grd_fd, GRD_report *grd) KAV_NOEXCEPT {
+  return kav::guarded("GRIB_IDS", 0, [&] { return grib_ids_body(grd_fd, grd); });
+}
+
+static int grib_gds_body(int grd_fd, GRD_report *grd) {
   (void)grd_fd;
   const Sect *s = current(3, "GRIB_GDS");
   if (!s || !grd) return 0;
@@ -126,7 +135,11 @@ int GRIB_GDS(int grd_fd, GRD_report *grd) KAV_NOEXCEPT {
   return 1;
 }
 
-int GRIB_PDS(int grd_fd, GRD_report *grd) KAV_NOEXCEPT {
+int GRIB_GDS(int grd_fd, GRD_report *grd) KAV_NOEXCEPT {
+  return kav::guarded("GRIB_GDS", 0, [&] { return grib_gds_body(grd_fd, grd); });
+}
+
+static int grib_pds_body(int grd_fd, GRD_report *grd) {
   (void)grd_fd;
   const Sect *s = current(4, "GRIB_PDS");
   if (!s || !grd) return 0;
@@ -140,6 +153,10 @@ int GRIB_PDS(int grd_fd, GRD_report *grd) KAV_NOEXCEPT {
   if (decode_keys(*s, c.ctx, grd) != 0) return 0;
   if (c.have_grid) grd->type = c.grid.type;
   return 1;
+}
+
+int GRIB_PDS(int grd_fd, GRD_report *grd) KAV_NOEXCEPT {
+  return kav::guarded("GRIB_PDS", 0, [&] { return grib_pds_body(grd_fd, grd); });
 }
 
 int GRIB_DRS(int grd_fd, GRD_report *grd) KAV_NOEXCEPT {
@@ -169,7 +186,7 @@ int GRIB_BMS(int grd_fd) KAV_NOEXCEPT {
   return 1;
 }
 
-int GRIB_DS(int grd_fd, GRD_report *grd) KAV_NOEXCEPT {
+static int grib_ds_body(int grd_fd, GRD_report *grd) {
   (void)grd_fd;
   const Sect *s = current(7, "GRIB_DS");
   if (!s || !grd) return 0;
@@ -182,6 +199,10 @@ int GRIB_DS(int grd_fd, GRD_report *grd) KAV_NOEXCEPT {
   if (decode_values(c.found, c.grid, grd) != 0) return 0;
   grd->domain = c.grid.dom;
   return 1;
+}
+
+int GRIB_DS(int grd_fd, GRD_report *grd) KAV_NOEXCEPT {
+  return kav::guarded("GRIB_DS", 0, [&] { return grib_ds_body(grd_fd, grd); });
 }
 
 }  // extern "C"

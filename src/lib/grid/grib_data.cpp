@@ -10,6 +10,7 @@
 #include <cstring>
 #include <vector>
 
+#include "console/guard.hpp"
 #include "grid/grib_int.hpp"
 
 namespace kav::grib {
@@ -203,7 +204,7 @@ int GRIB_set_max_bad(int val) KAV_NOEXCEPT {
   return 0;
 }
 
-int GRIB_BMB(int grd_fd) KAV_NOEXCEPT {
+static int grib_bmb_body(int grd_fd) {
   Decoder &d = dec();
   d.bmb = nullptr;
   d.bm_bits = d.bmoff = 0;
@@ -224,6 +225,10 @@ int GRIB_BMB(int grd_fd) KAV_NOEXCEPT {
   return GRIB_OK;
 }
 
+int GRIB_BMB(int grd_fd) KAV_NOEXCEPT {
+  return kav::guarded("GRIB_BMB", GRIB_FAIL, [&] { return grib_bmb_body(grd_fd); });
+}
+
 int GRIB_BMB_read(void) KAV_NOEXCEPT {
   Decoder &d = dec();
   if (!d.bmb || d.bmoff >= d.bm_bits) return 1;
@@ -241,7 +246,7 @@ long GRIB_bit_read(int grd_fd) KAV_NOEXCEPT {
   return static_cast<long>(v);
 }
 
-int GRIB_BDB(int grd_fd, GRD_report *grd) KAV_NOEXCEPT {
+static int grib_bdb_body(int grd_fd, GRD_report *grd) {
   if (!grd) return GRIB_FAIL;
   const int r = load_message(grd_fd, "GRIB_BDB");
   if (r != GRIB_OK) return r;
@@ -353,6 +358,10 @@ int GRIB_BDB(int grd_fd, GRD_report *grd) KAV_NOEXCEPT {
   d.thin_ptr.clear();
   grd->grid = grid;
   return GRIB_OK;
+}
+
+int GRIB_BDB(int grd_fd, GRD_report *grd) KAV_NOEXCEPT {
+  return kav::guarded("GRIB_BDB", GRIB_FAIL, [&] { return grib_bdb_body(grd_fd, grd); });
 }
 
 }  // extern "C"

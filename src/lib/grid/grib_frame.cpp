@@ -11,6 +11,7 @@
 #include <cstring>
 #include <new>
 
+#include "console/guard.hpp"
 #include "grid/grib2_int.hpp"
 #include "grid/grib_int.hpp"
 
@@ -345,7 +346,7 @@ using namespace kav::grib;
 
 extern "C" {
 
-int GRIB_search(int grd_fd) KAV_NOEXCEPT {
+static int grib_search_body(int grd_fd) {
   FILE *fp = stream_of(grd_fd);
   if (!fp) return -1;
   unsigned char is[12];
@@ -364,7 +365,11 @@ int GRIB_search(int grd_fd) KAV_NOEXCEPT {
   return n;
 }
 
-int GRIB_header(int grd_fd) KAV_NOEXCEPT {
+int GRIB_search(int grd_fd) KAV_NOEXCEPT {
+  return kav::guarded("GRIB_search", -1, [&] { return grib_search_body(grd_fd); });
+}
+
+static int grib_header_body(int grd_fd) {
   GRD_file *f = GRD_get_gfile(grd_fd);
   FILE *fp = stream_of(grd_fd);
   if (!f || !fp) return -1;
@@ -384,6 +389,10 @@ int GRIB_header(int grd_fd) KAV_NOEXCEPT {
       return 1;
     }
   return -1;
+}
+
+int GRIB_header(int grd_fd) KAV_NOEXCEPT {
+  return kav::guarded("GRIB_header", -1, [&] { return grib_header_body(grd_fd); });
 }
 
 long GRIB_next(int grd_fd, int where) KAV_NOEXCEPT {
@@ -437,7 +446,7 @@ long GRIB_get_raw(int grd_fd, unsigned char **data, long *size) KAV_NOEXCEPT {
   return *size;
 }
 
-int GRIB_get_info(int grd_fd, GRD_info *info) KAV_NOEXCEPT {
+static int grib_get_info_body(int grd_fd, GRD_info *info) {
   GRD_file *f = GRD_get_gfile(grd_fd);
   if (!f || !info || load_message(grd_fd, "GRD_getinfo") != GRIB_OK) return -1;
   Decoder &d = dec();
@@ -468,6 +477,10 @@ int GRIB_get_info(int grd_fd, GRD_info *info) KAV_NOEXCEPT {
   put_text(info->datim, sizeof info->datim, label);
   put_text(f->datim, sizeof f->datim, label);
   return 0;
+}
+
+int GRIB_get_info(int grd_fd, GRD_info *info) KAV_NOEXCEPT {
+  return kav::guarded("GRIB_get_info", -1, [&] { return grib_get_info_body(grd_fd, info); });
 }
 
 }  // extern "C"

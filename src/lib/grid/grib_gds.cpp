@@ -7,6 +7,7 @@
 
 #include <cmath>
 
+#include "console/guard.hpp"
 #include "grid/grib_int.hpp"
 
 namespace kav::grib {
@@ -182,7 +183,7 @@ using namespace kav::grib;
 
 extern "C" {
 
-int GRIB_GDB(int grd_fd, GRD_report *grd) KAV_NOEXCEPT {
+static int grib_gdb_body(int grd_fd, GRD_report *grd) {
   if (!grd) return GRIB_FAIL;
   const int r = load_message(grd_fd, "GRIB_GDB");
   if (r != GRIB_OK) return r;
@@ -205,6 +206,10 @@ int GRIB_GDB(int grd_fd, GRD_report *grd) KAV_NOEXCEPT {
     return GRIB_REJECT;
   }
   return GRIB_OK;
+}
+
+int GRIB_GDB(int grd_fd, GRD_report *grd) KAV_NOEXCEPT {
+  return kav::guarded("GRIB_GDB", GRIB_FAIL, [&] { return grib_gdb_body(grd_fd, grd); });
 }
 
 }  // extern "C"

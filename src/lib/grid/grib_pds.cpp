@@ -13,6 +13,7 @@
 #include <cstring>
 #include <string>
 
+#include "console/guard.hpp"
 #include "grid/grib_int.hpp"
 
 namespace kav::grib {
@@ -327,7 +328,7 @@ using namespace kav::grib;
 
 extern "C" {
 
-int GRIB_PDB(int grd_fd, GRD_report *grd) KAV_NOEXCEPT {
+static int grib_pdb_body(int grd_fd, GRD_report *grd) {
   if (!grd) return GRIB_FAIL;
   const int r = load_message(grd_fd, "GRIB_PDB");
   if (r != GRIB_OK) return r;
@@ -336,13 +337,22 @@ int GRIB_PDB(int grd_fd, GRD_report *grd) KAV_NOEXCEPT {
   return decode_pds(d.msg.data() + d.pds, d.pds_len, d.version, grd);
 }
 
-int GRIB_decode_PDB(const unsigned char *data, GRD_report *grd) KAV_NOEXCEPT {
+int GRIB_PDB(int grd_fd, GRD_report *grd) KAV_NOEXCEPT {
+  return kav::guarded("GRIB_PDB", GRIB_FAIL, [&] { return grib_pdb_body(grd_fd, grd); });
+}
+
+static int grib_decode_pdb_body(const unsigned char *data, GRD_report *grd) {
   if (!data || !grd) return GRIB_REJECT;
   const int version = dec().version == 0 ? 0 : 1;
   return decode_pds(data, u3(data), version, grd);
 }
 
-int GRIB_set_var(GRD_report *grd) KAV_NOEXCEPT {
+int GRIB_decode_PDB(const unsigned char *data, GRD_report *grd) KAV_NOEXCEPT {
+  return kav::guarded("GRIB_decode_PDB", GRIB_FAIL,
+                      [&] { return grib_decode_pdb_body(data, grd); });
+}
+
+static int grib_set_var_body(GRD_report *grd) {
   if (!grd) return -1;
   const Decoder &d = dec();
   char buf[VAR_LABEL_LEN] = "";
@@ -402,6 +412,10 @@ int GRIB_set_var(GRD_report *grd) KAV_NOEXCEPT {
   put_text(grd->info, sizeof grd->info, info);
   MESS_print(0x40000000u, "Variable: [%d] %d %s\n", d.ens, grd->var, grd->info);
   return 0;
+}
+
+int GRIB_set_var(GRD_report *grd) KAV_NOEXCEPT {
+  return kav::guarded("GRIB_set_var", -1, [&] { return grib_set_var_body(grd); });
 }
 
 int GRIB_units(GRD_report *grd) KAV_NOEXCEPT {
