@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "base/tools_int.hpp"
+#include "console/guard.hpp"
 #include "geo/cty_int.hpp"
 
 namespace {
@@ -202,7 +203,7 @@ int CTY_data_init(CTY_data *data) KAV_NOEXCEPT {
   return 0;
 }
 
-int CTY_open(const char *filename, int f_access, int f_type) KAV_NOEXCEPT {
+static int cty_open_body(const char *filename, int f_access, int f_type) {
   if (!filename || (f_access != 0 && f_access != 1)) return -1;
   if (filename[0] == '|') {
     MESS_print(M_WARN, "CTY_open: Not a station file: %s\n", filename);
@@ -220,7 +221,11 @@ int CTY_open(const char *filename, int f_access, int f_type) KAV_NOEXCEPT {
   return s.cty_fd;
 }
 
-int CTY_read(int city_fd, CTY_data *city) KAV_NOEXCEPT {
+int CTY_open(const char *filename, int f_access, int f_type) KAV_NOEXCEPT {
+  return kav::guarded("CTY_open", -1, [&] { return cty_open_body(filename, f_access, f_type); });
+}
+
+static int cty_read_body(int city_fd, CTY_data *city) {
   if (!is_open(city_fd) || !city) return -1;
   CityFile &s = state();
   if (s.writing) return -1;
@@ -248,16 +253,28 @@ int CTY_read(int city_fd, CTY_data *city) KAV_NOEXCEPT {
   return -1;
 }
 
-int CTY_write(int city_fd, const CTY_data *city) KAV_NOEXCEPT {
+int CTY_read(int city_fd, CTY_data *city) KAV_NOEXCEPT {
+  return kav::guarded("CTY_read", -1, [&] { return cty_read_body(city_fd, city); });
+}
+
+static int cty_write_body(int city_fd, const CTY_data *city) {
   if (!is_open(city_fd) || !city || !state().writing) return -1;
   const std::string line = kav_cty::format_line(*city);
   return std::fputs(line.c_str(), state().city_file) < 0 ? -1 : 0;
 }
 
-int CTY_print(M_type mess, const CTY_data *data) KAV_NOEXCEPT {
+int CTY_write(int city_fd, const CTY_data *city) KAV_NOEXCEPT {
+  return kav::guarded("CTY_write", -1, [&] { return cty_write_body(city_fd, city); });
+}
+
+static int cty_print_body(M_type mess, const CTY_data *data) {
   if (!data) return -1;
   MESS_print(mess, "%s", kav_cty::format_line(*data).c_str());
   return 0;
+}
+
+int CTY_print(M_type mess, const CTY_data *data) KAV_NOEXCEPT {
+  return kav::guarded("CTY_print", -1, [&] { return cty_print_body(mess, data); });
 }
 
 int CTY_getinfo(int city_fd, CTY_info *info) KAV_NOEXCEPT {
@@ -280,7 +297,7 @@ int CTY_close(int city_fd) KAV_NOEXCEPT {
   return 0;
 }
 
-int CTY_open_file(const char *city_file, int *num_stats) KAV_NOEXCEPT {
+static int cty_open_file_body(const char *city_file, int *num_stats) {
   if (num_stats) *num_stats = 0;
   const char *res = RES_get("city_file");
   const char *file = res && *res ? res : city_file ? city_file : CTY_DEFAULT_FILE;
@@ -300,6 +317,11 @@ int CTY_open_file(const char *city_file, int *num_stats) KAV_NOEXCEPT {
     *num_stats = static_cast<int>(est < 1 ? 1 : est > kMaxEstimate ? kMaxEstimate : est);
   }
   return fd;
+}
+
+int CTY_open_file(const char *city_file, int *num_stats) KAV_NOEXCEPT {
+  return kav::guarded("CTY_open_file", -1,
+                      [&] { return cty_open_file_body(city_file, num_stats); });
 }
 
 int CTY_get(const char *city_file, const char *id, CTY_data *data) KAV_NOEXCEPT {

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "console/guard.hpp"
 #include "geo/cty_int.hpp"
 
 namespace {
@@ -271,7 +272,7 @@ int CTY_enter_func(CTY_enter_fn func) KAV_NOEXCEPT {
   return 0;
 }
 
-int CTY_data_cmp(int numid, char **ids, const CTY_data *data) KAV_NOEXCEPT {
+static int cty_data_cmp_body(int numid, char **ids, const CTY_data *data) {
   if (numid <= 0) return 1;
   if (!ids || !data) return -1;
   const Station s{*data, wmo5(data->wmo), [&] {
@@ -282,6 +283,10 @@ int CTY_data_cmp(int numid, char **ids, const CTY_data *data) KAV_NOEXCEPT {
   for (int i = 0; i < numid; ++i)
     if (ids[i] && criterion_met(ids[i], s)) return i;
   return -1;
+}
+
+int CTY_data_cmp(int numid, char **ids, const CTY_data *data) KAV_NOEXCEPT {
+  return kav::guarded("CTY_data_cmp", -1, [&] { return cty_data_cmp_body(numid, ids, data); });
 }
 
 int CTY_id_cmp(const char *ids, const char *id) KAV_NOEXCEPT {
@@ -298,7 +303,7 @@ int CTY_ids_cmp(int numid, char **ids, const char *id) KAV_NOEXCEPT {
   return 0;
 }
 
-int CTY_store(const char *city_file, int type, const Domain *domain, int prior) KAV_NOEXCEPT {
+static int cty_store_body(const char *city_file, int type, const Domain *domain, int prior) {
   CityTable &s = state();
   if (type < 1 || type > 3) return 0;
   if (loaded()) CTY_clear();
@@ -368,7 +373,12 @@ int CTY_store(const char *city_file, int type, const Domain *domain, int prior) 
   return fd;
 }
 
-int CTY_make_entry_simple(const char *id, const char *wmo) KAV_NOEXCEPT {
+int CTY_store(const char *city_file, int type, const Domain *domain, int prior) KAV_NOEXCEPT {
+  return kav::guarded("CTY_store", 0,
+                      [&] { return cty_store_body(city_file, type, domain, prior); });
+}
+
+static int cty_make_entry_simple_body(const char *id, const char *wmo) {
   CityTable &s = state();
   if (!loaded() || s.store != 1 || !id || !wmo) return 0;
   FullItem item{};
@@ -384,7 +394,12 @@ int CTY_make_entry_simple(const char *id, const char *wmo) KAV_NOEXCEPT {
   return 0;
 }
 
-int CTY_search(const char *id, void *data) KAV_NOEXCEPT {
+int CTY_make_entry_simple(const char *id, const char *wmo) KAV_NOEXCEPT {
+  return kav::guarded("CTY_make_entry_simple", 0,
+                      [&] { return cty_make_entry_simple_body(id, wmo); });
+}
+
+static int cty_search_body(const char *id, void *data) {
   CityTable &s = state();
   if (!loaded() || !id || !data) return 0;
   std::string key;
@@ -401,7 +416,11 @@ int CTY_search(const char *id, void *data) KAV_NOEXCEPT {
   return 1;
 }
 
-int CTY_search_loc(float lat, float lon, CTY_locate *data) KAV_NOEXCEPT {
+int CTY_search(const char *id, void *data) KAV_NOEXCEPT {
+  return kav::guarded("CTY_search", 0, [&] { return cty_search_body(id, data); });
+}
+
+static int cty_search_loc_body(float lat, float lon, CTY_locate *data) {
   CityTable &s = state();
   if (!loaded() || s.store != 3 || !data) return 0;
   const double a = 10.0 * static_cast<double>(lat), b = 10.0 * static_cast<double>(lon);
@@ -424,6 +443,10 @@ int CTY_search_loc(float lat, float lon, CTY_locate *data) KAV_NOEXCEPT {
     }
   }
   return 0;
+}
+
+int CTY_search_loc(float lat, float lon, CTY_locate *data) KAV_NOEXCEPT {
+  return kav::guarded("CTY_search_loc", 0, [&] { return cty_search_loc_body(lat, lon, data); });
 }
 
 void *CTY_get_data(const char *id) KAV_NOEXCEPT {

@@ -26,6 +26,7 @@
 
 #include "base/string_int.hpp"
 #include "base/tools_int.hpp"
+#include "console/guard.hpp"
 #include "geo/maptran_int.hpp"
 
 namespace {
@@ -404,8 +405,8 @@ int DOM_init(Domain *domain) KAV_NOEXCEPT {
   return 0;
 }
 
-int DOM_set_params(int paramc, char **paramv, Domain *domain, int i1, int i2, int i3, int i4,
-                   int i5, int i6, int i7, int i8) KAV_NOEXCEPT {
+static int dom_set_params_body(int paramc, char **paramv, Domain *domain, int i1, int i2, int i3,
+                               int i4, int i5, int i6, int i7, int i8) {
   if (!domain || paramc < 0 || (paramc > 0 && !paramv)) return -1;
   const int given[] = {i1, i2, i3, i4, i5, i6, i7, i8};
   std::vector<int> kinds;
@@ -479,7 +480,14 @@ int DOM_set_params(int paramc, char **paramv, Domain *domain, int i1, int i2, in
   return 0;
 }
 
-int DOM_decode(const char *str, Domain *domain) KAV_NOEXCEPT {
+int DOM_set_params(int paramc, char **paramv, Domain *domain, int i1, int i2, int i3, int i4,
+                   int i5, int i6, int i7, int i8) KAV_NOEXCEPT {
+  return kav::guarded("DOM_set_params", -1, [&] {
+    return dom_set_params_body(paramc, paramv, domain, i1, i2, i3, i4, i5, i6, i7, i8);
+  });
+}
+
+static int dom_decode_body(const char *str, Domain *domain) {
   if (!domain) return -1;
   DOM_init(domain);
   if (!str || !*str || stricmp(str, "miss") == 0) return -9999;
@@ -515,6 +523,10 @@ int DOM_decode(const char *str, Domain *domain) KAV_NOEXCEPT {
   if (domain->dy != kMiss && domain->ny != -9999)
     DOM_set_base_prior(domain->dy * static_cast<float>(domain->ny - 1));
   return result;
+}
+
+int DOM_decode(const char *str, Domain *domain) KAV_NOEXCEPT {
+  return kav::guarded("DOM_decode", -1, [&] { return dom_decode_body(str, domain); });
 }
 
 int DOM_proj_str(const char *proj) KAV_NOEXCEPT {
@@ -559,7 +571,7 @@ std::string sub(float v) {
 
 extern "C" {
 
-int DOM_print(M_type mess, const Domain *domain) KAV_NOEXCEPT {
+static int dom_print_body(M_type mess, const Domain *domain) {
   if (!domain || !MESS_check(mess)) return 0;
   std::string t = printed_name(domain->proj);
   if (domain->ellipse) t += ":e";
@@ -575,6 +587,10 @@ int DOM_print(M_type mess, const Domain *domain) KAV_NOEXCEPT {
   t.push_back('\n');
   MESS_print(mess, "%s", t.c_str());
   return 0;
+}
+
+int DOM_print(M_type mess, const Domain *domain) KAV_NOEXCEPT {
+  return kav::guarded("DOM_print", 0, [&] { return dom_print_body(mess, domain); });
 }
 
 }  // extern "C"
@@ -641,7 +657,7 @@ int DOM_get_def_region(const char *region, Domain *domain) KAV_NOEXCEPT {
   return 0;
 }
 
-int DOM_search_file(const char *file, const char *str, char *domstr) KAV_NOEXCEPT {
+static int dom_search_file_body(const char *file, const char *str, char *domstr) {
   std::string full;
   FilePtr fp = open_region_file(file, &full);
   if (!fp) return 0;
@@ -665,7 +681,12 @@ int DOM_search_file(const char *file, const char *str, char *domstr) KAV_NOEXCEP
   return 0;
 }
 
-int DOM_read_menu(const char *file) KAV_NOEXCEPT {
+int DOM_search_file(const char *file, const char *str, char *domstr) KAV_NOEXCEPT {
+  return kav::guarded("DOM_search_file", 0,
+                      [&] { return dom_search_file_body(file, str, domstr); });
+}
+
+static int dom_read_menu_body(const char *file) {
   std::string full;
   FilePtr fp = open_region_file(file, &full);
   if (!fp) return 0;
@@ -713,7 +734,11 @@ int DOM_read_menu(const char *file) KAV_NOEXCEPT {
   return 1;
 }
 
-int DOM_print_file(const char *file) KAV_NOEXCEPT {
+int DOM_read_menu(const char *file) KAV_NOEXCEPT {
+  return kav::guarded("DOM_read_menu", 0, [&] { return dom_read_menu_body(file); });
+}
+
+static int dom_print_file_body(const char *file) {
   std::string full;
   FilePtr fp = open_region_file(file, &full);
   if (!fp) return 0;
@@ -729,7 +754,11 @@ int DOM_print_file(const char *file) KAV_NOEXCEPT {
   return 0;
 }
 
-int DOM_get_region(Domain *domain, int flag) KAV_NOEXCEPT {
+int DOM_print_file(const char *file) KAV_NOEXCEPT {
+  return kav::guarded("DOM_print_file", 0, [&] { return dom_print_file_body(file); });
+}
+
+static int dom_get_region_body(Domain *domain, int flag) {
   if (!domain) return 0;
   DOM_init(domain);
   const char *pd = RES_get("plot_domain");
@@ -742,6 +771,10 @@ int DOM_get_region(Domain *domain, int flag) KAV_NOEXCEPT {
     return DOM_decode(choice_text(s, 1).c_str(), domain);
   }
   return 0;
+}
+
+int DOM_get_region(Domain *domain, int flag) KAV_NOEXCEPT {
+  return kav::guarded("DOM_get_region", -1, [&] { return dom_get_region_body(domain, flag); });
 }
 
 int DOM_get_grid_domain(Domain *domain) KAV_NOEXCEPT {
@@ -806,7 +839,7 @@ std::vector<const MENU_item *> visible(const State &s) {
 
 extern "C" {
 
-int DOM_prompt_region(Domain *domain, int flag) KAV_NOEXCEPT {
+static int dom_prompt_region_body(Domain *domain, int flag) {
   if (!domain) return -1;
   State &s = st();
   if (s.prompt_region == 0) return 0;
@@ -872,6 +905,11 @@ int DOM_prompt_region(Domain *domain, int flag) KAV_NOEXCEPT {
     if (r == -9999 || r > 0) return r;
   }
   return -1;
+}
+
+int DOM_prompt_region(Domain *domain, int flag) KAV_NOEXCEPT {
+  return kav::guarded("DOM_prompt_region", -1,
+                      [&] { return dom_prompt_region_body(domain, flag); });
 }
 
 int DOM_set_prompt_region(int val) KAV_NOEXCEPT {

@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "console/guard.hpp"
 #include "sounding/thm_tool_int.hpp"
 
 namespace kav_therm {
@@ -186,8 +187,7 @@ int THERM_init_values(THERM_values *values) KAV_NOEXCEPT {
 
 THERM_values *THERM_get_values(void) KAV_NOEXCEPT { return &state().values; }
 
-int THERM_set_data(float pr, UPA_level *smi, int smi_num, UPA_level *wmi,
-                   int wmi_num) KAV_NOEXCEPT {
+static int therm_set_data_body(float pr, UPA_level *smi, int smi_num, UPA_level *wmi, int wmi_num) {
   ThermState &s = state();
   s.sm = smi;
   s.sm_num = smi == nullptr ? 0 : std::clamp(smi_num, 0, THERM_MAX_LEVELS);
@@ -209,12 +209,22 @@ int THERM_set_data(float pr, UPA_level *smi, int smi_num, UPA_level *wmi,
   return 0;
 }
 
-int THERM_calc_storm(void) KAV_NOEXCEPT {
+int THERM_set_data(float pr, UPA_level *smi, int smi_num, UPA_level *wmi,
+                   int wmi_num) KAV_NOEXCEPT {
+  return kav::guarded("THERM_set_data", -1,
+                      [&] { return therm_set_data_body(pr, smi, smi_num, wmi, wmi_num); });
+}
+
+static int therm_calc_storm_body(void) {
   compute_storm(state());
   return 0;
 }
 
-int THERM_calc(void) KAV_NOEXCEPT {
+int THERM_calc_storm(void) KAV_NOEXCEPT {
+  return kav::guarded("THERM_calc_storm", -1, [&] { return therm_calc_storm_body(); });
+}
+
+static int therm_calc_body(void) {
   ThermState &s = state();
   THERM_values &v = s.values;
   UPA_level *sm = s.sm;
@@ -301,7 +311,11 @@ int THERM_calc(void) KAV_NOEXCEPT {
   return 0;
 }
 
-int THERM_param(void) KAV_NOEXCEPT {
+int THERM_calc(void) KAV_NOEXCEPT {
+  return kav::guarded("THERM_calc", -1, [&] { return therm_calc_body(); });
+}
+
+static int therm_param_body(void) {
   ThermState &s = state();
   int n = 0;
   char **items = nullptr;
@@ -318,6 +332,10 @@ int THERM_param(void) KAV_NOEXCEPT {
   }
   free_parsed_array(n, items);
   return result;
+}
+
+int THERM_param(void) KAV_NOEXCEPT {
+  return kav::guarded("THERM_param", -1, [&] { return therm_param_body(); });
 }
 
 int THERM_set_parcel(int type, float thick, const UPA_level *lev) KAV_NOEXCEPT {
@@ -344,12 +362,16 @@ int THERM_set_storm(const WIND *wind) KAV_NOEXCEPT {
 WIND *THERM_get_storm(void) KAV_NOEXCEPT { return &state().storm; }
 WIND *THERM_get_mean6(void) KAV_NOEXCEPT { return &state().mean6; }
 
-int THERM_set_id(const char *str, int val) KAV_NOEXCEPT {
+static int therm_set_id_body(const char *str, int val) {
   ThermState &s = state();
   s.id = str == nullptr ? "" : std::string(str).substr(0, 19);
   s.values.wmo = val;
   FILE_set_key('i', s.id.c_str());
   return 0;
+}
+
+int THERM_set_id(const char *str, int val) KAV_NOEXCEPT {
+  return kav::guarded("THERM_set_id", -1, [&] { return therm_set_id_body(str, val); });
 }
 const char *THERM_get_id(void) KAV_NOEXCEPT { return state().id.c_str(); }
 int THERM_get_wmo(void) KAV_NOEXCEPT { return state().values.wmo; }

@@ -16,6 +16,7 @@
 #include <cstring>
 #include <string>
 
+#include "console/guard.hpp"
 #include "sounding/thm_tool_int.hpp"
 
 namespace {
@@ -79,7 +80,7 @@ void write_level(FILE *fp, const char *label, const UPA_level &l) {
 
 extern "C" {
 
-int THERM_out_raw(void) KAV_NOEXCEPT {
+static int therm_out_raw_body(void) {
   ThermState &s = state();
   std::string name = out_name();
   char file[FILE_NAME_LEN + 1] = "";
@@ -123,7 +124,11 @@ int THERM_out_raw(void) KAV_NOEXCEPT {
   return 1;
 }
 
-int THERM_read_raw(const char *filename) KAV_NOEXCEPT {
+int THERM_out_raw(void) KAV_NOEXCEPT {
+  return kav::guarded("THERM_out_raw", 0, [&] { return therm_out_raw_body(); });
+}
+
+static int therm_read_raw_body(const char *filename) {
   ThermState &s = state();
   int fd = UPA_raw_open(filename);
   if (fd < 0) {
@@ -220,7 +225,11 @@ int THERM_read_raw(const char *filename) KAV_NOEXCEPT {
   return sm_num > 0 ? 0 : -1;
 }
 
-int UPA_merge_report(UPA_report *report) KAV_NOEXCEPT {
+int THERM_read_raw(const char *filename) KAV_NOEXCEPT {
+  return kav::guarded("THERM_read_raw", -1, [&] { return therm_read_raw_body(filename); });
+}
+
+static int upa_merge_report_body(UPA_report *report) {
   if (report == nullptr) return 0;
   ThermState &s = state();
   UPA_level *sm = own_levels(s.own_sm);
@@ -249,6 +258,10 @@ int UPA_merge_report(UPA_report *report) KAV_NOEXCEPT {
   s.values.lon = report->lon;
   s.values.elev = report->elev;
   return 1;
+}
+
+int UPA_merge_report(UPA_report *report) KAV_NOEXCEPT {
+  return kav::guarded("UPA_merge_report", 0, [&] { return upa_merge_report_body(report); });
 }
 
 }  // extern "C"

@@ -10,6 +10,7 @@
 
 #include <cmath>
 
+#include "console/guard.hpp"
 #include "sounding/thm_tool_int.hpp"
 
 namespace {
@@ -119,7 +120,7 @@ void freezing_lines(const ThermState &s) {
 
 extern "C" {
 
-int THERM_indices(void) KAV_NOEXCEPT {
+static int therm_indices_body(void) {
   ThermState &s = state();
   const THERM_values &v = s.values;
   UPA_level *sm = s.sm;
@@ -217,7 +218,11 @@ int THERM_indices(void) KAV_NOEXCEPT {
   return 0;
 }
 
-int THERM_wind(void) KAV_NOEXCEPT {
+int THERM_indices(void) KAV_NOEXCEPT {
+  return kav::guarded("THERM_indices", -1, [&] { return therm_indices_body(); });
+}
+
+static int therm_wind_body(void) {
   ThermState &s = state();
   const THERM_values &v = s.values;
   MESS_print(0x40000, "\nWind Parameters\n");
@@ -253,7 +258,11 @@ int THERM_wind(void) KAV_NOEXCEPT {
   return 0;
 }
 
-int THERM_storm_table(void) KAV_NOEXCEPT {
+int THERM_wind(void) KAV_NOEXCEPT {
+  return kav::guarded("THERM_wind", -1, [&] { return therm_wind_body(); });
+}
+
+static int therm_storm_table_body(void) {
   ThermState &s = state();
   constexpr M_type kT = 0x400000;
   const char *rule =
@@ -315,7 +324,11 @@ int THERM_storm_table(void) KAV_NOEXCEPT {
   return 0;
 }
 
-int THERM_sig_table(void) KAV_NOEXCEPT {
+int THERM_storm_table(void) KAV_NOEXCEPT {
+  return kav::guarded("THERM_storm_table", -1, [&] { return therm_storm_table_body(); });
+}
+
+static int therm_sig_table_body(void) {
   ThermState &s = state();
   int limit = MESS_get_max_lines() - 4;
   int lines = 0;
@@ -343,7 +356,11 @@ int THERM_sig_table(void) KAV_NOEXCEPT {
   return 0;
 }
 
-int THERM_wind_table(void) KAV_NOEXCEPT {
+int THERM_sig_table(void) KAV_NOEXCEPT {
+  return kav::guarded("THERM_sig_table", -1, [&] { return therm_sig_table_body(); });
+}
+
+static int therm_wind_table_body(void) {
   ThermState &s = state();
   int limit = MESS_get_max_lines() - 4;
   int lines = 0;
@@ -358,6 +375,10 @@ int THERM_wind_table(void) KAV_NOEXCEPT {
   }
   MESS_hold(0x400000, "Press return to continue\n");
   return 0;
+}
+
+int THERM_wind_table(void) KAV_NOEXCEPT {
+  return kav::guarded("THERM_wind_table", -1, [&] { return therm_wind_table_body(); });
 }
 
 }  // extern "C"

@@ -16,6 +16,7 @@
 #include <string>
 
 #include "base/tools_int.hpp"
+#include "console/guard.hpp"
 
 namespace {
 
@@ -107,7 +108,7 @@ bool parse_level_line(const std::string &line, RawFile &f) {
 
 extern "C" {
 
-int UPA_raw_open(const char *filename) KAV_NOEXCEPT {
+static int upa_raw_open_body(const char *filename) {
   if (filename == nullptr) return -1;
   RawState &s = raw_state();
   int fd = -1;
@@ -142,6 +143,10 @@ int UPA_raw_open(const char *filename) KAV_NOEXCEPT {
   return fd;
 }
 
+int UPA_raw_open(const char *filename) KAV_NOEXCEPT {
+  return kav::guarded("UPA_raw_open", -1, [&] { return upa_raw_open_body(filename); });
+}
+
 const char *UPA_raw_info(int fd) KAV_NOEXCEPT {
   RawFile *f = raw_slot(fd);
   return f != nullptr ? f->info.c_str() : "";
@@ -159,7 +164,7 @@ const char *UPA_raw_field_name(int fd, int field) KAV_NOEXCEPT {
   return kFieldNames[field];
 }
 
-int UPA_raw_read(int fd, char *station, float *pres, int *field, float *value) KAV_NOEXCEPT {
+static int upa_raw_read_body(int fd, char *station, float *pres, int *field, float *value) {
   RawFile *f = raw_slot(fd);
   if (f == nullptr) return -1;
   std::string line;
@@ -181,6 +186,11 @@ int UPA_raw_read(int fd, char *station, float *pres, int *field, float *value) K
   return 0;
 }
 
+int UPA_raw_read(int fd, char *station, float *pres, int *field, float *value) KAV_NOEXCEPT {
+  return kav::guarded("UPA_raw_read", -1,
+                      [&] { return upa_raw_read_body(fd, station, pres, field, value); });
+}
+
 int UPA_raw_close(int fd) KAV_NOEXCEPT {
   RawFile *f = raw_slot(fd);
   if (f == nullptr) return -1;
@@ -189,8 +199,8 @@ int UPA_raw_close(int fd) KAV_NOEXCEPT {
   return 0;
 }
 
-int UPA_read_text(const char *filename, UPA_level *levels, int max, char *id, int id_len,
-                  Date *date) KAV_NOEXCEPT {
+static int upa_read_text_body(const char *filename, UPA_level *levels, int max, char *id,
+                              int id_len, Date *date) {
   if (id != nullptr && id_len > 0) id[0] = '\0';
   if (date != nullptr) DATE_init(date);
   if (filename == nullptr) return -1;
@@ -283,6 +293,12 @@ int UPA_read_text(const char *filename, UPA_level *levels, int max, char *id, in
     return -1;
   }
   return count;
+}
+
+int UPA_read_text(const char *filename, UPA_level *levels, int max, char *id, int id_len,
+                  Date *date) KAV_NOEXCEPT {
+  return kav::guarded("UPA_read_text", -1,
+                      [&] { return upa_read_text_body(filename, levels, max, id, id_len, date); });
 }
 
 }  // extern "C"

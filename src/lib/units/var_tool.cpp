@@ -16,6 +16,7 @@
 
 #include "base/string_int.hpp"
 #include "base/tools_int.hpp"
+#include "console/guard.hpp"
 
 namespace {
 
@@ -296,7 +297,7 @@ std::string level_text(int ltype, int level) {
 
 extern "C" {
 
-int VAR_read_varfile(void) KAV_NOEXCEPT {
+static int var_read_varfile_body(void) {
   char name[FILE_NAME_LEN];
   const char *path = RES_get("file_path");
 #ifdef KAV_DATA_DIR
@@ -331,7 +332,11 @@ int VAR_read_varfile(void) KAV_NOEXCEPT {
   return result;
 }
 
-char *VAR_str(char *str, int variable, const char *units) KAV_NOEXCEPT {
+int VAR_read_varfile(void) KAV_NOEXCEPT {
+  return kav::guarded("VAR_read_varfile", -1, [&] { return var_read_varfile_body(); });
+}
+
+static char *var_str_body(char *str, int variable, const char *units) {
   if (!str) return nullptr;
   const int v = variable % 1000;
   std::string s;
@@ -346,6 +351,11 @@ char *VAR_str(char *str, int variable, const char *units) KAV_NOEXCEPT {
     s += " (" + u + ")";
   }
   return put(str, s);
+}
+
+char *VAR_str(char *str, int variable, const char *units) KAV_NOEXCEPT {
+  return kav::guarded("VAR_str", static_cast<char *>(nullptr),
+                      [&] { return var_str_body(str, variable, units); });
 }
 
 char *VAR_abbr(char *str, int variable) KAV_NOEXCEPT {
@@ -364,14 +374,19 @@ int VAR_search_var_num(const char *name) KAV_NOEXCEPT {
   return -1;
 }
 
-int VAR_make_datalevel(int time, int ltype, int level, char *str) KAV_NOEXCEPT {
+static int var_make_datalevel_body(int time, int ltype, int level, char *str) {
   if (!str) return -1;
   put(str, time_text(time) + level_text(ltype, level));
   return 0;
 }
 
-int VAR_make_datatype(int time, int ltype, int level, int variable, const char *units,
-                      char *str) KAV_NOEXCEPT {
+int VAR_make_datalevel(int time, int ltype, int level, char *str) KAV_NOEXCEPT {
+  return kav::guarded("VAR_make_datalevel", -1,
+                      [&] { return var_make_datalevel_body(time, ltype, level, str); });
+}
+
+static int var_make_datatype_body(int time, int ltype, int level, int variable, const char *units,
+                                  char *str) {
   if (!str) return -1;
   std::string s;
   const int label_type = PLT_get_label_type();
@@ -383,6 +398,13 @@ int VAR_make_datatype(int time, int ltype, int level, int variable, const char *
   VAR_str(name, variable, units);
   put(str, s + name);
   return 0;
+}
+
+int VAR_make_datatype(int time, int ltype, int level, int variable, const char *units,
+                      char *str) KAV_NOEXCEPT {
+  return kav::guarded("VAR_make_datatype", -1, [&] {
+    return var_make_datatype_body(time, ltype, level, variable, units, str);
+  });
 }
 
 }  // extern "C"
