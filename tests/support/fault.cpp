@@ -21,15 +21,16 @@ namespace {
 
 // The armed allocation failure. Plain globals: the allocation functions run
 // before any constructor and after every destructor.
-bool g_armed = false;   // a failure is armed
-bool g_once = false;    // only the nth call fails
-long g_nth = 0;         // the first call that fails
-long g_calls = 0;       // calls counted since the arming
-bool g_struck = false;  // a call has been refused
+bool g_armed = false;     // a failure is armed
+bool g_once = false;      // only the nth call fails
+long g_nth = 0;           // the first call that fails
+long g_calls = 0;         // calls counted since the arming
+bool g_struck = false;    // a call has been refused
+bool g_new_only = false;  // malloc, calloc and realloc are left alone
 
 // Counts one allocation; true when it must fail.
-bool refuse() {
-  if (!g_armed) return false;
+bool refuse(bool by_malloc = false) {
+  if (!g_armed || (by_malloc && g_new_only)) return false;
   ++g_calls;
   bool fail = g_once ? g_calls == g_nth : g_calls >= g_nth;
   if (fail) g_struck = true;
@@ -45,7 +46,7 @@ void *__libc_calloc(size_t n, size_t size);
 void *__libc_realloc(void *p, size_t size);
 
 void *malloc(size_t size) {
-  if (refuse()) {
+  if (refuse(true)) {
     errno = ENOMEM;
     return nullptr;
   }
@@ -53,7 +54,7 @@ void *malloc(size_t size) {
 }
 
 void *calloc(size_t n, size_t size) {
-  if (refuse()) {
+  if (refuse(true)) {
     errno = ENOMEM;
     return nullptr;
   }
@@ -61,7 +62,7 @@ void *calloc(size_t n, size_t size) {
 }
 
 void *realloc(void *p, size_t size) {
-  if (refuse()) {
+  if (refuse(true)) {
     errno = ENOMEM;
     return nullptr;
   }
@@ -106,8 +107,9 @@ FailOpen::FailOpen(int nth, int err) { kav::fault::fail_open(nth, err); }
 FailOpen::~FailOpen() { kav::fault::fail_open(0, 0); }
 int FailOpen::calls() const { return kav::fault::open_calls(); }
 
-FailAlloc::FailAlloc(int nth, bool once) {
+FailAlloc::FailAlloc(int nth, bool once, bool new_only) {
   g_calls = 0;
+  g_new_only = new_only;
   g_struck = false;
   g_nth = nth < 1 ? 1 : nth;
   g_once = once;

@@ -22,10 +22,11 @@ class FailOpen {
 // While alive, allocation fails from the nth call on (1 is the next call):
 // operator new throws std::bad_alloc (the nothrow forms return null) and, in
 // builds without a sanitizer, malloc, calloc and realloc return null. With
-// once set, only the nth call fails.
+// once set, only the nth call fails. With new_only set, only operator new
+// counts and fails (for libraries that do not survive a failing malloc).
 class FailAlloc {
  public:
-  explicit FailAlloc(int nth, bool once = false);
+  explicit FailAlloc(int nth, bool once = false, bool new_only = false);
   ~FailAlloc();
   FailAlloc(const FailAlloc &) = delete;
   FailAlloc &operator=(const FailAlloc &) = delete;

@@ -13,6 +13,7 @@
 
 #include "base/string_int.hpp"
 #include "console/date_int.hpp"
+#include "console/guard.hpp"
 
 namespace {
 
@@ -455,10 +456,19 @@ int DATE_decode_seq(const char *str, Date *date) KAV_NOEXCEPT {
   return 0;
 }
 
-int DATE_make_label(const Date *date, char *str) KAV_NOEXCEPT {
+static int date_make_label_body(const Date *date, char *str) {
   if (!date || !str) return -1;
   put(str, standard_label(*date));
   return 0;
+}
+
+int DATE_make_label(const Date *date, char *str) KAV_NOEXCEPT {
+  return kav::fault::guard(
+      -1, [&] { return date_make_label_body(date, str); },
+      [&] {
+        kav::out_of_memory("DATE_make_label");
+        if (str) str[0] = '\0';
+      });
 }
 
 int DATE_decode_month(const char *str) KAV_NOEXCEPT {
@@ -549,8 +559,8 @@ int DATE_decode_label(const char *str, Date *date) KAV_NOEXCEPT {
   return 0;
 }
 
-int DATE_format_label(char *str, const char *format, int fhour, const char *model,
-                      const Date *date) KAV_NOEXCEPT {
+static int date_format_label_body(char *str, const char *format, int fhour, const char *model,
+                                  const Date *date) {
   if (!str || !format) return -1;
   Date d;
   if (date)
@@ -602,13 +612,32 @@ int DATE_format_label(char *str, const char *format, int fhour, const char *mode
   return 0;
 }
 
-char *DATE_fhour_label(char *str, int fhour, int flag) KAV_NOEXCEPT {
+int DATE_format_label(char *str, const char *format, int fhour, const char *model,
+                      const Date *date) KAV_NOEXCEPT {
+  return kav::fault::guard(
+      -1, [&] { return date_format_label_body(str, format, fhour, model, date); },
+      [&] {
+        kav::out_of_memory("DATE_format_label");
+        if (str) str[0] = '\0';
+      });
+}
+
+static char *date_fhour_label_body(char *str, int fhour, int flag) {
   if (!str) return nullptr;
   put(str, fhour_text(fhour, flag));
   return str;
 }
 
-int DATE_make_label_for(int fhour, int model, int64_t seconds, char *str) KAV_NOEXCEPT {
+char *DATE_fhour_label(char *str, int fhour, int flag) KAV_NOEXCEPT {
+  return kav::fault::guard(
+      static_cast<char *>(nullptr), [&] { return date_fhour_label_body(str, fhour, flag); },
+      [&] {
+        kav::out_of_memory("DATE_fhour_label");
+        if (str) str[0] = '\0';
+      });
+}
+
+static int date_make_label_for_body(int fhour, int model, int64_t seconds, char *str) {
   if (!str) return -1;
   constexpr int64_t kFar = INT64_C(1) << 50;  // far beyond any date a label can show
   seconds = seconds > kFar ? kFar : (seconds < -kFar ? -kFar : seconds);
@@ -650,13 +679,31 @@ int DATE_make_label_for(int fhour, int model, int64_t seconds, char *str) KAV_NO
   return 0;
 }
 
-int DATE_make_label_for_time(int fhour, int model, const Date *date, char *str) KAV_NOEXCEPT {
+int DATE_make_label_for(int fhour, int model, int64_t seconds, char *str) KAV_NOEXCEPT {
+  return kav::fault::guard(
+      -1, [&] { return date_make_label_for_body(fhour, model, seconds, str); },
+      [&] {
+        kav::out_of_memory("DATE_make_label_for");
+        if (str) str[0] = '\0';
+      });
+}
+
+static int date_make_label_for_time_body(int fhour, int model, const Date *date, char *str) {
   const std::string name = model_name(model);
   return DATE_make_label_for_time_mod(fhour, name.c_str(), date, str);
 }
 
-int DATE_make_label_for_time_mod(int fhour, const char *model, const Date *date,
-                                 char *str) KAV_NOEXCEPT {
+int DATE_make_label_for_time(int fhour, int model, const Date *date, char *str) KAV_NOEXCEPT {
+  return kav::fault::guard(
+      -1, [&] { return date_make_label_for_time_body(fhour, model, date, str); },
+      [&] {
+        kav::out_of_memory("DATE_make_label_for_time");
+        if (str) str[0] = '\0';
+      });
+}
+
+static int date_make_label_for_time_mod_body(int fhour, const char *model, const Date *date,
+                                             char *str) {
   if (!str || !date) return -1;
   const Fhour f = split_fhour(fhour);
   const bool no_hour = date->hour == MISS;
@@ -711,7 +758,17 @@ int DATE_make_label_for_time_mod(int fhour, const char *model, const Date *date,
   return 0;
 }
 
-int DATE_make_label_valid_time(int fhour, const Date *date, char *str) KAV_NOEXCEPT {
+int DATE_make_label_for_time_mod(int fhour, const char *model, const Date *date,
+                                 char *str) KAV_NOEXCEPT {
+  return kav::fault::guard(
+      -1, [&] { return date_make_label_for_time_mod_body(fhour, model, date, str); },
+      [&] {
+        kav::out_of_memory("DATE_make_label_for_time_mod");
+        if (str) str[0] = '\0';
+      });
+}
+
+static int date_make_label_valid_time_body(int fhour, const Date *date, char *str) {
   if (!str || !date) return -1;
   const Fhour f = split_fhour(fhour);
   const bool no_hour = date->hour == MISS;
@@ -736,6 +793,15 @@ int DATE_make_label_valid_time(int fhour, const Date *date, char *str) KAV_NOEXC
   }
   put(str, s);
   return 0;
+}
+
+int DATE_make_label_valid_time(int fhour, const Date *date, char *str) KAV_NOEXCEPT {
+  return kav::fault::guard(
+      -1, [&] { return date_make_label_valid_time_body(fhour, date, str); },
+      [&] {
+        kav::out_of_memory("DATE_make_label_valid_time");
+        if (str) str[0] = '\0';
+      });
 }
 
 int DATE_set_TZ(const char *str) KAV_NOEXCEPT {

@@ -142,56 +142,48 @@ size_t block_size() {
 // Reads the block in the stored type and converts it to want (NC_FLOAT,
 // NC_DOUBLE or NC_BYTE) in vals.
 bool get_block(const char *func, int var, void *vals, int want) {
-  try {
-    if (!current(var) || !vals) return false;
-    const int type = stored_type(var);
-    const size_t size = type_size(type);
-    if (size == 0) return false;
-    Access &a = acc();
-    quiet();
-    if (type == want) return ok(ncvarget(a.fd, var, a.start, a.count, vals), func, "ncvarget");
-    const size_t n = block_size();
-    if (n == 0) return false;  // empty, or beyond any buffer
-    std::vector<unsigned char> raw(n * size);
-    if (!ok(ncvarget(a.fd, var, a.start, a.count, raw.data()), func, "ncvarget")) return false;
-    std::vector<double> d(n);
-    to_doubles(type, raw.data(), n, d.data());
-    for (size_t i = 0; i < n; ++i) {
-      if (want == NC_FLOAT)
-        static_cast<float *>(vals)[i] = static_cast<float>(d[i]);
-      else if (want == NC_DOUBLE)
-        static_cast<double *>(vals)[i] = d[i];
-      else
-        static_cast<signed char *>(vals)[i] =
-            static_cast<signed char>(d[i] < -128 ? -128 : (d[i] > 127 ? 127 : d[i]));
-    }
-    return true;
-  } catch (const std::bad_alloc &) {
-    return false;
+  if (!current(var) || !vals) return false;
+  const int type = stored_type(var);
+  const size_t size = type_size(type);
+  if (size == 0) return false;
+  Access &a = acc();
+  quiet();
+  if (type == want) return ok(ncvarget(a.fd, var, a.start, a.count, vals), func, "ncvarget");
+  const size_t n = block_size();
+  if (n == 0) return false;  // empty, or beyond any buffer
+  std::vector<unsigned char> raw(n * size);
+  if (!ok(ncvarget(a.fd, var, a.start, a.count, raw.data()), func, "ncvarget")) return false;
+  std::vector<double> d(n);
+  to_doubles(type, raw.data(), n, d.data());
+  for (size_t i = 0; i < n; ++i) {
+    if (want == NC_FLOAT)
+      static_cast<float *>(vals)[i] = static_cast<float>(d[i]);
+    else if (want == NC_DOUBLE)
+      static_cast<double *>(vals)[i] = d[i];
+    else
+      static_cast<signed char *>(vals)[i] =
+          static_cast<signed char>(d[i] < -128 ? -128 : (d[i] > 127 ? 127 : d[i]));
   }
+  return true;
 }
 
 // Writes the block from vals of type have, converted to the stored type.
 int put_block(const char *func, int var, const void *vals, int have) {
-  try {
-    if (!current(var)) return 0;
-    if (!vals) return -1;
-    const int type = stored_type(var);
-    if (type < NC_BYTE || type > NC_DOUBLE) return -1;
-    Access &a = acc();
-    quiet();
-    if (type == have || (type == NC_CHAR && have == NC_BYTE))
-      return ok(ncvarput(a.fd, var, a.start, a.count, vals), func, "ncvarput") ? 0 : -1;
-    const size_t n = block_size();
-    if (n == 0) return -1;
-    std::vector<double> d(n);
-    to_doubles(have, vals, n, d.data());
-    std::vector<unsigned char> raw(n * type_size(type));
-    from_doubles(type, d.data(), n, raw.data());
-    return ok(ncvarput(a.fd, var, a.start, a.count, raw.data()), func, "ncvarput") ? 0 : -1;
-  } catch (const std::bad_alloc &) {
-    return -1;
-  }
+  if (!current(var)) return 0;
+  if (!vals) return -1;
+  const int type = stored_type(var);
+  if (type < NC_BYTE || type > NC_DOUBLE) return -1;
+  Access &a = acc();
+  quiet();
+  if (type == have || (type == NC_CHAR && have == NC_BYTE))
+    return ok(ncvarput(a.fd, var, a.start, a.count, vals), func, "ncvarput") ? 0 : -1;
+  const size_t n = block_size();
+  if (n == 0) return -1;
+  std::vector<double> d(n);
+  to_doubles(have, vals, n, d.data());
+  std::vector<unsigned char> raw(n * type_size(type));
+  from_doubles(type, d.data(), n, raw.data());
+  return ok(ncvarput(a.fd, var, a.start, a.count, raw.data()), func, "ncvarput") ? 0 : -1;
 }
 
 // Position of one more dimension at index 0, for the text calls; false when
@@ -254,21 +246,17 @@ bool var_id(int nc, const char *name, int *id) {
 }
 
 bool text_att(int nc, int var, const char *name, std::string &out) {
-  try {
-    quiet();
-    nc_type type{};
-    int len = 0;
-    out.clear();
-    if (ncattinq(nc, var, name, &type, &len) < 0 || type != NC_CHAR || len < 0) return false;
-    if (len == 0) return true;
-    std::vector<char> buf(static_cast<size_t>(len) + 1, '\0');
-    if (ncattget(nc, var, name, buf.data()) < 0) return false;
-    out.assign(buf.data(), std::strlen(buf.data()));
-    if (out.size() > 1023) out.resize(1023);
-    return true;
-  } catch (const std::bad_alloc &) {
-    return false;
-  }
+  quiet();
+  nc_type type{};
+  int len = 0;
+  out.clear();
+  if (ncattinq(nc, var, name, &type, &len) < 0 || type != NC_CHAR || len < 0) return false;
+  if (len == 0) return true;
+  std::vector<char> buf(static_cast<size_t>(len) + 1, '\0');
+  if (ncattget(nc, var, name, buf.data()) < 0) return false;
+  out.assign(buf.data(), std::strlen(buf.data()));
+  if (out.size() > 1023) out.resize(1023);
+  return true;
 }
 
 size_t type_size(int type) {
@@ -334,22 +322,18 @@ void to_doubles(int type, const void *raw, size_t n, double *out) {
 }
 
 bool num_att(int nc, int var, const char *name, double *out) {
-  try {
-    quiet();
-    nc_type type{};
-    int len = 0;
-    if (ncattinq(nc, var, name, &type, &len) < 0 || len < 1 || type == NC_CHAR) return false;
-    const size_t size = type_size(type);
-    if (size == 0) return false;
-    // The version-2 call fills as many values as the attribute holds, in its
-    // own type.
-    std::vector<double> raw(static_cast<size_t>(len));
-    if (ncattget(nc, var, name, raw.data()) < 0) return false;
-    to_doubles(type, raw.data(), 1, out);
-    return true;
-  } catch (const std::bad_alloc &) {
-    return false;
-  }
+  quiet();
+  nc_type type{};
+  int len = 0;
+  if (ncattinq(nc, var, name, &type, &len) < 0 || len < 1 || type == NC_CHAR) return false;
+  const size_t size = type_size(type);
+  if (size == 0) return false;
+  // The version-2 call fills as many values as the attribute holds, in its
+  // own type.
+  std::vector<double> raw(static_cast<size_t>(len));
+  if (ncattget(nc, var, name, raw.data()) < 0) return false;
+  to_doubles(type, raw.data(), 1, out);
+  return true;
 }
 
 bool var_type(int nc, int var, int *type, int *ndims) {
@@ -365,23 +349,19 @@ bool var_type(int nc, int var, int *type, int *ndims) {
 }
 
 bool read_vector(int nc, int var, long len, std::vector<double> &out) {
-  try {
-    out.clear();
-    if (len < 1) return true;
-    int type = 0, nd = 0;
-    if (!var_type(nc, var, &type, &nd) || nd != 1) return false;
-    std::vector<double> raw(static_cast<size_t>(len));
-    const long start = 0, count = len;
-    if (ncvarget(nc, var, &start, &count, raw.data()) < 0) return false;
-    out.resize(static_cast<size_t>(len));
-    if (type == NC_DOUBLE)
-      out.swap(raw);
-    else
-      to_doubles(type, raw.data(), out.size(), out.data());
-    return true;
-  } catch (const std::bad_alloc &) {
-    return false;
-  }
+  out.clear();
+  if (len < 1) return true;
+  int type = 0, nd = 0;
+  if (!var_type(nc, var, &type, &nd) || nd != 1) return false;
+  std::vector<double> raw(static_cast<size_t>(len));
+  const long start = 0, count = len;
+  if (ncvarget(nc, var, &start, &count, raw.data()) < 0) return false;
+  out.resize(static_cast<size_t>(len));
+  if (type == NC_DOUBLE)
+    out.swap(raw);
+  else
+    to_doubles(type, raw.data(), out.size(), out.data());
+  return true;
 }
 
 bool read_one(int nc, int var, const long *index, double *out) {

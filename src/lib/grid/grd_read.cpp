@@ -257,8 +257,7 @@ static int grd_open_body(const char *filename, int f_access, int *f_type) {
                fmt->name, shown(name));
     return -1;
   }
-  std::unique_ptr<Slot> slot(new (std::nothrow) Slot);
-  if (!slot) return -1;
+  auto slot = std::make_unique<Slot>();
   slot->name = name;
   slot->dir = dir_of(name);
   slot->access = f_access;
@@ -352,7 +351,13 @@ static int grd_read_body(int grd_fd, GRD_report *grd, int rep_type, int *grdnum)
 }
 
 int GRD_read(int grd_fd, GRD_report *grd, int rep_type, int *grdnum) KAV_NOEXCEPT {
-  return kav::guarded("GRD_read", -1, [&] { return grd_read_body(grd_fd, grd, rep_type, grdnum); });
+  // A read that ran out of memory is a failure, not the end of the file.
+  return kav::fault::guard(
+      -1, [&] { return grd_read_body(grd_fd, grd, rep_type, grdnum); },
+      [&] {
+        kav::out_of_memory("GRD_read");
+        if (Slot *s = slot_of(grd_fd)) s->failed = true;
+      });
 }
 
 int GRD_read_status(int grd_fd) KAV_NOEXCEPT {

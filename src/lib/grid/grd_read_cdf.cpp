@@ -68,12 +68,7 @@ int cdf_open(Slot &slot, const char *name, int access) {
     MESS_print(M_WARN, "GRD_open: File name longer than %d characters\n", FILE_NAME_LEN - 1);
     return -1;
   }
-  std::shared_ptr<File> file;
-  try {
-    file = std::make_shared<File>();
-  } catch (const std::bad_alloc &) {
-    return -1;
-  }
+  auto file = std::make_shared<File>();
   DATE_init(&file->pending.date);
   char path[FILE_NAME_LEN];
   FILE_add_user_path(name, path);

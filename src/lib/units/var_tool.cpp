@@ -354,8 +354,12 @@ static char *var_str_body(char *str, int variable, const char *units) {
 }
 
 char *VAR_str(char *str, int variable, const char *units) KAV_NOEXCEPT {
-  return kav::guarded("VAR_str", static_cast<char *>(nullptr),
-                      [&] { return var_str_body(str, variable, units); });
+  return kav::fault::guard(
+      static_cast<char *>(nullptr), [&] { return var_str_body(str, variable, units); },
+      [&] {
+        kav::out_of_memory("VAR_str");
+        if (str) str[0] = '\0';
+      });
 }
 
 char *VAR_abbr(char *str, int variable) KAV_NOEXCEPT {
@@ -381,8 +385,12 @@ static int var_make_datalevel_body(int time, int ltype, int level, char *str) {
 }
 
 int VAR_make_datalevel(int time, int ltype, int level, char *str) KAV_NOEXCEPT {
-  return kav::guarded("VAR_make_datalevel", -1,
-                      [&] { return var_make_datalevel_body(time, ltype, level, str); });
+  return kav::fault::guard(
+      -1, [&] { return var_make_datalevel_body(time, ltype, level, str); },
+      [&] {
+        kav::out_of_memory("VAR_make_datalevel");
+        if (str) str[0] = '\0';
+      });
 }
 
 static int var_make_datatype_body(int time, int ltype, int level, int variable, const char *units,
@@ -402,9 +410,12 @@ static int var_make_datatype_body(int time, int ltype, int level, int variable, 
 
 int VAR_make_datatype(int time, int ltype, int level, int variable, const char *units,
                       char *str) KAV_NOEXCEPT {
-  return kav::guarded("VAR_make_datatype", -1, [&] {
-    return var_make_datatype_body(time, ltype, level, variable, units, str);
-  });
+  return kav::fault::guard(
+      -1, [&] { return var_make_datatype_body(time, ltype, level, variable, units, str); },
+      [&] {
+        kav::out_of_memory("VAR_make_datatype");
+        if (str) str[0] = '\0';
+      });
 }
 
 }  // extern "C"

@@ -1,0 +1,129 @@
+// Memory that runs out inside the grid readers and writers: each attempt
+// ends with the function's failure result and a message, or succeeds; no
+// exception escapes the C interface.
+#include <gtest/gtest.h>
+#include <kav/cdf.h>
+#include <kav/grd_read.h>
+#include <kav/mess.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "support/kavtest.h"
+#include "support/sweep.h"
+
+namespace {
+
+const std::string kData = KAV_TEST_DATA;
+
+// Closes whatever an attempt left open.
+void close_all() {
+  for (int fd = 0; fd < GRD_MAX_FILES; ++fd) GRD_close(fd);
+  CDF_close();
+}
+
+// Opens a grid file, asks for its information and reads every grid: true
+// when at least one grid was read and the file closed cleanly.
+bool read_all(const std::string &name) {
+  int type = 0;
+  const int fd = GRD_open(name.c_str(), 0, &type);
+  if (fd < 0) return false;
+  GRD_info info{};
+  bool ok = GRD_getinfo(fd, &info) == 0;
+  int grids = 0;
+  for (int k = 0; ok && k < 64; ++k) {
+    GRD_report grd;
+    GRD_init(&grd);
+    int num = k;
+    const int r = GRD_read(fd, &grd, 0, &num);
+    std::free(grd.grid);
+    if (r == -1) break;
+    if (r == 0) ++grids;
+  }
+  ok = ok && GRD_read_status(fd) == 0 && grids > 0;
+  return GRD_close(fd) == 0 && ok;
+}
+
+TEST(FailAllocGrid, ReadersOfEachFormat) {
+  MESS_set(0, M_WARN | M_ERROR);
+  for (const char *file :
+       {"grid/plain.grd", "grid/two.grd", "grid/chars.grd", "grib/regular_latlon_surface.grib1",
+        "grib/regular_latlon_surface.grib2", "grib/cmc_ps60km.grib", "netcdf/model_global.nc",
+        "netcdf/cf_packed.nc"}) {
+    const std::string name = kData + "/" + file;
+    ASSERT_TRUE(read_all(name)) << name;  // the fixture reads without failures
+    // The netCDF library does not survive its own allocations failing: only
+    // the C++ allocations fail under it.
+    const bool netcdf = std::strstr(file, "netcdf/") != nullptr;
+    kavtest::alloc_sweep(
+        file, [&] { return read_all(name); }, close_all, netcdf);
+  }
+}
+
+TEST(FailAllocGrid, WritersOfEachFormat) {
+  MESS_set(0, M_WARN | M_ERROR);
+  kavtest::TempDir dir;
+  GRD_report grd;
+  GRD_init(&grd);
+  grd.ltype = 100;
+  grd.level = 500;
+  grd.time = 0;
+  grd.var = 1;
+  Domain &d = grd.domain;
+  d.proj = 1;
+  d.clat = 40;
+  d.clon = -100;
+  d.dx = d.dy = 1.5f;
+  d.nx = 4;
+  d.ny = 3;
+  float values[12];
+  for (int k = 0; k < 12; ++k) values[k] = static_cast<float>(k) * 0.5f;
+  grd.grid = values;
+  for (int code : {GRD_TEXT, GRD_BINARY, GRD_NETCDF}) {
+    const std::string name = dir.file("out" + std::to_string(code));
+    kavtest::alloc_sweep(
+        GRD_format_name(code),
+        [&] {
+          int type = code;
+          const int fd = GRD_open(name.c_str(), 1, &type);
+          if (fd < 0) return false;
+          GRD_info info{};
+          const bool ok = GRD_putinfo(fd, &info) == 0 && GRD_write(fd, &grd, 0, nullptr) == 0;
+          return GRD_close(fd) == 0 && ok;
+        },
+        close_all, code == GRD_NETCDF);
+  }
+}
+
+// The netCDF access functions one by one on an open file.
+TEST(FailAllocGrid, NetcdfAccess) {
+  MESS_set(0, M_WARN | M_ERROR);
+  const std::string name = kData + "/netcdf/model_global.nc";
+  kavtest::alloc_sweep(
+      "CDF access",
+      [&] {
+        if (CDF_open(name.c_str(), 0) < 0) return false;
+        char text[64];
+        const bool ok = CDF_get_dim_size(-1) >= 0 && CDF_get_var("nonexistent_variable") == -1 &&
+                        CDF_get_glob_att("nonexistent_attribute", text, 63) == -1;
+        return CDF_close() == 0 && ok;
+      },
+      close_all, true);
+}
+
+// The message names the function whose memory ran out.
+TEST(FailAllocGrid, MessageNamesTheFunction) {
+  const std::string name = kData + "/grid/plain.grd";
+  int fd = 0;
+  const kavtest::Captured cap = kavtest::capture([&] {
+    kavtest::FailAlloc fail(1);
+    int type = 0;
+    fd = GRD_open(name.c_str(), 0, &type);
+  });
+  close_all();
+  EXPECT_EQ(fd, -1);
+  EXPECT_NE(cap.err.find("Out of memory"), std::string::npos) << cap.err;
+}
+
+}  // namespace

@@ -1,0 +1,52 @@
+// The allocation sweep of the failure tests: a call is run with its 1st,
+// 2nd, ... allocation refused in turn until it needs no refused one.
+#ifndef KAV_TESTS_SWEEP_H
+#define KAV_TESTS_SWEEP_H
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "support/fault.h"
+#include "support/kavtest.h"
+
+namespace kavtest {
+
+// Runs call (true when it succeeded) with the nth allocation and every later
+// one failing, for n = 1, 2, ... until a run is not struck, which must then
+// succeed. A struck run may succeed or fail, but a failure must have printed
+// a message; nothing may escape or abort. cleanup runs after each attempt,
+// with memory back. With new_only, only operator new fails. Returns the
+// number of struck runs.
+template <class Call, class Cleanup>
+int alloc_sweep(const char *what, Call call, Cleanup cleanup, bool new_only = false,
+                int limit = 5000) {
+  SCOPED_TRACE(what);
+  for (int nth = 1; nth <= limit; ++nth) {
+    bool struck = false, ok = false;
+    const Captured cap = capture([&] {
+      FailAlloc fail(nth, false, new_only);
+      ok = call();
+      struck = fail.struck();
+    });
+    cleanup();
+    if (!struck) {
+      EXPECT_TRUE(ok) << "the call fails without any allocation refused: " << cap.err;
+      return nth - 1;
+    }
+    if (!ok) {
+      EXPECT_FALSE(cap.err.empty()) << "allocation " << nth << " failed the call silently";
+    }
+  }
+  ADD_FAILURE() << "still allocating after " << limit << " allocations";
+  return limit;
+}
+
+template <class Call>
+int alloc_sweep(const char *what, Call call) {
+  return alloc_sweep(what, call, [] {});
+}
+
+}  // namespace kavtest
+
+#endif
