@@ -211,7 +211,10 @@ static int cty_open_body(const char *filename, int f_access, int f_type) {
   }
   close_open();
   FILE *fp = FILE_open(filename, f_access == 0 ? "r" : "w");
-  if (!fp) return -1;
+  if (!fp) {
+    MESS_print(M_WARN, "CTY_open: Unable to open station file: %s\n", filename);
+    return -1;
+  }
   CityFile &s = state();
   s.city_file = fp;
   s.file_type = f_type;

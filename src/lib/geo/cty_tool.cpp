@@ -323,6 +323,7 @@ static int cty_store_body(const char *city_file, int type, const Domain *domain,
   CTY_rewind(fd);
   const int item_size = static_cast<int>(type == 1 ? sizeof(FullItem) : sizeof(XYItem));
   if (TAB_create(&s.city_tbl, estimate, item_size, type == 3 ? 3 : 2) != 0) {
+    kav::out_of_memory("CTY_store");
     free_parsed_array(numid, ids);
     s.store = 0;
     return 0;
@@ -367,7 +368,11 @@ static int cty_store_body(const char *city_file, int type, const Domain *domain,
         r = TAB_enter(&s.city_tbl, &item, item.loc.id, wkey.c_str(), lkey.c_str());
       }
     }
-    if (r != 0) std::free(user);
+    if (r != 0) {
+      // Only memory refuses an entry: the station is left out, and said so.
+      kav::out_of_memory("CTY_store");
+      std::free(user);
+    }
   }
   free_parsed_array(numid, ids);
   return fd;

@@ -499,7 +499,10 @@ static int dom_decode_body(const char *str, Domain *domain) {
   }
   int argc = 0;
   char **argv = nullptr;
-  if (parse_string(str, ',', &argc, &argv) != 0) return -1;
+  if (parse_string(str, ',', &argc, &argv) != 0) {
+    kav::out_of_memory("DOM_decode");  // the text is not empty: only memory fails it
+    return -1;
+  }
   MESS_print(kTrace, "******** PARSING DOMAIN: %d %s\n", argc, str);
   ++s.depth;
   int result = -1;

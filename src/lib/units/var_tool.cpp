@@ -322,6 +322,7 @@ static int var_read_varfile_body(void) {
       if (parse_entry(line, e)) entries.push_back(e);
     }
   } catch (const std::bad_alloc &) {
+    kav::out_of_memory("VAR_read_varfile");
     result = -1;
   }
   FILE_close(fp);
