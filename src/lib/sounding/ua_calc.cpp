@@ -8,6 +8,8 @@
 #include <initializer_list>
 #include <vector>
 
+#include "console/guard.hpp"
+
 namespace {
 
 constexpr float kMissing = KAV_MISSING;
@@ -374,8 +376,8 @@ void UPA_calc_temp(UPA_level *levels, int n) KAV_NOEXCEPT {
   }
 }
 
-int UPA_interp_levels(UPA_level *levels, int n, int coord, const float *values, UPA_level *results,
-                      int num_results) KAV_NOEXCEPT {
+static int upa_interp_levels_body(UPA_level *levels, int n, int coord, const float *values,
+                                  UPA_level *results, int num_results) {
   if (levels == nullptr || n < 0) n = 0;
   if (coord == 1) {
     UPA_level sfc = analysis_surface();
@@ -393,6 +395,17 @@ int UPA_interp_levels(UPA_level *levels, int n, int coord, const float *values, 
     if (k >= 0) ret = k;
   }
   return ret;
+}
+
+int UPA_interp_levels(UPA_level *levels, int n, int coord, const float *values, UPA_level *results,
+                      int num_results) KAV_NOEXCEPT {
+  // Out of memory: every result missing, as for a request that finds nothing.
+  return kav::fault::guard(
+      0, [&] { return upa_interp_levels_body(levels, n, coord, values, results, num_results); },
+      [&] {
+        kav::out_of_memory("UPA_interp_levels");
+        for (int i = 0; results != nullptr && i < num_results; ++i) UPA_level_init(&results[i]);
+      });
 }
 
 int UPA_interp(UPA_level *levels, int n, int coord, float value, UPA_level *result) KAV_NOEXCEPT {
