@@ -44,8 +44,8 @@ TEST(FailAllocSounding, ReadAndAnalyse) {
                           static_cast<int>(wm.size())) == 0 &&
            THERM_calc() == 0;
   });
-  for (auto report : {THERM_indices, THERM_wind, THERM_storm_table, THERM_sig_table,
-                      THERM_wind_table})
+  for (auto report :
+       {THERM_indices, THERM_wind, THERM_storm_table, THERM_sig_table, THERM_wind_table})
     kavtest::alloc_sweep("THERM report", [&] { return report() == 0; });
 }
 
