@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "console/guard.hpp"
@@ -292,7 +293,10 @@ static int grib_bdb_body(int grd_fd, GRD_report *grd) {
 
   const size_t total = static_cast<size_t>(nx) * static_cast<size_t>(ny);
   // The old array is given up here (reused when it has the room).
-  auto *grid = static_cast<float *>(std::realloc(grd->grid, total * sizeof(float)));
+  // Held here until it is handed over, so that a failure on the way frees it.
+  std::unique_ptr<float, decltype(&std::free)> held(
+      static_cast<float *>(std::realloc(grd->grid, total * sizeof(float))), &std::free);
+  float *grid = held.get();
   if (grid) grd->grid = nullptr;
   if (!grid) {
     MESS_print(M_WARN, "GRIB_BDB: No memory for %lu values\n", static_cast<unsigned long>(total));
@@ -356,7 +360,7 @@ static int grib_bdb_body(int grd_fd, GRD_report *grd) {
   }
   d.bit_pos = u.bits.pos;
   d.thin_ptr.clear();
-  grd->grid = grid;
+  grd->grid = held.release();
   return GRIB_OK;
 }
 
