@@ -16,6 +16,7 @@
 #include <string>
 
 #include "console/files_int.hpp"
+#include "console/guard.hpp"
 
 using namespace kav_files;
 
@@ -407,7 +408,7 @@ void complete_year(Date &date) {
 
 extern "C" {
 
-int FILE_set_name(const char *type) KAV_NOEXCEPT {
+static int file_set_name(const char *type) {
   FileState &s = state();
   if (!s.keys_cleared) {
     for (auto &k : s.keys) k.clear();
@@ -482,7 +483,11 @@ int FILE_set_name(const char *type) KAV_NOEXCEPT {
   return found;
 }
 
-int FILE_set_date(const Date *datim, char *out_file) KAV_NOEXCEPT {
+int FILE_set_name(const char *type) KAV_NOEXCEPT {
+  return kav::guarded("FILE_set_name", -1, [&] { return file_set_name(type); });
+}
+
+static int file_set_date(const Date *datim, char *out_file) {
   FileState &s = state();
   const std::string tmpl = s.header ? s.hconv : s.conv;
   if (tmpl.empty()) {
@@ -518,6 +523,13 @@ int FILE_set_date(const Date *datim, char *out_file) KAV_NOEXCEPT {
   s.filename = cut(ex.x.out, FILE_NAME_LEN);
   copy_out(out_file, s.filename, FILE_NAME_LEN);
   return 0;
+}
+
+int FILE_set_date(const Date *datim, char *out_file) KAV_NOEXCEPT {
+  const int made =
+      kav::guarded("FILE_set_date", -1, [&] { return file_set_date(datim, out_file); });
+  if (made < 0 && out_file) out_file[0] = '\0';
+  return made;
 }
 
 }  // extern "C"
@@ -617,7 +629,7 @@ int64_t period_start(int64_t t, int period) {
 
 extern "C" {
 
-int64_t FILE_set_current(const char *cur, char *filename) KAV_NOEXCEPT {
+static int64_t file_set_current(const char *cur, char *filename) {
   FileState &s = state();
   const char *spec = cur ? cur : "la";
   const char *p = spec;
@@ -655,6 +667,13 @@ int64_t FILE_set_current(const char *cur, char *filename) KAV_NOEXCEPT {
   copy_out(filename, name, FILE_NAME_LEN);
   s.filename_type = 0;
   return period_start(t, s.late_off);
+}
+
+int64_t FILE_set_current(const char *cur, char *filename) KAV_NOEXCEPT {
+  const int64_t t = kav::guarded("FILE_set_current", int64_t{-1},
+                                 [&] { return file_set_current(cur, filename); });
+  if (t < 0 && filename) filename[0] = '\0';
+  return t;
 }
 
 }  // extern "C"

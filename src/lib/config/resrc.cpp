@@ -413,12 +413,15 @@ int RES_fill_obj(RES_defobj *obj, const char *def, const char *env, const char *
   return 1;
 }
 
-int RES_new(int index, const char *name, const char *data, DEF_convert cvt) KAV_NOEXCEPT {
+static int res_new(int index, const char *name, const char *data, DEF_convert cvt) {
   if (!name) return -1;
   resource *r = find(name);
   if (!r) {
     r = create(name);
-    if (!r) return -1;
+    if (!r) {
+      kav::out_of_memory("RES_new");
+      return -1;
+    }
   } else {
     std::free(r->data);
     r->data = nullptr;
@@ -427,19 +430,29 @@ int RES_new(int index, const char *name, const char *data, DEF_convert cvt) KAV_
   r->data = copy_text(data);
   r->cvt = cvt;
   r->index = index;
+  if (data && !r->data) {  // the resource stays, without a value
+    kav::out_of_memory("RES_new");
+    return -1;
+  }
   return 0;
 }
 
-int RES_append(int index, const char *name, const char *data, DEF_convert cvt) KAV_NOEXCEPT {
+int RES_new(int index, const char *name, const char *data, DEF_convert cvt) KAV_NOEXCEPT {
+  return kav::guarded("RES_new", -1, [&] { return res_new(index, name, data, cvt); });
+}
+
+static int res_append(int index, const char *name, const char *data, DEF_convert cvt) {
   if (!name) return -1;
   Indexed *e = lookup(name);
-  if (!e) return RES_new(index, name, data, cvt);
+  if (!e) return res_new(index, name, data, cvt);
   resource *r = e->record;
   if (!data) return 0;
   if (!r->data) {
     r->data = copy_text(data);
     e->capacity = 0;
-    return r->data ? 0 : -1;
+    if (r->data) return 0;
+    kav::out_of_memory("RES_append");
+    return -1;
   }
   // The buffer grows by doubling, so that many appends copy each value a
   // bounded number of times.
@@ -450,7 +463,10 @@ int RES_append(int index, const char *name, const char *data, DEF_convert cvt) K
     if (cap < 2 * e->capacity) cap = 2 * e->capacity;
     if (cap < 64) cap = 64;
     char *grown = static_cast<char *>(std::realloc(r->data, cap));
-    if (!grown) return -1;
+    if (!grown) {
+      kav::out_of_memory("RES_append");
+      return -1;
+    }
     r->data = grown;
     e->capacity = cap;
   }
@@ -458,6 +474,10 @@ int RES_append(int index, const char *name, const char *data, DEF_convert cvt) K
   std::memcpy(r->data + old_len + 1, data, add + 1);
   e->length = old_len + 1 + add;
   return 0;
+}
+
+int RES_append(int index, const char *name, const char *data, DEF_convert cvt) KAV_NOEXCEPT {
+  return kav::guarded("RES_append", -1, [&] { return res_append(index, name, data, cvt); });
 }
 
 int RES_put(const char *name, const char *value) KAV_NOEXCEPT {

@@ -136,16 +136,17 @@ KAV_API int KAV_share(int mode) KAV_NOEXCEPT;
 /* Selects the template for a file type from the name convention file (the
  * name_conv resource or "name_conv", in the file_path directory). 1 when the
  * type was found (or began with @), else 0: "none" selects no template, any
- * other type not found becomes the template itself. */
+ * other type not found becomes the template itself. -1 when memory runs out. */
 KAV_API int FILE_set_name(const char *type) KAV_NOEXCEPT;
 /* Writes into out_file (FILE_NAME_LEN bytes) the name for datim (null: the
  * recorded date) from the active template. 0 when made from the template,
- * 1 when the current file name or a standard stream was used. */
+ * 1 when the current file name or a standard stream was used; -1 (out_file
+ * emptied) when memory runs out. */
 KAV_API int FILE_set_date(const Date *datim, char *out_file) KAV_NOEXCEPT;
 /* Resolves a current-time specification ("la", "la-12", "-6", "-1d", "la#24",
  * "#2024030512"; null means "la") to a file name written into filename
  * (FILE_NAME_LEN bytes, may be null). Returns the time in seconds rounded
- * down to the convention's period. */
+ * down to the convention's period; -1 (filename emptied) when memory runs out. */
 KAV_API int64_t FILE_set_current(const char *cur, char *filename) KAV_NOEXCEPT;
 
 /* --- Choosing files from what the user types, and stepping through them. */
