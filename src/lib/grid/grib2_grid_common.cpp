@@ -7,29 +7,13 @@
 #include <cstdlib>
 
 #include "grid/grib2_tmpl.hpp"
+#include "grid/grib_geo.hpp"
 
 namespace kav::grib2 {
 namespace {
 
-float wrap180(float lon) {
-  while (lon > 180) lon -= 360;
-  while (lon < -180) lon += 360;
-  return lon;
-}
-
-// Leaves the process's projection as it was found.
-struct KeepProjection {
-  Domain saved{};
-  KeepProjection() { MAP_get_domain(&saved); }
-  ~KeepProjection() {
-    if (saved.proj == KAV_IMISSING)
-      MAP_domain(nullptr);
-    else
-      MAP_domain(&saved);
-  }
-  KeepProjection(const KeepProjection &) = delete;
-  KeepProjection &operator=(const KeepProjection &) = delete;
-};
+using grib_geo::KeepProjection;
+using grib_geo::wrap180;
 
 }  // namespace
 

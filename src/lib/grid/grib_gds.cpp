@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "console/guard.hpp"
+#include "grid/grib_geo.hpp"
 #include "grid/grib_int.hpp"
 
 namespace kav::grib {
@@ -17,25 +18,8 @@ constexpr M_type kTrace = 0x40000000u;
 
 float deg(const unsigned char *p) { return static_cast<float>(s3(p)) / 1000.0f; }
 
-float wrap180(float lon) {
-  while (lon > 180) lon -= 360;
-  while (lon < -180) lon += 360;
-  return lon;
-}
-
-// Leaves the process's projection as it was found.
-struct KeepProjection {
-  Domain saved{};
-  KeepProjection() { MAP_get_domain(&saved); }
-  ~KeepProjection() {
-    if (saved.proj == KAV_IMISSING)
-      MAP_domain(nullptr);
-    else
-      MAP_domain(&saved);
-  }
-  KeepProjection(const KeepProjection &) = delete;
-  KeepProjection &operator=(const KeepProjection &) = delete;
-};
+using grib_geo::KeepProjection;
+using grib_geo::wrap180;
 
 // Projected grids: the centre from the first point (lat1, lon1) moved half
 // the grid across in the plane. false when the projection refuses it.
