@@ -10,7 +10,6 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libnetcdf-dev libopenjp2-7-dev libaec-dev
   clang-format
-  python3-xarray python3-netcdf4
   man-db groff-base
 )
 if [ "${1:-}" = "--python" ]; then
