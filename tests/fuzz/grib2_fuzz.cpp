@@ -6,7 +6,6 @@
 #include <kav/grd_read.h>
 #include <kav/grib.h>
 #include <kav/mess.h>
-#include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -16,18 +15,10 @@
 #include <string>
 #include <vector>
 
+#include "fuzz_scratch.hpp"
 #include "grid/grib2_int.hpp"
 
 namespace {
-
-const std::string &input_file() {
-  static std::string name = [] {
-    char dir[] = "/tmp/grib2_fuzz.XXXXXX";
-    const char *made = mkdtemp(dir);
-    return std::string(made ? made : "/tmp") + "/input.grb2";
-  }();
-  return name;
-}
 
 void decode_in_memory(const uint8_t *data, size_t size) {
   std::vector<unsigned char> msg(data, data + size);
@@ -50,11 +41,7 @@ void decode_in_memory(const uint8_t *data, size_t size) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   MESS_set(0, 0);  // quiet: the warnings are expected
   decode_in_memory(data, size);
-  const std::string &file = input_file();
-  if (FILE *fp = std::fopen(file.c_str(), "wb")) {
-    std::fwrite(data, 1, size, fp);
-    std::fclose(fp);
-  }
+  const std::string file = fuzzscratch::write("input.grb2", data, size);
   int type = GRD_GRIB;
   const int fd = GRD_open(file.c_str(), 0, &type);
   if (fd < 0) return 0;
