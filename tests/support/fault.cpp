@@ -107,6 +107,13 @@ FailOpen::FailOpen(int nth, int err) { kav::fault::fail_open(nth, err); }
 FailOpen::~FailOpen() { kav::fault::fail_open(0, 0); }
 int FailOpen::calls() const { return kav::fault::open_calls(); }
 
+FailIO::FailIO(int nth, bool writes, int err) {
+  kav::fault::fail_io(nth < 1 ? 1 : nth, err ? err : (writes ? ENOSPC : EIO), writes);
+}
+FailIO::~FailIO() { kav::fault::fail_io(0, 0, false); }
+int FailIO::calls() const { return kav::fault::io_calls(); }
+bool FailIO::struck() const { return kav::fault::io_struck(); }
+
 FailAlloc::FailAlloc(int nth, bool once, bool new_only) {
   g_calls = 0;
   g_new_only = new_only;

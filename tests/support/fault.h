@@ -19,6 +19,21 @@ class FailOpen {
   int calls() const;
 };
 
+// While alive, every file the library opens is unbuffered and counted, and
+// the nth read from now (1 is the next) over all of them fails with errno
+// err; with writes set, the nth write fails instead (ENOSPC: a full disc).
+class FailIO {
+ public:
+  explicit FailIO(int nth, bool writes = false, int err = 0);
+  ~FailIO();
+  FailIO(const FailIO &) = delete;
+  FailIO &operator=(const FailIO &) = delete;
+  // Reads (or writes) made since the object was made.
+  int calls() const;
+  // True once the armed read or write has failed.
+  bool struck() const;
+};
+
 // While alive, allocation fails from the nth call on (1 is the next call):
 // operator new throws std::bad_alloc (the nothrow forms return null) and, in
 // builds without a sanitizer, malloc, calloc and realloc return null. With

@@ -47,6 +47,45 @@ int alloc_sweep(const char *what, Call call) {
   return alloc_sweep(what, call, [] {});
 }
 
+// Runs call (true when it succeeded) with the nth read of the files the
+// library opens failing, for n = 1, 2, ... until a run is not struck, which
+// must then succeed. A struck run must fail with a message: data cut short by
+// a read error is never taken for the whole. cleanup runs after each attempt.
+// With writes, the nth write fails instead (a full disc). Returns the number
+// of struck runs.
+template <class Call, class Cleanup>
+int io_sweep(const char *what, Call call, Cleanup cleanup, bool writes = false, int limit = 20000) {
+  SCOPED_TRACE(what);
+  for (int nth = 1; nth <= limit; ++nth) {
+    bool struck = false, ok = false;
+    const Captured cap = capture([&] {
+      FailIO fail(nth, writes);
+      ok = call();
+      struck = fail.struck();
+    });
+    cleanup();
+    if (!struck) {
+      EXPECT_TRUE(ok) << "the call fails without any " << (writes ? "write" : "read")
+                      << " refused: " << cap.err;
+      return nth - 1;
+    }
+    EXPECT_FALSE(ok) << (writes ? "write " : "read ") << nth << " failed, yet the call succeeded";
+    if (!ok) {
+      EXPECT_FALSE(cap.err.empty())
+          << (writes ? "write " : "read ") << nth << " failed the call silently";
+    }
+    if (::testing::Test::HasFailure()) return nth;
+  }
+  ADD_FAILURE() << "still reading after " << limit << " calls";
+  return limit;
+}
+
+template <class Call>
+int io_sweep(const char *what, Call call, bool writes = false) {
+  return io_sweep(
+      what, call, [] {}, writes);
+}
+
 }  // namespace kavtest
 
 #endif

@@ -34,6 +34,20 @@ void fail_open(int nth, int err);
 // Test hook: the calls of open and open_pipe since the last fail_open.
 int open_calls();
 
+// Test hook: while armed, every file open() opens is unbuffered and its reads
+// (or, with writes set, its writes) are counted over all such files; the nth
+// from now (1 is the next) fails with errno err, as a damaged disc or a full
+// one would, and every later one succeeds again. 0 disarms; files opened
+// while armed stay counted until they are closed.
+void fail_io(int nth, int err, bool writes);
+// Test hook: the reads (or writes) counted since the last fail_io.
+int io_calls();
+// Test hook: true once the armed read or write has failed.
+bool io_struck();
+
+// fileno, also for a file that the seam opened: its descriptor.
+int descriptor(std::FILE *fp);
+
 }  // namespace kav::fault
 
 #endif

@@ -19,6 +19,7 @@
 #include <ctime>
 #include <string>
 
+#include "base/fault.hpp"
 #include "config/def_read_int.hpp"
 #include "config/resrc_int.hpp"
 
@@ -156,7 +157,7 @@ void window_exchange(const char *number, RES_defobj *table) {
 // files to write: a file someone dropped into the working directory may not.
 bool users_own(std::FILE *fp) {
   struct stat st;
-  if (!fp || fstat(fileno(fp), &st) != 0) return false;
+  if (!fp || fstat(kav::fault::descriptor(fp), &st) != 0) return false;
   if (st.st_uid != geteuid() && st.st_uid != 0) return false;
   return (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
 }

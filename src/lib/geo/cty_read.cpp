@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "base/fault.hpp"
 #include "base/tools_int.hpp"
 #include "console/guard.hpp"
 #include "geo/cty_int.hpp"
@@ -218,7 +219,7 @@ static int cty_open_body(const char *filename, int f_access, int f_type) {
   CityFile &s = state();
   s.city_file = fp;
   s.file_type = f_type;
-  s.cty_fd = fileno(fp);
+  s.cty_fd = kav::fault::descriptor(fp);
   s.writing = f_access == 1;
   s.name = filename;
   return s.cty_fd;

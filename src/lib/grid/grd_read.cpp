@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "base/fault.hpp"
 #include "console/guard.hpp"
 #include "grid/grd_read_int.hpp"
 
@@ -137,7 +138,7 @@ bool seek(FILE *fp, long offset) {
 long remaining_bytes(FILE *fp) {
   if (!fp) return -1;
   struct stat st {};
-  if (fstat(fileno(fp), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
+  if (fstat(kav::fault::descriptor(fp), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
   const long here = std::ftell(fp);
   if (here < 0) return -1;
   return st.st_size > here ? static_cast<long>(st.st_size) - here : 0;

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <new>
 
+#include "base/fault.hpp"
 #include "console/guard.hpp"
 #include "grid/grib2_int.hpp"
 #include "grid/grib_int.hpp"
@@ -73,7 +74,7 @@ constexpr long kMaxEdition2 = 1L << 30;
 
 long file_size(FILE *fp) {
   struct stat st {};
-  if (fstat(fileno(fp), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
+  if (fstat(kav::fault::descriptor(fp), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
   return static_cast<long>(st.st_size);
 }
 
