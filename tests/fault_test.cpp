@@ -12,6 +12,8 @@
 #include <kav/unittool.h>
 #include <unistd.h>
 
+#include <cstring>
+#include <functional>
 #include <string>
 
 #include "support/kavtest.h"
@@ -88,6 +90,25 @@ TEST(FailAlloc, ConsoleAndFileLayerTurnItIntoFailure) {
   sweep("FILE_type", [&] { FILE_type(name.c_str()); });
   char out[FILE_NAME_LEN];
   sweep("FILE_add_path", [&] { FILE_add_path(long_text.c_str(), "f", out); });
+  // A name that could not be made is empty, never what the buffer held: the
+  // caller goes on to open it.
+  const std::string tilde = "~/" + long_text;
+  const std::function<char *(char *)> makers[] = {
+      [&](char *o) { return FILE_add_path(long_text.c_str(), "f", o); },
+      [&](char *o) { return FILE_add_user_path(tilde.c_str(), o); }};
+  for (const auto &make : makers) {
+    std::strcpy(out, "stale");
+    const kavtest::Captured cap = kavtest::capture([&] {
+      char *got = nullptr;
+      {
+        kavtest::FailAlloc fail(1, true);
+        got = make(out);
+      }
+      EXPECT_EQ(got, nullptr);
+    });
+    EXPECT_STREQ(out, "");
+    EXPECT_NE(cap.err.find("Out of memory"), std::string::npos);
+  }
   sweep("MESS_print long", [&] { MESS_print(M_WARN, "%s\n", long_text.c_str()); });
   sweep("MESS_set_str", [&] {
     MESS_set_str(spec.c_str());

@@ -93,9 +93,11 @@ class ChannelTest : public ::testing::Test {
     MQ_offset(queue_base());
     MQ_timeout(20);
     MQ_timeout_func(nullptr);
+    MQ_disable_alarm();  // no watchdog left armed by a test before
     g_timeouts = 0;
   }
   void TearDown() override {
+    MQ_disable_alarm();
     MQ_del(-1);
     MQ_settype(1);
     MQ_del(-1);

@@ -227,7 +227,7 @@ int FILE_fullpath(const char *name) KAV_NOEXCEPT {
 }
 
 char *FILE_add_path(const char *path, const char *file, char *dst) KAV_NOEXCEPT {
-  return kav::guarded("FILE_add_path", static_cast<char *>(nullptr), [&]() -> char * {
+  char *done = kav::guarded("FILE_add_path", static_cast<char *>(nullptr), [&]() -> char * {
     if (!dst || !file) return nullptr;
     std::string out;
     if (is_stdio(file) || FILE_fullpath(file) || !path || !*path) {
@@ -240,6 +240,8 @@ char *FILE_add_path(const char *path, const char *file, char *dst) KAV_NOEXCEPT 
     copy_out(dst, out, FILE_NAME_LEN);
     return dst;
   });
+  if (!done && dst) dst[0] = '\0';  // a failure leaves an empty name, never an old one
+  return done;
 }
 
 int FILE_add_path_delim(char *path) KAV_NOEXCEPT {
@@ -253,11 +255,13 @@ int FILE_add_path_delim(char *path) KAV_NOEXCEPT {
 }
 
 char *FILE_add_user_path(const char *file, char *filename) KAV_NOEXCEPT {
-  return kav::guarded("FILE_add_user_path", static_cast<char *>(nullptr), [&]() -> char * {
+  char *done = kav::guarded("FILE_add_user_path", static_cast<char *>(nullptr), [&]() -> char * {
     if (!filename) return nullptr;
     copy_out(filename, file ? expand_user(file) : std::string(), FILE_NAME_LEN);
     return filename;
   });
+  if (!done && filename) filename[0] = '\0';  // a failure leaves an empty name
+  return done;
 }
 
 int FILE_is_stdio(const char *name) KAV_NOEXCEPT { return is_stdio(name) ? 1 : 0; }

@@ -396,8 +396,8 @@ static int cdf_open_body(const char *filename, int access) {
     MESS_print(M_WARN, "CDF_open: File name longer than %d characters\n", FILE_NAME_LEN - 1);
     return -1;
   }
-  char name[FILE_NAME_LEN];
-  FILE_add_user_path(filename, name);
+  char name[FILE_NAME_LEN] = {};
+  if (!FILE_add_user_path(filename, name)) return -1;
   if (access == 1) FILE_make_dir(name, 1);
   std::string why;
   if (access == 0 && !header_sane(name, why)) {

@@ -70,8 +70,8 @@ int cdf_open(Slot &slot, const char *name, int access) {
   }
   auto file = std::make_shared<File>();
   DATE_init(&file->pending.date);
-  char path[FILE_NAME_LEN];
-  FILE_add_user_path(name, path);
+  char path[FILE_NAME_LEN] = {};
+  if (!FILE_add_user_path(name, path)) return -1;
   if (access == 1) {
     FILE_make_dir(path, 1);
   } else {
