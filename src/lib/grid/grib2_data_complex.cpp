@@ -4,6 +4,7 @@
 // order 1 and 2.
 #include <kav/mess.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <cstring>
@@ -12,8 +13,6 @@
 
 namespace kav::grib2 {
 namespace {
-
-constexpr int64_t kMissing = INT64_MIN;  // a primary or secondary missing value
 
 // A bounded big-endian bit cursor over the data section's octets.
 struct Bits {
@@ -74,7 +73,6 @@ int data_complex(const DataJob &job) {
   if (n == 0) return 0;
   if (ng == 0 || ng > n) return refuse("bad number of groups", static_cast<unsigned long>(ng));
   Bits bits{job.s7.at(6), job.s7.len - 5};
-  Scratch &sc2 = *job.scratch;
   // Extra descriptors: the first values and the overall minimum.
   int64_t first[2] = {0, 0}, minimum = 0;
   if (order > 0) {
@@ -88,109 +86,99 @@ int data_complex(const DataJob &job) {
     for (int i = 0; i < order; ++i) first[i] = descriptor();
     minimum = descriptor();
   }
-  // Group references, widths and lengths, each list from an octet boundary.
-  auto list = [&](std::vector<uint32_t> &v, int nb) {
+  // Group references, widths and lengths, each list from an octet boundary,
+  // then the values: four cursors read in step, so that nothing the size of
+  // the field is held beside the field itself.
+  auto skip_list = [&](int nb) {
     bits.align();
-    if (nb > 0 && bits.left() / static_cast<size_t>(nb) < ng) return false;
-    v.resize(ng);
-    unpack_uint(bits.p, bits.len, bits.pos, nb, ng, v.data());
+    const size_t at = bits.pos;
+    if (nb > 0 && bits.left() / static_cast<size_t>(nb) < ng) return SIZE_MAX;
     bits.pos += static_cast<size_t>(nb) * ng;
-    return true;
+    return at;
   };
-  std::vector<uint32_t> &gref = sc2.u32, &gwidth = sc2.glen, &lens = sc2.u32b;
-  if (!list(gref, nb_ref) || !list(gwidth, nb_width) || !list(lens, nb_len))
+  const size_t at_ref = skip_list(nb_ref), at_width = skip_list(nb_width),
+               at_len = skip_list(nb_len);
+  if (at_ref == SIZE_MAX || at_width == SIZE_MAX || at_len == SIZE_MAX)
     return refuse("data section too short for the groups", static_cast<unsigned long>(ng));
+  bits.align();
+  const size_t at_values = bits.pos;
+  // One pass over the widths and lengths: they must add up to the field, and
+  // the values they call for must be in the section.
+  Bits wl = bits, ll = bits;
+  wl.pos = at_width;
+  ll.pos = at_len;
+  auto group_len = [&](size_t g, uint32_t raw) {
+    return g + 1 == ng ? last_len : ref_len + uint64_t(raw) * inc_len;
+  };
   uint64_t total = 0, value_bits = 0;
   for (size_t g = 0; g < ng; ++g) {
-    const uint64_t w = uint64_t(gwidth[g]) + static_cast<uint64_t>(ref_width);
+    const uint64_t w = uint64_t(wl.get(nb_width)) + static_cast<uint64_t>(ref_width);
     if (w > 32) return refuse("group wider than 32 bits", static_cast<unsigned long>(w));
-    gwidth[g] = static_cast<uint32_t>(w);
-    const uint64_t l = g + 1 == ng ? last_len : ref_len + uint64_t(lens[g]) * inc_len;
+    const uint64_t l = group_len(g, ll.get(nb_len));
     if (l > n) return refuse("group longer than the field", static_cast<unsigned long>(l));
-    lens[g] = static_cast<uint32_t>(l);
     total += l;
     value_bits += l * w;
   }
   if (total != n)
     return refuse("group lengths do not add up to the number of values",
                   static_cast<unsigned long>(total));
-  bits.align();
-  if (value_bits > bits.left())
+  if (value_bits > bits.len * 8 - at_values)
     return refuse("data section too short for the values", static_cast<unsigned long>(value_bits));
-  // Values, group by group.
-  std::vector<int64_t> &x = sc2.i64;
-  x.resize(n);
+  // Values, group by group, undifferenced and scaled as they come. The
+  // differencing runs over the values that are not missing.
+  Bits rl = bits, vl = bits;
+  rl.pos = at_ref;
+  wl.pos = at_width;
+  ll.pos = at_len;
+  vl.pos = at_values;
   const uint64_t ref_all = nb_ref == 32 ? 0xFFFFFFFFull : (uint64_t{1} << nb_ref) - 1;
-  size_t k = 0;
-  bool any_missing = false;
+  float *out = job.out;
+  size_t k = 0, seen = 0;
+  int64_t p1 = 0, p2 = 0;
+  auto emit = [&](int64_t raw) {
+    int64_t v = raw;
+    if (order > 0) {
+      if (seen < static_cast<size_t>(order))
+        v = first[seen];
+      else if (order == 1)
+        v = wrap(uint64_t(raw) + uint64_t(minimum) + uint64_t(p1));
+      else
+        v = wrap(uint64_t(raw) + uint64_t(minimum) + 2 * uint64_t(p1) - uint64_t(p2));
+      p2 = p1;
+      p1 = v;
+      ++seen;
+    }
+    out[k++] = static_cast<float>(sc.ref + static_cast<double>(v) * sc.step);
+  };
   for (size_t g = 0; g < ng; ++g) {
-    const size_t l = lens[g];
-    const int w = static_cast<int>(gwidth[g]);
-    const int64_t r = gref[g];
+    const int64_t r = rl.get(nb_ref);
+    const int w = static_cast<int>(wl.get(nb_width)) + ref_width;
+    const size_t l = static_cast<size_t>(group_len(g, ll.get(nb_len)));
     if (w == 0) {
-      int64_t v = r;
-      if (miss >= 1 && static_cast<uint64_t>(r) == ref_all) v = kMissing;
-      if (miss == 2 && static_cast<uint64_t>(r) == ref_all - 1) v = kMissing;
-      if (v == kMissing) any_missing = true;
-      for (size_t i = 0; i < l; ++i) x[k + i] = v;
+      const bool missing = (miss >= 1 && static_cast<uint64_t>(r) == ref_all) ||
+                           (miss == 2 && static_cast<uint64_t>(r) == ref_all - 1);
+      if (missing) {
+        std::fill(out + k, out + k + l, kMiss);
+        k += l;
+      } else if (order == 0) {
+        const float v = static_cast<float>(sc.ref + static_cast<double>(r) * sc.step);
+        std::fill(out + k, out + k + l, v);
+        k += l;
+      } else {
+        for (size_t i = 0; i < l; ++i) emit(r);
+      }
     } else if (miss == 0) {
-      for (size_t i = 0; i < l; ++i) x[k + i] = r + bits.get(w);
+      for (size_t i = 0; i < l; ++i) emit(r + vl.get(w));
     } else {
       const uint32_t all = w == 32 ? 0xFFFFFFFFu : (uint32_t{1} << w) - 1;
       for (size_t i = 0; i < l; ++i) {
-        const uint32_t v = bits.get(w);
-        if (v == all || (miss == 2 && v == all - 1)) {
-          x[k + i] = kMissing;
-          any_missing = true;
-        } else {
-          x[k + i] = r + v;
-        }
-      }
-    }
-    k += l;
-  }
-  // Spatial differencing over the values that are not missing.
-  if (order > 0) {
-    if (!any_missing) {
-      if (order == 1) {
-        x[0] = first[0];
-        for (size_t i = 1; i < n; ++i)
-          x[i] = wrap(uint64_t(x[i]) + uint64_t(minimum) + uint64_t(x[i - 1]));
-      } else {
-        x[0] = first[0];
-        if (n > 1) x[1] = first[1];
-        for (size_t i = 2; i < n; ++i)
-          x[i] = wrap(uint64_t(x[i]) + uint64_t(minimum) + 2 * uint64_t(x[i - 1]) -
-                      uint64_t(x[i - 2]));
-      }
-    } else {
-      size_t seen = 0;
-      int64_t p1 = 0, p2 = 0;
-      for (size_t i = 0; i < n; ++i) {
-        if (x[i] == kMissing) continue;
-        int64_t v;
-        if (seen < static_cast<size_t>(order))
-          v = first[seen];
-        else if (order == 1)
-          v = wrap(uint64_t(x[i]) + uint64_t(minimum) + uint64_t(p1));
+        const uint32_t v = vl.get(w);
+        if (v == all || (miss == 2 && v == all - 1))
+          out[k++] = kMiss;
         else
-          v = wrap(uint64_t(x[i]) + uint64_t(minimum) + 2 * uint64_t(p1) - uint64_t(p2));
-        x[i] = v;
-        p2 = p1;
-        p1 = v;
-        ++seen;
+          emit(r + v);
       }
     }
-  }
-  // Scaling in one pass.
-  float *out = job.out;
-  if (!any_missing) {
-    for (size_t i = 0; i < n; ++i)
-      out[i] = static_cast<float>(sc.ref + static_cast<double>(x[i]) * sc.step);
-  } else {
-    for (size_t i = 0; i < n; ++i)
-      out[i] = x[i] == kMissing ? kMiss
-                                : static_cast<float>(sc.ref + static_cast<double>(x[i]) * sc.step);
   }
   return 0;
 }

@@ -104,10 +104,6 @@ struct ProductTemplate {
 // Reused work space of the data decoders (grown, never shrunk).
 struct Scratch {
   std::vector<int32_t> ints;
-  std::vector<int64_t> i64;
-  std::vector<uint32_t> u32;
-  std::vector<uint32_t> u32b;
-  std::vector<uint32_t> glen;
   std::vector<unsigned char> bytes;
 };
 
