@@ -19,21 +19,26 @@ int data_jpeg(const DataJob &job) {
     for (size_t i = 0; i < job.npacked; ++i) job.out[i] = v;
     return 0;
   }
-  std::vector<int32_t> &px = job.scratch->ints;
-  int w = 0, h = 0;
-  if (!jpeg2000_decode(job.s7.at(6), job.s7.len - 5, job.npacked, px, w, h)) {
-    MESS_print(M_WARN, "GRIB_DS: jpc_decode error\n");
+  // The samples are scaled straight out of the decoder's image.
+  bool fits = true;
+  const bool decoded = jpeg2000_decode(
+      job.s7.at(6), job.s7.len - 5, job.npacked, [&](const int32_t *px, int w, int h) {
+        const size_t got = static_cast<size_t>(w) * static_cast<size_t>(h);
+        if (got != job.npacked) {
+          MESS_print(M_WARN, "GRIB_DS: JPEG 2000 image of %d by %d does not hold the %lu values\n",
+                     w, h, static_cast<unsigned long>(job.npacked));
+          fits = false;
+          return false;
+        }
+        const double ref = sc.ref, step = sc.step;
+        for (size_t i = 0; i < got; ++i)
+          job.out[i] = static_cast<float>(ref + static_cast<double>(px[i]) * step);
+        return true;
+      });
+  if (!decoded) {
+    if (fits) MESS_print(M_WARN, "GRIB_DS: jpc_decode error\n");
     return -1;
   }
-  const size_t got = static_cast<size_t>(w) * static_cast<size_t>(h);
-  if (got != job.npacked || px.size() < got) {
-    MESS_print(M_WARN, "GRIB_DS: JPEG 2000 image of %d by %d does not hold the %lu values\n", w, h,
-               static_cast<unsigned long>(job.npacked));
-    return -1;
-  }
-  const double ref = sc.ref, step = sc.step;
-  for (size_t i = 0; i < got; ++i)
-    job.out[i] = static_cast<float>(ref + static_cast<double>(px[i]) * step);
   return 0;
 }
 

@@ -70,8 +70,7 @@ struct Session {
 bool jpeg2000_available() { return true; }
 
 bool jpeg2000_decode(const unsigned char *data, size_t len, size_t max_samples,
-                     std::vector<int32_t> &samples, int &width, int &height) {
-  width = height = 0;
+                     const std::function<bool(const int32_t *, int, int)> &take) {
   if (len < 4) return false;
   Memory mem{data, len, 0};
   Session s;
@@ -106,19 +105,15 @@ bool jpeg2000_decode(const unsigned char *data, size_t len, size_t max_samples,
   const opj_image_comp_t &c = s.image->comps[0];
   const size_t n = static_cast<size_t>(c.w) * static_cast<size_t>(c.h);
   if (!c.data || c.w == 0 || c.h == 0 || n > max_samples) return false;
-  samples.assign(c.data, c.data + n);
-  width = static_cast<int>(c.w);
-  height = static_cast<int>(c.h);
-  return true;
+  return take(c.data, static_cast<int>(c.w), static_cast<int>(c.h));
 }
 
 #else
 
 bool jpeg2000_available() { return false; }
 
-bool jpeg2000_decode(const unsigned char *, size_t, size_t, std::vector<int32_t> &, int &width,
-                     int &height) {
-  width = height = 0;
+bool jpeg2000_decode(const unsigned char *, size_t, size_t,
+                     const std::function<bool(const int32_t *, int, int)> &) {
   MESS_print(M_WARN, "GRIB_DS: Built without a JPEG 2000 decoder\n");
   return false;
 }

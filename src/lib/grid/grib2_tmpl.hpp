@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -179,12 +180,14 @@ void unpack_scaled(const unsigned char *buf, size_t len, size_t pos, int nbits, 
 void unpack_uint(const unsigned char *buf, size_t len, size_t pos, int nbits, size_t n,
                  uint32_t *out);
 
-// Code-stream adapters. JPEG 2000: decodes the code stream of len octets
-// into the samples of its first component (row after row) and the image's
-// width and height; false with a message when it cannot. At most max_samples
-// are accepted.
-bool jpeg2000_decode(const unsigned char *data, size_t len, size_t max_samples,
-                     std::vector<int32_t> &samples, int &width, int &height);
+// Code-stream adapters. JPEG 2000: decodes the code stream of len octets and
+// hands the samples of its first component (row after row), with the
+// image's width and height, to take while the decoder still holds them (no
+// copy is made); false with a message when it cannot. At most max_samples
+// are accepted. take returns false to refuse the image.
+bool jpeg2000_decode(
+    const unsigned char *data, size_t len, size_t max_samples,
+    const std::function<bool(const int32_t *samples, int width, int height)> &take);
 // CCSDS (adaptive entropy coding): decodes n samples of nbits bits with the
 // given flags, block size and reference sample interval into buf (grown as
 // needed), each in the returned count of octets, most significant first when
