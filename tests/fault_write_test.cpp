@@ -7,6 +7,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <kav/cdf.h>
 #include <kav/cty_read.h>
 #include <kav/grd_read.h>
 #include <kav/mess.h>
@@ -303,6 +304,32 @@ TEST_F(FaultWrite, Netcdf) {
   ASSERT_GT(scene.fresh.size(), 8192u);
   open_sweep("netCDF", scene, write);
   size_sweep("netCDF", scene, write, 1024);
+}
+
+// A netCDF file made through the access calls: the same sweeps.
+TEST_F(FaultWrite, NetcdfAccessCalls) {
+  std::vector<float> values(3000);
+  for (size_t k = 0; k < values.size(); ++k) values[k] = static_cast<float>(k);
+  const Writer write = [&](const std::string &target) {
+    if (CDF_open(target.c_str(), 1) < 0) return false;
+    const int x = CDF_def_dim("x", 60), y = CDF_def_dim("y", 50);
+    const int v = CDF_def_var("v", CDF_FLOAT, 2, y, x);
+    bool ok = v >= 0 && CDF_put_glob_att("title", "sweep") == 0 && CDF_end_def() == 0;
+    CDF_set_range(2, 0L, 50L, 0L, 60L);
+    ok = ok && CDF_put_float_array(v, values.data()) == 0;
+    return CDF_close() == 0 && ok;
+  };
+  std::string old;
+  {
+    kavtest::TempDir scratch;
+    std::vector<Grid> one{Grid(5, 4, 1)};
+    const std::string f = scratch.file("old.nc");
+    ASSERT_TRUE(grid_writer(GRD_NETCDF, 1, &one)(f));
+    old = kavtest::read_file(f);
+  }
+  Scene scene(old, write);
+  open_sweep("CDF_open", scene, write);
+  size_sweep("CDF_open", scene, write, 1024);
 }
 
 // The size sweep on a text grid file: real short writes, not the seam.

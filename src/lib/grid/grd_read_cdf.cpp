@@ -40,7 +40,11 @@ bool size_grid(GRD_report *grd, long nx, long ny, const char *file) {
 }
 
 int create(kav::Replacement &rep, const char *path, const std::string &name, const char *who) {
-  if (!rep.prepare(path)) return -1;
+  auto refuse = [&] {
+    MESS_print(M_WARN, "%s: Unable to create %s (%s)\n", who, name.c_str(), std::strerror(errno));
+    return -1;
+  };
+  if (!rep.prepare(path)) return refuse();
   if (!rep.replaceable()) {
     MESS_print(M_WARN, "%s: netCDF files are written to regular files only: %s\n", who,
                name.c_str());
@@ -51,7 +55,7 @@ int create(kav::Replacement &rep, const char *path, const std::string &name, con
   constexpr int kTries = 100;
   for (int tries = 0; tries < kTries; ++tries) {
     const std::string temp = rep.temp_name();
-    if (kav::fault::refuse_open()) return -1;
+    if (kav::fault::refuse_open()) return refuse();
     quiet();
     const int nc = nccreate(temp.c_str(), NC_NOCLOBBER);
     if (nc >= 0) {
@@ -67,7 +71,8 @@ int create(kav::Replacement &rep, const char *path, const std::string &name, con
       return -1;
     }
   }
-  return -1;
+  errno = EEXIST;
+  return refuse();
 }
 
 bool finish(kav::Replacement &rep, bool good, const char *who, const std::string &name) {
@@ -76,8 +81,7 @@ bool finish(kav::Replacement &rep, bool good, const char *who, const std::string
     return false;
   }
   if (!rep.commit()) {
-    MESS_print(M_WARN, "%s: Unable to replace grid file: %s (%s)\n", who, name.c_str(),
-               std::strerror(errno));
+    MESS_print(M_WARN, "%s: Unable to replace %s (%s)\n", who, name.c_str(), std::strerror(errno));
     return false;
   }
   return true;
