@@ -504,6 +504,17 @@ TEST(FaultWriteCommand, KavgridOutputFails) {
     EXPECT_EQ(kavtest::read_file(target), "KAVGRID\nold grids\n") << format;
     EXPECT_EQ(entries(dir.path()), (std::vector<std::string>{"in.grd", "old.grd"})) << format;
   }
+  // An input whose second grid is cut short: the copy stops there and the
+  // grids copied so far do not take the old file's place.
+  const std::string whole = kavtest::read_file(input);
+  const std::string cut = dir.write("cut.grd", whole.substr(0, whole.size() - 200));
+  const kavtest::RunResult stopped = kavtest::run({KAV_KAVGRID_BIN, "-o", target, cut});
+  EXPECT_EQ(stopped.status, 1) << stopped.err;
+  EXPECT_NE(stopped.err.find("kavgrid: Grid 1 could not be read"), std::string::npos)
+      << stopped.err;
+  EXPECT_EQ(kavtest::read_file(target), "KAVGRID\nold grids\n");
+  EXPECT_EQ(entries(dir.path()), (std::vector<std::string>{"cut.grd", "in.grd", "old.grd"}));
+
   const kavtest::RunResult full = kavtest::run({KAV_KAVGRID_BIN, "-o", "/dev/full", input});
   EXPECT_EQ(full.status, 1);
   EXPECT_NE(full.err.find("Unable to write grid file: /dev/full (No space left on device)"),
