@@ -392,6 +392,32 @@ TEST_F(FaultWrite, StationFile) {
   open_sweep("stations", scene, write);
 }
 
+// Memory that runs out at each allocation in turn: a writer that fails
+// leaves the old file and nothing else, here or in the working directory
+// (a name that could not be made is never taken for a file to create).
+TEST_F(FaultWrite, MemoryRunningOut) {
+  kavtest::TempDir work;
+  char here[4096];
+  ASSERT_NE(getcwd(here, sizeof here), nullptr);
+  ASSERT_EQ(chdir(work.path().c_str()), 0);
+  std::vector<Grid> grids{Grid(4, 3, 100), Grid(2, 2, -5)};
+  for (int code : {GRD_TEXT, GRD_NETCDF}) {
+    const std::string what = GRD_format_name(code);
+    const Writer write = grid_writer(code, 1, &grids);
+    Scene scene("an old file kept whole\n", write);
+    bool ok = false;
+    kavtest::alloc_sweep(
+        what.c_str(), [&] { return ok = write(scene.target); },
+        [&] {
+          close_all();
+          scene.check(ok, what);
+          EXPECT_TRUE(entries(work.path()).empty()) << what << ": a file made where none was asked";
+        },
+        code == GRD_NETCDF);
+  }
+  ASSERT_EQ(chdir(here), 0);
+}
+
 // ---- What the replacement keeps and where it writes ----
 
 TEST_F(FaultWrite, KeepsPermissionsAndWritesThroughLinks) {

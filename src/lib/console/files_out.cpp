@@ -98,7 +98,8 @@ bool Replacement::prepare(const char *file) {
   }
 }
 
-std::string Replacement::temp_name() {
+const std::string &Replacement::claim() {
+  abandon();
   struct timespec now {};
   ::clock_gettime(CLOCK_REALTIME, &now);
   const unsigned long long mix = (static_cast<unsigned long long>(now.tv_nsec) * 2654435761ULL) ^
@@ -109,24 +110,27 @@ std::string Replacement::temp_name() {
   const std::string dir = dir_part(target_);
   std::string base = base_part(target_);
   if (base.size() > kTempBase) base.resize(kTempBase);
-  return (dir.empty() ? "" : (dir == "/" ? "/" : dir + "/")) + "." + base + suffix;
+  temp_ = (dir.empty() ? "" : (dir == "/" ? "/" : dir + "/")) + "." + base + suffix;
+  pid_ = ::getpid();
+  return temp_;
 }
 
-void Replacement::created(const std::string &temp, int fd) {
-  temp_ = temp;
-  pid_ = ::getpid();
-  if (!existed_) return;
+void Replacement::unclaim() { temp_.clear(); }
+
+void Replacement::created(int fd) {
+  if (!existed_ || temp_.empty()) return;
   // The old file's owner and permissions; an owner that cannot be given
   // (not privileged) stays the writer's, with the old group if it can.
+  const char *temp = temp_.c_str();
   struct stat st {};
-  const int got = fd >= 0 ? ::fstat(fd, &st) : ::stat(temp.c_str(), &st);
+  const int got = fd >= 0 ? ::fstat(fd, &st) : ::stat(temp, &st);
   if (got == 0 && (st.st_uid != uid_ || st.st_gid != gid_)) {
     const uid_t keep = static_cast<uid_t>(-1);
     if (fd >= 0 ? ::fchown(fd, uid_, gid_) != 0 && ::fchown(fd, keep, gid_) != 0
-                : ::chown(temp.c_str(), uid_, gid_) != 0 && ::chown(temp.c_str(), keep, gid_) != 0)
+                : ::chown(temp, uid_, gid_) != 0 && ::chown(temp, keep, gid_) != 0)
       errno = 0;
   }
-  if ((fd >= 0 ? ::fchmod(fd, mode_) : ::chmod(temp.c_str(), mode_)) != 0) errno = 0;
+  if ((fd >= 0 ? ::fchmod(fd, mode_) : ::chmod(temp, mode_)) != 0) errno = 0;
 }
 
 bool Replacement::commit() {
@@ -200,12 +204,12 @@ bool OutFile::open(const char *who, const char *what, const char *file, bool app
     return true;
   }
   for (int tries = 0; !fp_; ++tries) {
-    const std::string temp = rep_.temp_name();
-    fp_ = kav::fault::open(temp.c_str(), "wx");
+    fp_ = kav::fault::open(rep_.claim().c_str(), "wx");
     if (fp_) {
-      rep_.created(temp, kav::fault::descriptor(fp_));
-    } else if (errno != EEXIST || tries >= kTempTries) {
-      return refuse();
+      rep_.created(kav::fault::descriptor(fp_));
+    } else {
+      rep_.unclaim();  // taken by another, or not made at all
+      if (errno != EEXIST || tries >= kTempTries) return refuse();
     }
   }
   if (append && rep_.had_content()) {

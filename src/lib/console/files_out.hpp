@@ -35,13 +35,17 @@ class Replacement {
   const std::string &target() const { return target_; }
   // The target existed as a regular file with content.
   bool had_content() const { return old_size_ > 0; }
-  // A fresh name for the temporary, in the target's directory. Each call
-  // gives another; the caller creates it exclusively and says so with
-  // created().
-  std::string temp_name();
-  // The temporary now exists (made by this process): fd, when not -1, gets
-  // the old file's owner and permissions.
-  void created(const std::string &temp, int fd);
+  // Claims a fresh name for the temporary, in the target's directory, and
+  // returns it; the caller then creates it exclusively. From here on the
+  // name counts as this process's own, removed by abandon(), so that a
+  // creation cut short by an exception leaves nothing behind, unless
+  // unclaim() says the name was someone else's (the creation found it
+  // taken).
+  const std::string &claim();
+  void unclaim();
+  // The claimed temporary exists: it gets the old file's owner and
+  // permissions (through fd when not -1, else by name).
+  void created(int fd);
   const std::string &temp() const { return temp_; }
   // Puts the temporary in the target's place. False, with errno set, when
   // it cannot (the temporary is then removed).
@@ -64,7 +68,7 @@ class Replacement {
   long long old_size_ = 0;   // its size
   pid_t pid_ = 0;            // process that made the temporary
   bool failed_ = false;      // a write failed
-  unsigned serial_ = 0;      // temp_name calls
+  unsigned serial_ = 0;      // names claimed
 };
 
 // A file written through a stdio stream and replaced whole or not at all.

@@ -412,8 +412,10 @@ static int cdf_open_body(const char *filename, int access) {
     MESS_print(M_WARN, "CDF_open: File name longer than %d characters\n", FILE_NAME_LEN - 1);
     return -1;
   }
-  char name[FILE_NAME_LEN];
-  FILE_add_user_path(filename, name);
+  // A name that cannot be expanded (memory ran out, reported there) is not
+  // used: the buffer would hold no name at all.
+  char name[FILE_NAME_LEN] = "";
+  if (!FILE_add_user_path(filename, name)) return -1;
   std::string why;
   if (access == 0 && !header_sane(name, why)) {
     MESS_print(error_type(), "CDF_open: Not a readable netCDF file (%s): %s\n", why.c_str(), name);

@@ -54,22 +54,23 @@ int create(kav::Replacement &rep, const char *path, const std::string &name, con
   // create over an existing file.
   constexpr int kTries = 100;
   for (int tries = 0; tries < kTries; ++tries) {
-    const std::string temp = rep.temp_name();
     if (kav::fault::refuse_open()) return refuse();
+    const std::string &temp = rep.claim();
     quiet();
     const int nc = nccreate(temp.c_str(), NC_NOCLOBBER);
     if (nc >= 0) {
-      rep.created(temp, -1);
+      rep.created(-1);
       return nc;
     }
-    if (ncerr != NC_EEXIST) {
-      // The name was free, so what the library may have left there (a file
-      // whose header could not be written) is its own: removed.
-      ok(nc, who, "nccreate", name);
-      rep.created(temp, -1);
-      rep.abandon();
-      return -1;
+    if (ncerr == NC_EEXIST) {
+      rep.unclaim();
+      continue;
     }
+    // The name was free, so what the library may have left there (a file
+    // whose header could not be written) is its own: removed.
+    ok(nc, who, "nccreate", name);
+    rep.abandon();
+    return -1;
   }
   errno = EEXIST;
   return refuse();
@@ -120,8 +121,10 @@ int cdf_open(Slot &slot, const char *name, int access) {
   }
   auto file = std::make_shared<File>();
   DATE_init(&file->pending.date);
-  char path[FILE_NAME_LEN];
-  FILE_add_user_path(name, path);
+  // A name that cannot be expanded (memory ran out, reported there) is not
+  // used: the buffer would hold no name at all.
+  char path[FILE_NAME_LEN] = "";
+  if (!FILE_add_user_path(name, path)) return -1;
   if (access == 1) {
     FILE_make_dir(path, 1);
   } else {

@@ -85,8 +85,12 @@ static int therm_out_raw_body(void) {
   ThermState &s = state();
   std::string name = out_name();
   char file[FILE_NAME_LEN + 1] = "";
-  FILE_set_name(name.c_str());
-  FILE_set_date(&s.file_date, file);
+  // A name that cannot be made (memory ran out) is empty, which would mean
+  // standard output: nothing is written then.
+  if (FILE_set_name(name.c_str()) < 0 || FILE_set_date(&s.file_date, file) < 0 || !file[0]) {
+    MESS_print(M_WARN, "THERM_out_raw: Unable to open output file: %s\n", name.c_str());
+    return 0;
+  }
   // Written to a temporary that replaces the old file only when complete.
   kav::OutFile out;
   if (!out.open("THERM_out_raw", "output file", file, false)) return 0;
