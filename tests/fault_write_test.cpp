@@ -183,6 +183,19 @@ void write_sweep(const char *what, Scene &scene, const Writer &write) {
   EXPECT_GT(struck, 0) << what << ": no write was counted";
 }
 
+// Every read failing in turn: appending reads the old file into the new one.
+void read_sweep(const char *what, Scene &scene, const Writer &write) {
+  bool ok = false;
+  const int struck = kavtest::io_sweep(
+      what, [&] { return ok = write(scene.target); },
+      [&] {
+        close_all();
+        scene.check(ok, what);
+      },
+      false);
+  EXPECT_GT(struck, 0) << what << ": the old file was not read";
+}
+
 // Every file open failing in turn.
 void open_sweep(const char *what, Scene &scene, const Writer &write) {
   SCOPED_TRACE(what);
@@ -260,6 +273,7 @@ TEST_F(FaultWrite, StreamGridFormats) {
       Scene scene(old, write);
       if (access == 2) {
         EXPECT_EQ(scene.fresh.rfind(old, 0), 0u) << what << ": the old grids are not kept";
+        read_sweep(what.c_str(), scene, write);
       } else {
         EXPECT_EQ(scene.fresh.find(old), std::string::npos) << what;
       }
@@ -281,6 +295,7 @@ TEST_F(FaultWrite, GribCopy) {
     const Writer write = grib_writer(access, &message);
     Scene scene(old, write);
     EXPECT_EQ(scene.fresh, access == 1 ? message : old + message) << what;
+    if (access == 2) read_sweep(what.c_str(), scene, write);
     write_sweep(what.c_str(), scene, write);
     open_sweep(what.c_str(), scene, write);
   }
