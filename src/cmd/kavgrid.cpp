@@ -281,8 +281,8 @@ void copy(int in, const char *infile, const char *out, const char *format) {
     if (raw) {  // GRIB to GRIB: the messages are copied as they are
       long size = 0;
       if (GRD_get_gfile(in)->type != GRD_GRIB || GRIB_get_raw(in, &message, &size) < 0) {
+        // Left open: a copy cut short is not put in place of the old file.
         std::free(message);
-        GRD_close(ofd);
         fail(kFileError, "kavgrid: Grid %d is no GRIB message to copy\n", n);
       }
       rec.grid = reinterpret_cast<float *>(message);
@@ -291,15 +291,16 @@ void copy(int in, const char *infile, const char *out, const char *format) {
     if (GRD_write(ofd, &rec, 0, &onum) != 0) {
       std::free(message);
       std::free(g.grid);
-      GRD_close(ofd);
       fail(kFileError, "kavgrid: Unable to write grid file: %s\n", out);
     }
   }
   std::free(g.grid);
   std::free(message);
-  const bool read_ok = GRD_read_status(in) == 0;
+  // A copy cut short by an input that cannot be read is not put in place:
+  // the output is left open, and a grid file still open when the program
+  // ends is dropped, the old file kept.
+  if (GRD_read_status(in) != 0) fail(kFileError, "kavgrid: Grid %d could not be read\n", n);
   if (GRD_close(ofd) != 0) fail(kFileError, "kavgrid: Unable to write grid file: %s\n", out);
-  if (!read_ok) fail(kFileError, "kavgrid: Grid %d could not be read\n", n);
   if (std::strcmp(out, "-") != 0) MESS_print(M_MESS, "kavgrid: %d grids copied to %s\n", n, out);
 }
 

@@ -129,6 +129,8 @@ std::FILE *open_pipe(const char *command, const char *mode) {
   return ::popen(command, mode);
 }
 
+bool refuse_open() { return strikes(); }
+
 void fail_open(int nth, int err) {
   FaultState &s = state();
   s.fail_at = nth < 0 ? 0 : nth;

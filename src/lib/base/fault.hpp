@@ -14,6 +14,9 @@ namespace kav::fault {
 std::FILE *open(const char *name, const char *mode);
 // ::popen, with the same seam as open (the two share one call count).
 std::FILE *open_pipe(const char *command, const char *mode);
+// For a file that another library opens itself (netCDF): counts the open as
+// open does and returns true, with errno set, when it is the armed failure.
+bool refuse_open();
 
 // Runs body and returns what it returns; when an exception leaves it (memory
 // ran out inside), on_fail runs and fail is returned. The guard of every C

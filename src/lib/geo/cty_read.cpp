@@ -11,11 +11,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "base/fault.hpp"
 #include "base/tools_int.hpp"
+#include "console/files_out.hpp"
 #include "console/guard.hpp"
 #include "geo/cty_int.hpp"
 
@@ -29,14 +31,15 @@ constexpr M_type kSearchInfo = 0xF00;
 
 // The open station file of the process.
 struct CityFile {
-  FILE *city_file = nullptr;  // the open stream, null when none
-  int file_type = 0;          // the type given at open
-  int cty_fd = -1;            // its descriptor
-  bool writing = false;       // opened for writing
-  std::string name;           // its name, for messages
-  long line_no = 0;           // lines read since the open or the last rewind
-  int bad_lines = 0;          // lines skipped as not stations since the open
-  bool counted = false;       // the count of skipped lines was reported
+  FILE *city_file = nullptr;          // the open stream, null when none
+  std::unique_ptr<kav::OutFile> out;  // writing: replaces the file whole at the close
+  int file_type = 0;                  // the type given at open
+  int cty_fd = -1;                    // its descriptor
+  bool writing = false;               // opened for writing
+  std::string name;                   // its name, for messages
+  long line_no = 0;                   // lines read since the open or the last rewind
+  int bad_lines = 0;                  // lines skipped as not stations since the open
+  bool counted = false;               // the count of skipped lines was reported
 };
 
 CityFile &state() {
@@ -140,10 +143,16 @@ bool is_open(int city_fd) {
   return s.city_file && city_fd == s.cty_fd;
 }
 
-void close_open() {
+// Closes the open file; false when a file written could not be put in place.
+bool close_open() {
   CityFile &s = state();
-  if (s.city_file) FILE_close(s.city_file);
+  bool ok = true;
+  if (s.out)
+    ok = s.out->close("CTY_close");
+  else if (s.city_file)
+    FILE_close(s.city_file);
   s = CityFile{};
+  return ok;
 }
 
 // The full name of a database: file_path (the package's data directory when
@@ -211,12 +220,22 @@ static int cty_open_body(const char *filename, int f_access, int f_type) {
     return -1;
   }
   close_open();
-  FILE *fp = FILE_open(filename, f_access == 0 ? "r" : "w");
-  if (!fp) {
-    MESS_print(M_WARN, "CTY_open: Unable to open station file: %s\n", filename);
-    return -1;
+  std::unique_ptr<kav::OutFile> out;
+  FILE *fp = nullptr;
+  if (f_access == 0) {
+    fp = FILE_open(filename, "r");
+    if (!fp) {
+      MESS_print(M_WARN, "CTY_open: Unable to open station file: %s\n", filename);
+      return -1;
+    }
+  } else {
+    // Written to a temporary that replaces the old file at the close.
+    out = std::make_unique<kav::OutFile>();
+    if (!out->open("CTY_open", "station file", filename, false)) return -1;
+    fp = out->stream();
   }
   CityFile &s = state();
+  s.out = std::move(out);
   s.city_file = fp;
   s.file_type = f_type;
   s.cty_fd = kav::fault::descriptor(fp);
@@ -264,7 +283,9 @@ int CTY_read(int city_fd, CTY_data *city) KAV_NOEXCEPT {
 static int cty_write_body(int city_fd, const CTY_data *city) {
   if (!is_open(city_fd) || !city || !state().writing) return -1;
   const std::string line = kav_cty::format_line(*city);
-  return std::fputs(line.c_str(), state().city_file) < 0 ? -1 : 0;
+  CityFile &s = state();
+  std::fputs(line.c_str(), s.city_file);
+  return s.out && s.out->check("CTY_write") ? 0 : -1;
 }
 
 int CTY_write(int city_fd, const CTY_data *city) KAV_NOEXCEPT {
@@ -297,8 +318,7 @@ int CTY_rewind(int city_fd) KAV_NOEXCEPT {
 
 int CTY_close(int city_fd) KAV_NOEXCEPT {
   if (!is_open(city_fd)) return -1;
-  close_open();
-  return 0;
+  return close_open() ? 0 : -1;
 }
 
 static int cty_open_file_body(const char *city_file, int *num_stats) {

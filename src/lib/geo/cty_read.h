@@ -49,9 +49,11 @@ typedef struct {
 } CTY_info;
 
 /* Opens a station file with FILE_open, "r" for f_access 0 or "w" for 1, and
- * remembers f_type; a file opened before is closed. The stream's descriptor,
- * or -1 for another access value, a command pipe ("|...") or an open
- * failure. */
+ * remembers f_type; a file opened before is closed. A file written goes to a
+ * new temporary file beside it, which replaces the old one only at a
+ * CTY_close after every write succeeded (standard output is written
+ * directly). The stream's descriptor, or -1 for another access value, a
+ * command pipe ("|...") or an open failure. */
 KAV_API int CTY_open(const char *filename, int f_access, int f_type) KAV_NOEXCEPT;
 
 /* Reads the next station into *city, the record emptied first. Blank lines
@@ -70,8 +72,12 @@ KAV_API int CTY_write(int city_fd, const CTY_data *city) KAV_NOEXCEPT;
 /* Rewinds the open file and sets info->dtype to its type; 0, or -1 with no
  * open file. */
 KAV_API int CTY_getinfo(int city_fd, CTY_info *info) KAV_NOEXCEPT;
-/* Rewind or close the open file; 0, or -1 with no open file. */
+/* Rewinds the open file; 0, or -1 with no open file. */
 KAV_API int CTY_rewind(int city_fd) KAV_NOEXCEPT;
+/* Closes the open file; a file written takes the old one's place. 0, or -1
+ * with no open file or when a write or the close failed (the old file is
+ * then left as it was, and the failure reported naming CTY_write or
+ * CTY_close). */
 KAV_API int CTY_close(int city_fd) KAV_NOEXCEPT;
 
 /* Opens the database for reading: the city_file resource when set replaces

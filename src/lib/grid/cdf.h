@@ -33,14 +33,18 @@ KAV_BEGIN_DECLS
 KAV_API const char *GRIB_cdf_units(int var_id) KAV_NOEXCEPT;
 
 /* Opens filename read-only (access 0) or creates it, replacing a file of that
- * name (access 1), and makes it the current file. Returns its handle, or -1
- * (with a message) when it cannot be opened. Any other access returns the
- * current handle unchanged. */
+ * name (access 1), and makes it the current file. A file created is written
+ * as a new temporary beside the old one and takes its place at CDF_close,
+ * unless a data write (a put or CDF_end_def) or the close failed: the old
+ * file is then left as it was. Returns its handle, or -1 (with a message)
+ * when it cannot be opened. Any other access returns the current handle
+ * unchanged. */
 KAV_API int CDF_open(const char *filename, int access) KAV_NOEXCEPT;
 /* Makes handle val current (-1: none). Returns the handle made current. */
 KAV_API int CDF_set_fd(int val) KAV_NOEXCEPT;
-/* Closes the current file; none is current afterwards. 0, or -1 when none
- * was open or closing failed. */
+/* Closes the current file (a file created takes its target's place); none
+ * is current afterwards. 0, or -1 when none was open, closing failed or a
+ * file created could not replace its target. */
 KAV_API int CDF_close(void) KAV_NOEXCEPT;
 /* Leaves define mode of the current file. 0, or -1. */
 KAV_API int CDF_end_def(void) KAV_NOEXCEPT;

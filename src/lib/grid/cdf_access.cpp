@@ -10,10 +10,13 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstring>
+#include <map>
+#include <memory>
 #include <new>
 #include <string>
 #include <vector>
 
+#include "console/files_out.hpp"
 #include "console/guard.hpp"
 #include "grid/cdf_int.hpp"
 
@@ -29,6 +32,8 @@ struct Access {
   int shape[CDF_MAX_DIMS] = {};                               // dimension ids of the next variable
   int shape_n = 0;                                            // their count
   bool loud = true;                                           // library errors reported as warnings
+  // Files being created, by handle: each replaces its target at CDF_close.
+  std::map<int, std::unique_ptr<kav::Replacement>> made;
 };
 
 Access &acc() {
@@ -45,6 +50,17 @@ const bool kQuietAtStart = [] {
 }();
 
 bool current(int var) { return acc().fd >= 0 && var >= 0; }
+
+// The result of a call that writes data: one that failed on a file being
+// created keeps that file from taking its target's place.
+bool written(bool good) {
+  Access &a = acc();
+  if (!good) {
+    const auto it = a.made.find(a.fd);
+    if (it != a.made.end()) it->second->fail();
+  }
+  return good;
+}
 
 int def_typed(const char *func, const char *name, nc_type type) {
   Access &a = acc();
@@ -111,7 +127,7 @@ int put_one(const char *func, int var, double val) {
   from_doubles(type, &val, 1, raw);
   quiet();
   Access &a = acc();
-  return ok(ncvarput1(a.fd, var, a.start, raw), func, "ncvarput1") ? 0 : -1;
+  return written(ok(ncvarput1(a.fd, var, a.start, raw), func, "ncvarput1")) ? 0 : -1;
 }
 
 // Reads one value at the position as a double.
@@ -176,14 +192,14 @@ int put_block(const char *func, int var, const void *vals, int have) {
   Access &a = acc();
   quiet();
   if (type == have || (type == NC_CHAR && have == NC_BYTE))
-    return ok(ncvarput(a.fd, var, a.start, a.count, vals), func, "ncvarput") ? 0 : -1;
+    return written(ok(ncvarput(a.fd, var, a.start, a.count, vals), func, "ncvarput")) ? 0 : -1;
   const size_t n = block_size();
   if (n == 0) return -1;
   std::vector<double> d(n);
   to_doubles(have, vals, n, d.data());
   std::vector<unsigned char> raw(n * type_size(type));
   from_doubles(type, d.data(), n, raw.data());
-  return ok(ncvarput(a.fd, var, a.start, a.count, raw.data()), func, "ncvarput") ? 0 : -1;
+  return written(ok(ncvarput(a.fd, var, a.start, a.count, raw.data()), func, "ncvarput")) ? 0 : -1;
 }
 
 // Position of one more dimension at index 0, for the text calls; false when
@@ -396,17 +412,27 @@ static int cdf_open_body(const char *filename, int access) {
     MESS_print(M_WARN, "CDF_open: File name longer than %d characters\n", FILE_NAME_LEN - 1);
     return -1;
   }
-  char name[FILE_NAME_LEN] = {};
+  // A name that cannot be expanded (memory ran out, reported there) is not
+  // used: the buffer would hold no name at all.
+  char name[FILE_NAME_LEN] = "";
   if (!FILE_add_user_path(filename, name)) return -1;
-  if (access == 1) FILE_make_dir(name, 1);
   std::string why;
   if (access == 0 && !header_sane(name, why)) {
     MESS_print(error_type(), "CDF_open: Not a readable netCDF file (%s): %s\n", why.c_str(), name);
     return -1;
   }
   quiet();
-  const int nc = access == 0 ? ncopen(name, NC_NOWRITE) : nccreate(name, NC_CLOBBER);
-  if (!ok(nc, "CDF_open", access == 0 ? "ncopen" : "nccreate", name)) return -1;
+  if (access == 0) {
+    const int nc = ncopen(name, NC_NOWRITE);
+    if (!ok(nc, "CDF_open", "ncopen", name)) return -1;
+    a.fd = nc;
+    return nc;
+  }
+  // Created as a temporary beside the file, which it replaces at CDF_close.
+  auto rep = std::make_unique<kav::Replacement>();
+  const int nc = create(*rep, name, name, "CDF_open");
+  if (nc < 0) return -1;
+  a.made[nc] = std::move(rep);
   a.fd = nc;
   return nc;
 }
@@ -424,9 +450,17 @@ static int cdf_close_body(void) {
   Access &a = acc();
   if (a.fd < 0) return -1;
   quiet();
-  const int r = ncclose(a.fd);
+  const int fd = a.fd;
+  const int r = ncclose(fd);
   a.fd = -1;
-  return ok(r, "CDF_close", "ncclose") ? 0 : -1;
+  bool good = ok(r, "CDF_close", "ncclose");
+  const auto it = a.made.find(fd);
+  if (it != a.made.end()) {
+    const std::unique_ptr<kav::Replacement> rep = std::move(it->second);
+    a.made.erase(it);
+    good = finish(*rep, good, "CDF_close", rep->target()) && good;
+  }
+  return good ? 0 : -1;
 }
 
 int CDF_close(void) KAV_NOEXCEPT {
@@ -436,7 +470,7 @@ int CDF_close(void) KAV_NOEXCEPT {
 static int cdf_end_def_body(void) {
   if (acc().fd < 0) return -1;
   quiet();
-  return ok(ncendef(acc().fd), "CDF_end_def", "ncendef") ? 0 : -1;
+  return written(ok(ncendef(acc().fd), "CDF_end_def", "ncendef")) ? 0 : -1;
 }
 
 int CDF_end_def(void) KAV_NOEXCEPT {
@@ -781,8 +815,9 @@ static int cdf_put_str_body(int var, const char *str) {
   long start[CDF_MAX_DIMS], count[CDF_MAX_DIMS];
   if (!text_block("CDF_put_str", static_cast<long>(text.size()) + 1, start, count)) return -1;
   quiet();
-  return ok(ncvarput(acc().fd, var, start, count, text.c_str()), "CDF_put_str", "ncvarput") ? 0
-                                                                                            : -1;
+  return written(ok(ncvarput(acc().fd, var, start, count, text.c_str()), "CDF_put_str", "ncvarput"))
+             ? 0
+             : -1;
 }
 
 int CDF_put_str(int var, const char *str) KAV_NOEXCEPT {

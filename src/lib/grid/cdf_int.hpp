@@ -22,6 +22,15 @@ bool ok(int r, const char *func, const char *call, const std::string &file = {})
 // Message type of library errors: warnings, or debug when silenced.
 unsigned error_type();
 
+// Creates a netCDF file that is to replace path whole: a new temporary
+// beside it, recorded in rep. Returns the netCDF handle, or -1 after a
+// message naming who (the file shown as name) when it cannot be made.
+int create(kav::Replacement &rep, const char *path, const std::string &name, const char *who);
+// After the close of a file made by create: good (everything written and
+// closed) puts it in place of the old file, else it is removed. False when
+// it is not in place; a failure to replace is reported naming who.
+bool finish(kav::Replacement &rep, bool good, const char *who, const std::string &name);
+
 // False (with the reason) when the file is a classic netCDF file whose
 // header the library must not be given: counts, names or attributes that
 // run past the file or make no sense. Files of other kinds pass.

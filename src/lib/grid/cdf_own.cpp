@@ -216,6 +216,14 @@ bool get_text_var(const grd::Slot &s, int var, long rec, char *dst, size_t room)
   return true;
 }
 
+// The result of a definition: a file whose definition failed half-way is
+// not put in place.
+int defined(grd::Slot &s, bool good) {
+  if (good) return 0;
+  s.made.fail();
+  return -1;
+}
+
 }  // namespace
 
 int own_putinfo(grd::Slot &slot, const GRD_info *info) {
@@ -232,7 +240,7 @@ int own_putinfo(grd::Slot &slot, const GRD_info *info) {
     // still gets its definition.
     if (info) return 0;
     f->defined = true;
-    return define(slot, p, 1, 1) ? 0 : -1;
+    return defined(slot, define(slot, p, 1, 1));
   }
   if (p.max_x > 32767 || p.max_y > 32767) {
     MESS_print(M_WARN, "GRD_putinfo: Grid of %d x %d points does not fit 16-bit sizes: %s\n",
@@ -240,7 +248,7 @@ int own_putinfo(grd::Slot &slot, const GRD_info *info) {
     return -1;
   }
   f->defined = true;
-  return define(slot, p, p.max_x, p.max_y) ? 0 : -1;
+  return defined(slot, define(slot, p, p.max_x, p.max_y));
 }
 
 int own_write(grd::Slot &slot, GRD_report *grd, int rep_type, int *grd_num) {
@@ -272,8 +280,10 @@ int own_write(grd::Slot &slot, GRD_report *grd, int rep_type, int *grd_num) {
   const long start[3] = {rec, 0, 0}, count[3] = {1, d.nx, d.ny};
   quiet();
   if (!ok(ncvarput(r.fd, r.values_id[0], start, count, grd->grid), "GRD_write", "ncvarput",
-          slot.name))
+          slot.name)) {
+    slot.made.fail();
     return -1;
+  }
   bool good = put_text_var(slot, r.datim_id, rec, grd->datim) &&
               put_text_var(slot, r.info_id, rec, grd->info);
   if (good && r.grid != 1)
@@ -289,7 +299,11 @@ int own_write(grd::Slot &slot, GRD_report *grd, int rep_type, int *grd_num) {
          put_short(slot, r.level_id, rec, grd->level) &&
          put_short(slot, r.time_id, rec, grd->time) && put_short(slot, r.var_id, rec, grd->var) &&
          put_short(slot, r.nx_id, rec, d.nx) && put_short(slot, r.ny_id, rec, d.ny);
-  if (!good) return -1;
+  if (!good) {
+    // A record written in part: the file is not put in place.
+    slot.made.fail();
+    return -1;
+  }
   if (rec >= r.max_num) r.max_num = rec + 1;
   return 0;
 }

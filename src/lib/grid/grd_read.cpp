@@ -145,33 +145,37 @@ long remaining_bytes(FILE *fp) {
 }
 
 int stream_open(Slot &slot, const char *name, int access) {
-  const char *mode = access == 0 ? "r" : (access == 1 ? "w" : "a");
-  if (access == 2) {
-    const long size = slot.stdio ? 0 : FILE_size(name);
-    slot.appending_content = size > 0;
-    if (slot.stdio) mode = "w";
+  if (access == 0) {
+    FILE *fp = FILE_open(name, "r");
+    if (!fp) {
+      MESS_print(M_WARN, "GRD_open: Unable to open grid file: %s\n", shown(name));
+      return -1;
+    }
+    slot.rec.file = fp;
+    slot.rec.fd = 1;
+    return 0;
   }
-  FILE *fp = FILE_open(name, mode);
-  if (!fp) {
-    MESS_print(M_WARN, "GRD_open: Unable to open grid file: %s\n", shown(name));
-    return -1;
-  }
-  slot.rec.file = fp;
+  // Written to a temporary that replaces the file at the close; appending
+  // copies the old grids into it first.
+  if (!slot.out.open("GRD_open", "grid file", name, access == 2)) return -1;
+  slot.appending_content = slot.out.had_content();
+  slot.rec.file = slot.out.stream();
   slot.rec.fd = 1;
   if (access == 2 && !slot.appending_content &&
       (slot.rec.type == GRD_TEXT || slot.rec.type == GRD_BINARY)) {
-    if (std::fputs("KAVGRID\n", fp) == EOF) {
-      MESS_print(M_WARN, "GRD_open: Unable to write grid file: %s\n", shown(name));
-      return -1;
-    }
+    std::fputs("KAVGRID\n", slot.rec.file);
+    if (!slot.out.check("GRD_open")) return -1;
   }
   return 0;
 }
 
 int stream_close(Slot &slot) {
   int result = 0;
-  if (slot.rec.file && !slot.stdio && FILE_close(slot.rec.file) != 0) result = -1;
-  if (slot.rec.file && slot.stdio && slot.access != 0) std::fflush(slot.rec.file);
+  if (slot.out.is_open()) {
+    if (!slot.out.close("GRD_close")) result = -1;
+  } else if (slot.rec.file && !slot.stdio && FILE_close(slot.rec.file) != 0) {
+    result = -1;
+  }
   if (slot.rec.hfile) FILE_close(slot.rec.hfile);
   slot.rec.file = nullptr;
   slot.rec.hfile = nullptr;
@@ -393,8 +397,17 @@ static int grd_write_body(int grd_fd, GRD_report *grd, int rep_type, int *grd_nu
 }
 
 int GRD_write(int grd_fd, GRD_report *grd, int rep_type, int *grd_num) KAV_NOEXCEPT {
-  return kav::guarded("GRD_write", -1,
-                      [&] { return grd_write_body(grd_fd, grd, rep_type, grd_num); });
+  // Memory that runs out half-way through a grid leaves it cut short: the
+  // file is not put in place at the close.
+  return kav::fault::guard(
+      -1, [&] { return grd_write_body(grd_fd, grd, rep_type, grd_num); },
+      [&] {
+        kav::out_of_memory("GRD_write");
+        if (Slot *s = slot_of(grd_fd)) {
+          s->out.fail();
+          s->made.fail();
+        }
+      });
 }
 
 static int grd_rewind_body(int grd_fd) {

@@ -112,9 +112,13 @@ KAV_API int GRD_chktype(const char *filename) KAV_NOEXCEPT;
  * the "KAVGRID" line for formats 2 and 3; f_type 0 takes the format of the
  * existing file). *f_type is the format code, or 0 to detect it (stored back).
  * An empty name or "-" is standard input or output, format 2 unless 3 or 21
- * is asked. Returns the handle 0-14, or -1 (with a message) when no slot is
- * free, the format is unknown or cannot be opened that way, or the file
- * cannot be opened. */
+ * is asked. A file written (access 1 or 2) goes to a new temporary file in
+ * the same directory, which takes the old file's place (its permissions
+ * kept) only at a GRD_close after everything was written: a failure leaves
+ * the old file as it was. Standard output, command pipes and devices are
+ * written directly. Returns the handle 0-14, or -1 (with a message) when no
+ * slot is free, the format is unknown or cannot be opened that way, or the
+ * file cannot be opened. */
 KAV_API int GRD_open(const char *filename, int f_access, int *f_type) KAV_NOEXCEPT;
 
 /* Opens the GRIB index file filename beside the open GRIB file grd_fd.
@@ -160,7 +164,8 @@ KAV_API int GRD_putinfo(int grd_fd, const GRD_info *info) KAV_NOEXCEPT;
  * from grid) or writes record *grd_num (11). Returns 0, or -1 when grd or its
  * grid is null, the handle is bad, the format cannot be written, the size is
  * invalid, the projection has no form in the format (with a message) or the
- * write fails. Blanks in units become '_' in the record itself. */
+ * write fails (reported once, naming the file; the file is then lost and
+ * GRD_close fails too). Blanks in units become '_' in the record itself. */
 KAV_API int GRD_write(int grd_fd, GRD_report *grd, int rep_type, int *grd_num) KAV_NOEXCEPT;
 
 /* Returns a file to its first grid and sets num to 0 (the next read of grid 0
@@ -168,8 +173,10 @@ KAV_API int GRD_write(int grd_fd, GRD_report *grd, int rep_type, int *grd_num) K
  * bad handle. */
 KAV_API int GRD_rewind(int grd_fd) KAV_NOEXCEPT;
 
-/* Closes the file and empties its slot; never closes standard streams.
- * 0 also for an empty slot; -1 for a handle outside 0-14. */
+/* Closes the file and empties its slot; never closes standard streams. A
+ * file written takes the old file's place now. 0 also for an empty slot; -1
+ * for a handle outside 0-14, or when a write, the close or the replacement
+ * failed (the old file is then left as it was and the temporary removed). */
 KAV_API int GRD_close(int grd_fd) KAV_NOEXCEPT;
 
 /* GRIB files only: moves to byte offset, records it as the position after

@@ -9,6 +9,7 @@
 #include <kav/mess.h>
 #include <netcdf.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -16,6 +17,7 @@
 #include <string>
 #include <utility>
 
+#include "base/fault.hpp"
 #include "grid/cdf_int.hpp"
 #include "grid/grd_read_int.hpp"
 
@@ -32,6 +34,55 @@ bool size_grid(GRD_report *grd, long nx, long ny, const char *file) {
   grd->grid = static_cast<float *>(std::malloc(static_cast<size_t>(nx * ny) * sizeof(float)));
   if (!grd->grid) {
     MESS_print(M_WARN, "GRD_read: No memory for %ld x %ld values: %s\n", nx, ny, file);
+    return false;
+  }
+  return true;
+}
+
+int create(kav::Replacement &rep, const char *path, const std::string &name, const char *who) {
+  auto refuse = [&] {
+    MESS_print(M_WARN, "%s: Unable to create %s (%s)\n", who, name.c_str(), std::strerror(errno));
+    return -1;
+  };
+  if (!rep.prepare(path)) return refuse();
+  if (!rep.replaceable()) {
+    MESS_print(M_WARN, "%s: netCDF files are written to regular files only: %s\n", who,
+               name.c_str());
+    return -1;
+  }
+  // A name that happens to be taken is passed over: the library refuses to
+  // create over an existing file.
+  constexpr int kTries = 100;
+  for (int tries = 0; tries < kTries; ++tries) {
+    if (kav::fault::refuse_open()) return refuse();
+    const std::string &temp = rep.claim();
+    quiet();
+    const int nc = nccreate(temp.c_str(), NC_NOCLOBBER);
+    if (nc >= 0) {
+      rep.created(-1);
+      return nc;
+    }
+    if (ncerr == NC_EEXIST) {
+      rep.unclaim();
+      continue;
+    }
+    // The name was free, so what the library may have left there (a file
+    // whose header could not be written) is its own: removed.
+    ok(nc, who, "nccreate", name);
+    rep.abandon();
+    return -1;
+  }
+  errno = EEXIST;
+  return refuse();
+}
+
+bool finish(kav::Replacement &rep, bool good, const char *who, const std::string &name) {
+  if (!good || rep.failed()) {
+    rep.abandon();
+    return false;
+  }
+  if (!rep.commit()) {
+    MESS_print(M_WARN, "%s: Unable to replace %s (%s)\n", who, name.c_str(), std::strerror(errno));
     return false;
   }
   return true;
@@ -70,7 +121,9 @@ int cdf_open(Slot &slot, const char *name, int access) {
   }
   auto file = std::make_shared<File>();
   DATE_init(&file->pending.date);
-  char path[FILE_NAME_LEN] = {};
+  // A name that cannot be expanded (memory ran out, reported there) is not
+  // used: the buffer would hold no name at all.
+  char path[FILE_NAME_LEN] = "";
   if (!FILE_add_user_path(name, path)) return -1;
   if (access == 1) {
     FILE_make_dir(path, 1);
@@ -88,8 +141,14 @@ int cdf_open(Slot &slot, const char *name, int access) {
     return -1;
   }
   kav::cdf::quiet();
-  const int nc = access == 0 ? ncopen(path, NC_NOWRITE) : nccreate(path, NC_CLOBBER);
-  if (!kav::cdf::ok(nc, "GRD_open", access == 0 ? "ncopen" : "nccreate", name)) {
+  int nc = -1;
+  if (access == 0) {
+    nc = ncopen(path, NC_NOWRITE);
+    if (!kav::cdf::ok(nc, "GRD_open", "ncopen", name)) nc = -1;
+  } else {
+    nc = kav::cdf::create(slot.made, path, name, "GRD_open");
+  }
+  if (nc < 0) {
     MESS_print(M_WARN, "GRD_open: Unable to open grid file: %s\n", name);
     return -1;
   }
@@ -183,6 +242,8 @@ int cdf_close(Slot &slot) {
   }
   slot.rec.fd = -1;
   slot.ext.reset();
+  if (slot.access == 1 && !kav::cdf::finish(slot.made, result == 0, "GRD_close", slot.name))
+    result = -1;
   return result;
 }
 

@@ -232,11 +232,8 @@ int grib_write(Slot &slot, GRD_report *grd, int rep_type, int *grd_num) {
     return -1;
   }
   const size_t n = static_cast<size_t>(grd->source);
-  if (std::fwrite(grd->grid, 1, n, slot.rec.file) != n) {
-    MESS_print(M_WARN, "GRD_write: Unable to write grid file: %s\n", slot.name.c_str());
-    return -1;
-  }
-  return 0;
+  std::fwrite(grd->grid, 1, n, slot.rec.file);
+  return slot.out.check("GRD_write") ? 0 : -1;
 }
 
 int grib_rewind(Slot &slot) {

@@ -10,6 +10,8 @@
 #include <memory>
 #include <string>
 
+#include "console/files_out.hpp"
+
 namespace kav::grd {
 
 // Where a stream file stands: the grid that follows and the one read last.
@@ -36,6 +38,8 @@ struct Slot {
   bool pending = false;
   bool failed = false;        // the last read failed on a malformed grid
   std::shared_ptr<void> ext;  // what the format keeps beside (netCDF: kav::cdf::File)
+  kav::OutFile out;           // stream formats written: replaced whole at the close
+  kav::Replacement made;      // netCDF file created: replaced whole at the close
 };
 
 // One grid format: how it is recognised and each call it serves. A null

@@ -645,7 +645,8 @@ int text_rewind(Slot &s) {
 int text_putinfo(Slot &s, const GRD_info *info) {
   (void)info;
   if (s.rec.type == GRD_PLAIN || s.access == 2) return 0;
-  return std::fputs("KAVGRID\n", s.rec.file) == EOF ? -1 : 0;
+  std::fputs("KAVGRID\n", s.rec.file);
+  return s.out.check("GRD_putinfo") ? 0 : -1;
 }
 
 namespace {
@@ -743,10 +744,7 @@ int text_write(Slot &s, GRD_report *grd, int rep_type, int *grd_num) {
       std::fputc(k % nx == nx - 1 ? '\n' : ' ', fp);
     }
   }
-  if (std::ferror(fp) || std::fflush(fp) != 0) {
-    MESS_print(M_WARN, "GRD_write: Unable to write grid file: %s\n", shown(s));
-    return -1;
-  }
+  if (!s.out.check("GRD_write")) return -1;
   ++s.rec.num;
   return 0;
 }

@@ -71,8 +71,10 @@ KAV_API int THERM_sig_table(void) KAV_NOEXCEPT;
 KAV_API int THERM_wind_table(void) KAV_NOEXCEPT;
 
 /* Writes the sounding text file, named from the out_file resource ("upa_snd"
- * by default) and the sounding time. Returns 1, or 0 (with a warning) when
- * the file cannot be opened. */
+ * by default) and the sounding time. The file is written whole to a new
+ * temporary beside it, which then takes the old file's place. Returns 1, or
+ * 0 (with a warning) when the file cannot be opened or written (an old file
+ * of that name is then left as it was). */
 KAV_API int THERM_out_raw(void) KAV_NOEXCEPT;
 
 /* Reads a sounding text file and installs it. A file that cannot be opened

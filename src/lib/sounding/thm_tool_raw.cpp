@@ -16,6 +16,7 @@
 #include <cstring>
 #include <string>
 
+#include "console/files_out.hpp"
 #include "console/guard.hpp"
 #include "sounding/thm_tool_int.hpp"
 
@@ -84,13 +85,16 @@ static int therm_out_raw_body(void) {
   ThermState &s = state();
   std::string name = out_name();
   char file[FILE_NAME_LEN + 1] = "";
-  FILE_set_name(name.c_str());
-  FILE_set_date(&s.file_date, file);
-  FILE *fp = FILE_open(file, "w");
-  if (fp == nullptr) {
-    MESS_print(M_WARN, "THERM_out_raw: Unable to open output file: %s\n", file);
+  // A name that cannot be made (memory ran out) is empty, which would mean
+  // standard output: nothing is written then.
+  if (FILE_set_name(name.c_str()) < 0 || FILE_set_date(&s.file_date, file) < 0 || !file[0]) {
+    MESS_print(M_WARN, "THERM_out_raw: Unable to open output file: %s\n", name.c_str());
     return 0;
   }
+  // Written to a temporary that replaces the old file only when complete.
+  kav::OutFile out;
+  if (!out.open("THERM_out_raw", "output file", file, false)) return 0;
+  FILE *fp = out.stream();
   UPA_calc_wind(s.sm, s.sm_num, s.wm, s.wm_num);
   char label[64] = "";
   DATE_make_label(&s.file_date, label);
@@ -114,12 +118,7 @@ static int therm_out_raw_body(void) {
   if (!is_missing(s.trop.p)) write_level(fp, "TROP ", s.trop);
   if (!is_missing(s.mwnd.p)) write_level(fp, "MWND ", s.mwnd);
   std::fprintf(fp, "\n");
-  bool ok = std::ferror(fp) == 0;
-  if (FILE_close(fp) != 0) ok = false;
-  if (!ok) {
-    MESS_print(M_WARN, "THERM_out_raw: Unable to write output file: %s\n", file);
-    return 0;
-  }
+  if (!out.close("THERM_out_raw")) return 0;
   MESS_print(0x200, "Written raw file to: %s\n", file);
   return 1;
 }
