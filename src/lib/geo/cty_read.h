@@ -60,7 +60,8 @@ KAV_API int CTY_open(const char *filename, int f_access, int f_type) KAV_NOEXCEP
  * skipped and counted: the first in a file is reported with the file's name
  * and line number, the count when the end is reached. An elevation above
  * 9000 reads as -9999. The number of fields converted (9, or 10 with the
- * auxiliary number), or -1 with no open file or at the end of the file. */
+ * auxiliary number), or -1 with no open file or at the end of the file; -2
+ * (reported once) when a read of the file failed, until CTY_rewind. */
 KAV_API int CTY_read(int city_fd, CTY_data *city) KAV_NOEXCEPT;
 
 /* Writes *city as one line of the file format to the file opened for

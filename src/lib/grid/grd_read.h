@@ -182,7 +182,8 @@ KAV_API long GRD_get_pos(void) KAV_NOEXCEPT;
 
 /* Copies the GRD_HEADER_LEN bytes that begin at GRD_get_pos() into header
  * (zeros past the end of the file) and leaves the stream there. 0, or -1 for
- * a bad handle, a null header or a stream that cannot seek. */
+ * a bad handle, a null header, a stream that cannot seek or a failed read
+ * (reported). */
 KAV_API int GRD_get_header(int grd_fd, char *header) KAV_NOEXCEPT;
 
 /* The record of slot ind, or null for an empty slot or a bad index. */
