@@ -117,7 +117,10 @@ bool read_lead(const std::string &name, std::string &lead) {
   if (::stat(name.c_str(), &st) != 0) return false;
   if (!S_ISREG(st.st_mode)) return true;
   FILE *fp = kav::fault::open(name.c_str(), "rb");
-  if (!fp) return false;
+  if (!fp) {
+    MESS_print(M_WARN, "FILE_type: Unable to open file: %s\n", name.c_str());
+    return false;
+  }
   char buf[10];
   const size_t n = std::fread(buf, 1, sizeof buf, fp);
   const bool failed = n < sizeof buf && std::ferror(fp);
