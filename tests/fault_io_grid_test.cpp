@@ -150,6 +150,16 @@ TEST(FailIOGrid, NetcdfHeaderCheck) {
   MESS_set(0, M_WARN | M_ERROR);
   for (const char *file : {"netcdf/model_global.nc", "netcdf/cf_packed.nc"})
     EXPECT_GE(sweep_file(kData + "/" + file, false), 2) << file;
+  const std::string name = kData + "/netcdf/model_global.nc";
+  EXPECT_GE(kavtest::io_sweep(
+                "CDF_open",
+                [&] {
+                  const bool ok = CDF_open(name.c_str(), 0) >= 0;
+                  CDF_close();
+                  return ok;
+                },
+                close_all),
+            2);
 }
 
 TEST(FailIOGrid, FormatDetectionAndHeader) {
@@ -176,6 +186,34 @@ TEST(FailIOGrid, FormatDetectionAndHeader) {
         return r == 0 && std::string(header, 7) == "KAVGRID";
       },
       close_all);
+}
+
+// After a failed read the bytes that follow are not trusted: every later read
+// of the file fails, and the message names it.
+TEST(FailIOGrid, AFailedFileStaysFailed) {
+  MESS_set(0, M_WARN | M_ERROR);
+  const std::string name = kData + "/grid/two.grd";
+  int fd = -1, first = 0, later = 0, status = 0;
+  const std::string err = kavtest::capture([&] {
+                            kavtest::FailIO fail(30);  // inside the first grid
+                            int type = GRD_TEXT;       // no detection reads
+                            fd = GRD_open(name.c_str(), 0, &type);
+                            GRD_report g;
+                            GRD_init(&g);
+                            int num = 0;
+                            first = GRD_read(fd, &g, 0, &num);
+                            EXPECT_EQ(g.grid, nullptr);
+                            num = 1;
+                            later = GRD_read(fd, &g, 0, &num);
+                            std::free(g.grid);
+                            status = GRD_read_status(fd);
+                          }).err;
+  GRD_close(fd);
+  EXPECT_GE(fd, 0);
+  EXPECT_EQ(first, -1);
+  EXPECT_EQ(later, -1);
+  EXPECT_EQ(status, -1);
+  EXPECT_NE(err.find("GRD_read: Unable to read grid file: " + name), std::string::npos) << err;
 }
 
 // A GRIB index beside the file: its lines are read through the seam too.

@@ -143,7 +143,10 @@ KAV_API int GRD_getinfo(int grd_fd, GRD_info *info) KAV_NOEXCEPT;
  * order (standard input only forward); *grdnum then names the grid read.
  * Returns 0, -1 at the end of the file or on failure (a malformed grid gives
  * a message naming the file and grid; after a failed full read grid is null),
- * or what the GRIB reader returns for GRIB files. */
+ * or what the GRIB reader returns for GRIB files. Once a read of the file's
+ * bytes has failed (a damaged disc), every later read of it fails as well,
+ * with a message, until it is closed: nothing read around the lost bytes is
+ * handed out. */
 KAV_API int GRD_read(int grd_fd, GRD_report *grd, int rep_type, int *grdnum) KAV_NOEXCEPT;
 
 /* How the last GRD_read of grd_fd ended: 0 when it read a grid or met the
