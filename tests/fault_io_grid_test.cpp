@@ -244,6 +244,7 @@ TEST(FailIOGrid, GribIndexFile) {
   };
   ASSERT_TRUE(headers());
   EXPECT_GT(kavtest::io_sweep("GRD_hdr_open", headers, close_all), 60);
+  kavtest::open_sweep("GRD_hdr_open", headers, close_all);
   GRD_use_hdr_file(0);
 }
 

@@ -85,7 +85,8 @@ KAV_API int CTY_open_file(const char *city_file, int *num_stats) KAV_NOEXCEPT;
 
 /* Looks a station up in the database by identifier, name or five-digit WMO
  * number, ignoring case; the file is opened and closed again. 1 when found
- * (the station in *data), else 0 (*data then holds the last record read). */
+ * (the station in *data), else 0 (*data then holds the last record read;
+ * a file that could not be read to its end is reported by CTY_read). */
 KAV_API int CTY_get(const char *city_file, const char *id, CTY_data *data) KAV_NOEXCEPT;
 
 /* CTY_get, then the station's latitude and longitude: 1 when found, else 0

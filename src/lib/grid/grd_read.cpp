@@ -309,7 +309,10 @@ int GRD_hdr_open(int grd_fd, const char *filename) KAV_NOEXCEPT {
   if (!s || !shared().use_hdrfile || s->rec.type != GRD_GRIB || !filename || !filename[0])
     return -1;
   FILE *fp = FILE_open(filename, "r");
-  if (!fp || fp == stdin) return -1;
+  if (!fp || fp == stdin) {
+    if (!fp) MESS_print(M_WARN, "GRD_hdr_open: Unable to open index file: %s\n", filename);
+    return -1;
+  }
   if (s->rec.hfile) FILE_close(s->rec.hfile);
   s->rec.hfile = fp;
   return 0;

@@ -119,7 +119,7 @@ KAV_API int GRD_open(const char *filename, int f_access, int *f_type) KAV_NOEXCE
 
 /* Opens the GRIB index file filename beside the open GRIB file grd_fd.
  * 0, or -1 when index files are off, the file is not GRIB, the name is empty
- * or the index cannot be opened. */
+ * or the index cannot be opened (reported). */
 KAV_API int GRD_hdr_open(int grd_fd, const char *filename) KAV_NOEXCEPT;
 
 /* Enables (non-zero) or disables GRIB index files. Returns 0. */
