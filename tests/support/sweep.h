@@ -86,6 +86,40 @@ int io_sweep(const char *what, Call call, bool writes = false) {
       what, call, [] {}, writes);
 }
 
+// Runs call (true when it succeeded) with the nth file the library opens
+// refused (errno err), for n = 1, 2, ... until a run opens fewer files, which
+// must then succeed. A struck run must fail with a message. cleanup runs after
+// each attempt. Returns the number of struck runs.
+template <class Call, class Cleanup>
+int open_sweep(const char *what, Call call, Cleanup cleanup, int err = ENOENT, int limit = 200) {
+  SCOPED_TRACE(what);
+  for (int nth = 1; nth <= limit; ++nth) {
+    bool struck = false, ok = false;
+    const Captured cap = capture([&] {
+      FailOpen fail(nth, err);
+      ok = call();
+      struck = fail.calls() >= nth;
+    });
+    cleanup();
+    if (!struck) {
+      EXPECT_TRUE(ok) << "the call fails without any open refused: " << cap.err;
+      return nth - 1;
+    }
+    EXPECT_FALSE(ok) << "open " << nth << " failed, yet the call succeeded";
+    if (!ok) {
+      EXPECT_FALSE(cap.err.empty()) << "open " << nth << " failed the call silently";
+    }
+    if (::testing::Test::HasFailure()) return nth;
+  }
+  ADD_FAILURE() << "still opening after " << limit << " calls";
+  return limit;
+}
+
+template <class Call>
+int open_sweep(const char *what, Call call) {
+  return open_sweep(what, call, [] {});
+}
+
 }  // namespace kavtest
 
 #endif

@@ -47,6 +47,8 @@ long scan_line(FILE *ifile, char *out, long limit) {
       break;
     }
   }
+  // A read that failed part-way leaves no piece of a line behind.
+  if (c == EOF && std::ferror(ifile)) return -1;
   out[n] = '\0';
   return n;
 }
@@ -91,7 +93,7 @@ int read_swapped(void *buf, FILE *ifile) {
   if (!buf || !ifile) return -1;
   unsigned char bytes[N];
   const size_t got = fread(bytes, N, 1, ifile);
-  if (got != 1) return 0;
+  if (got != 1) return std::ferror(ifile) ? -1 : 0;
   if (state.swap) reverse_bytes<N>(bytes);
   std::memcpy(buf, bytes, N);
   return 1;
@@ -142,7 +144,7 @@ int fskipline(FILE *ifile) KAV_NOEXCEPT {
     return 0;
   }
   while (c != EOF && c != '\n') c = next_char(ifile);
-  return 0;
+  return c == EOF && std::ferror(ifile) ? -1 : 0;
 }
 
 int swap_setup(int flag) KAV_NOEXCEPT {
@@ -242,6 +244,10 @@ bool read_line(std::FILE *fp, std::string &line, std::size_t max, CarriageReturn
     else if (longer)
       *longer = true;
   }
+  if (c == EOF && std::ferror(fp)) {
+    line.clear();  // a line cut short by a failed read is not a line
+    return false;
+  }
   if (cr == CarriageReturn::Drop && !line.empty() && line.back() == '\r') line.pop_back();
   return any;
 }
@@ -256,6 +262,10 @@ bool read_token(std::FILE *fp, std::string &tok, std::size_t max, bool *ended) {
     if (tok.size() >= max) return false;
     tok.push_back(static_cast<char>(c));
     c = std::getc(fp);
+  }
+  if (c == EOF && std::ferror(fp)) {
+    tok.clear();  // a token cut short by a failed read is not a token
+    return false;
   }
   if (ended) *ended = c == EOF;
   if (c != EOF) std::ungetc(c, fp);

@@ -20,7 +20,8 @@ KAV_BEGIN_DECLS
  * stays part of the line (fget_rawstring removes it). A read never writes
  * more than limit + 1 characters (the terminator included) into string.
  * At end of file, or for a null stream or buffer, string is left alone and
- * the result is -1. */
+ * the result is -1. A read that fails gives -1 as well (ferror tells it from
+ * the end of the file): a line cut short by the failure is never returned. */
 
 /* Reads the next line, at most 160 characters of it, into string (room for
  * 161). Returns the number of characters read, 0 for an empty line, -1 at end
@@ -44,8 +45,8 @@ KAV_API int fget_rawstring(FILE *ifile, char *string, int len) KAV_NOEXCEPT;
 
 /* Passes over the rest of the current line and its line end. When the stream
  * stands at a line end already (the rest is empty) nothing is passed over:
- * the next read handles that line end. Returns 0, or -1 at end of file or for
- * a null stream. */
+ * the next read handles that line end. Returns 0, or -1 at end of file, when
+ * a read fails or for a null stream. */
 KAV_API int fskipline(FILE *ifile) KAV_NOEXCEPT;
 
 /* ---- Byte order -------------------------------------------------------------
@@ -71,7 +72,8 @@ KAV_API int swap_shorts(void *val, int count) KAV_NOEXCEPT;
 
 /* Read one 4-, 8- or 2-byte value from ifile into buf, byte-reversed when
  * swapping is on. Return the count of items read: 1, or 0 at the end (buf
- * then unchanged); -1 for a null buffer or stream. */
+ * then unchanged); -1 for a null buffer or stream, and when the read fails
+ * (buf unchanged: a value cut short by the failure is not one). */
 KAV_API int fread_long_swap(void *buf, FILE *ifile) KAV_NOEXCEPT;
 KAV_API int fread_double_swap(void *buf, FILE *ifile) KAV_NOEXCEPT;
 KAV_API int fread_short_swap(void *buf, FILE *ifile) KAV_NOEXCEPT;

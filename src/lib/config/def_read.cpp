@@ -23,6 +23,7 @@ struct DefState {
   std::FILE *def_file = nullptr;             // the definition file being read
   std::string def_name;                      // its name as opened
   bool in_long_line = false;                 // the last piece read was cut from its line
+  bool read_failed = false;                  // a read of the file failed: no more entries
   int long_lines = 0;                        // long lines reported in this file
   std::string prog_name = "Kav";             // the running program's name
   std::string prog_title;                    // replaces prog_name in keys; "+t" adds t
@@ -54,7 +55,8 @@ std::FILE *file_open(const std::string &name, const char *access) {
 }
 
 // Reads the next piece of a line: at most DEF_LINE_MAX characters, without the
-// line end (and without a carriage return before it). false at end of file.
+// line end (and without a carriage return before it). false at end of file
+// and when a read failed (std::ferror tells): a cut piece is no line.
 bool read_piece(std::FILE *f, std::string &line, bool &cut) {
   line.clear();
   cut = false;
@@ -73,6 +75,7 @@ bool read_piece(std::FILE *f, std::string &line, bool &cut) {
       break;
     }
   }
+  if (std::ferror(f)) return false;
   if (!any) return false;
   // A NUL ends the text, as it would in a C buffer.
   line.resize(std::strlen(line.c_str()));
@@ -255,6 +258,7 @@ int DEF_open(const char *filename) KAV_NOEXCEPT try {
   }
   state().def_file = file_open(name, "r");
   state().in_long_line = false;
+  state().read_failed = false;
   state().long_lines = 0;
   state().def_name = state().def_file ? name : "";
   return state().def_file ? 0 : -1;
@@ -318,6 +322,7 @@ int DEF_get(char *resrc, char *value) KAV_NOEXCEPT {
 int DEF_getn(char *resrc, int resrc_size, char *value, int value_size) KAV_NOEXCEPT try {
   DefState &s = state();
   if (!resrc || !value || resrc_size < 2 || value_size < 2 || !s.def_file) return -1;
+  if (s.read_failed) return -2;
   std::string line;
   bool cut = false;
   while (read_piece(s.def_file, line, cut)) {
@@ -368,6 +373,11 @@ int DEF_getn(char *resrc, int resrc_size, char *value, int value_size) KAV_NOEXC
     copy_out(resrc, resrc_size, k);
     copy_out(value, value_size, val);
     return 1;
+  }
+  if (std::ferror(s.def_file)) {
+    MESS_print(M_WARN, "DEF_get: Unable to read file: %s\n", s.def_name.c_str());
+    s.read_failed = true;
+    return -2;
   }
   return -1;
 } catch (...) {

@@ -15,6 +15,7 @@
 #include <sstream>
 #include <string>
 
+#include "base/tools_int.hpp"
 #include "console/files_int.hpp"
 #include "console/guard.hpp"
 
@@ -37,19 +38,8 @@ size_t find_key(const std::string &s, size_t from) {
 }
 
 // Reads one line (without its end) into line, keeping at most kConvLine
-// characters; false at the end of the file.
-bool read_line(FILE *fp, std::string &line) {
-  line.clear();
-  int c;
-  bool any = false;
-  while ((c = std::fgetc(fp)) != EOF) {
-    any = true;
-    if (c == '\n') break;
-    if (line.size() < kConvLine) line += static_cast<char>(c);
-  }
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  return any;
-}
+// characters; false at the end of the file and when a read failed.
+bool read_line(FILE *fp, std::string &line) { return kav::text::read_line(fp, line, kConvLine); }
 
 void use_type_as_template(FileState &s, const std::string &type) {
   s.conv = cut(type, FILE_NAME_LEN);
@@ -475,7 +465,15 @@ static int file_set_name(const char *type) {
     }
     found = 1;
   }
+  const bool failed = !found && std::ferror(fp);
   FILE_close(fp);
+  if (failed) {
+    // The type may be named further on: no template is better than a wrong one.
+    MESS_print(M_WARN, "FILE_set_name: Unable to read file: %s\n", conv_file);
+    s.conv.clear();
+    s.hconv.clear();
+    return -1;
+  }
   if (!found) {
     MESS_print(kTrace2, "No file name conversion for: %s\n", t.c_str());
     use_type_as_template(s, t);

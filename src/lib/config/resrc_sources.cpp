@@ -203,7 +203,8 @@ void read_file(const char *name, RES_defobj *table) {
   if (DEF_open(name) != 0) return;
   const bool own = users_own(kav::def::open_stream());
   char key[DEF_KEY_SIZE], value[DEF_VALUE_SIZE];
-  while (DEF_getn(key, sizeof key, value, sizeof value) >= 0) {
+  int got;
+  while ((got = DEF_getn(key, sizeof key, value, sizeof value)) >= 0) {
     bool matched = false;
     bool refused = false;
     for (int e = 0; table[e].def; ++e) {
@@ -222,6 +223,11 @@ void read_file(const char *name, RES_defobj *table) {
       if (admit(own, bare, value)) RES_new(KAV_IMISSING, bare, value, CV_string);
     }
   }
+  // The entries before a failed read were whole lines and stay; the program
+  // goes on without the rest of the file, but not unwarned.
+  if (got == -2)
+    MESS_print(M_WARN, "RES_decode: Defaults file read only in part, the rest not used: %s\n",
+               kav::def::open_name().c_str());
   DEF_close();
 }
 

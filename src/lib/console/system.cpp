@@ -305,7 +305,12 @@ long KAV_get_virt_mem(void) KAV_NOEXCEPT {
   // characters): a fixed buffer holds it, and the heap is not needed.
   char text[4096];
   const size_t n = std::fread(text, 1, sizeof text - 1, f);
+  const bool failed = std::ferror(f) != 0;
   std::fclose(f);
+  if (failed) {
+    MESS_print(M_WARN, "KAV_get_virt_mem: Unable to read file: %s\n", name);
+    return 0;
+  }
   text[n] = '\0';
   // The second field, the program name in parentheses, may hold blanks:
   // fields are counted from the last ')'.

@@ -15,6 +15,10 @@ float no_negative_zero(float v, float half_unit);
 // One line of the station file format for a record, line end included.
 std::string format_line(const CTY_data &c);
 
+// True when a read of the open station file failed since it was opened or
+// last rewound (CTY_read then gave -2): what was read is not the whole file.
+bool read_failed();
+
 }  // namespace kav_cty
 
 #endif

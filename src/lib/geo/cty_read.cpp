@@ -40,6 +40,7 @@ struct CityFile {
   long line_no = 0;                   // lines read since the open or the last rewind
   int bad_lines = 0;                  // lines skipped as not stations since the open
   bool counted = false;               // the count of skipped lines was reported
+  bool read_failed = false;           // a read failed since the open or the last rewind
 };
 
 CityFile &state() {
@@ -199,6 +200,8 @@ std::string format_line(const CTY_data &c) {
   return buf;
 }
 
+bool read_failed() { return state().read_failed; }
+
 }  // namespace kav_cty
 
 extern "C" {
@@ -269,6 +272,14 @@ static int cty_read_body(int city_fd, CTY_data *city) {
       MESS_print(M_WARN, "CTY_read: Skipping line %ld of %s, not a station (%s)\n", s.line_no,
                  s.name.c_str(), why);
   }
+  if (std::ferror(s.city_file)) {
+    // The stations past the failure are unknown: no end is reported.
+    if (!s.read_failed)
+      MESS_print(M_WARN, "CTY_read: Unable to read station file: %s\n", s.name.c_str());
+    s.read_failed = true;
+    CTY_data_init(city);
+    return -2;
+  }
   if (s.bad_lines > 1 && !s.counted)
     MESS_print(M_WARN, "CTY_read: %d lines of %s skipped, not stations\n", s.bad_lines,
                s.name.c_str());
@@ -313,6 +324,7 @@ int CTY_rewind(int city_fd) KAV_NOEXCEPT {
   std::clearerr(state().city_file);
   std::rewind(state().city_file);
   state().line_no = 0;
+  state().read_failed = false;
   return 0;
 }
 

@@ -62,7 +62,8 @@ KAV_API int CTY_open(const char *filename, int f_access, int f_type) KAV_NOEXCEP
  * skipped and counted: the first in a file is reported with the file's name
  * and line number, the count when the end is reached. An elevation above
  * 9000 reads as -9999. The number of fields converted (9, or 10 with the
- * auxiliary number), or -1 with no open file or at the end of the file. */
+ * auxiliary number), or -1 with no open file or at the end of the file; -2
+ * (reported once) when a read of the file failed, until CTY_rewind. */
 KAV_API int CTY_read(int city_fd, CTY_data *city) KAV_NOEXCEPT;
 
 /* Writes *city as one line of the file format to the file opened for
@@ -90,7 +91,8 @@ KAV_API int CTY_open_file(const char *city_file, int *num_stats) KAV_NOEXCEPT;
 
 /* Looks a station up in the database by identifier, name or five-digit WMO
  * number, ignoring case; the file is opened and closed again. 1 when found
- * (the station in *data), else 0 (*data then holds the last record read). */
+ * (the station in *data), else 0 (*data then holds the last record read;
+ * a file that could not be read to its end is reported by CTY_read). */
 KAV_API int CTY_get(const char *city_file, const char *id, CTY_data *data) KAV_NOEXCEPT;
 
 /* CTY_get, then the station's latitude and longitude: 1 when found, else 0

@@ -375,6 +375,12 @@ static int cty_store_body(const char *city_file, int type, const Domain *domain,
     }
   }
   free_parsed_array(numid, ids);
+  if (kav_cty::read_failed()) {
+    // CTY_read has named the file: a table of part of it is not kept.
+    CTY_clear();
+    CTY_close(fd);
+    return 0;
+  }
   return fd;
 }
 

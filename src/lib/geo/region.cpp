@@ -681,6 +681,8 @@ static int dom_search_file_body(const char *file, const char *str, char *domstr)
     if (domstr) std::memcpy(domstr, r.domain.c_str(), r.domain.size() + 1);
     return 1;
   }
+  if (std::ferror(fp.get()))
+    MESS_print(M_WARN, "DOM_search_file: Unable to read region file: %s\n", full.c_str());
   return 0;
 }
 
@@ -720,6 +722,11 @@ static int dom_read_menu_body(const char *file) {
     fill_string(r.desc.data(), '_', ' ');
     regions.push_back(r);
   }
+  if (std::ferror(fp.get())) {
+    // The menu loaded before stays: a menu of part of the file is not shown.
+    MESS_print(M_WARN, "DOM_read_menu: Unable to read region file: %s\n", full.c_str());
+    return 0;
+  }
   if (regions.empty()) {
     MESS_print(M_WARN, "DOM_read_menu: No regions in %s\n", full.c_str());
     return 0;
@@ -753,6 +760,10 @@ static int dom_print_file_body(const char *file) {
     const char *why = "";
     if (parse_line(line, too_long, &r, &why) != LineKind::Entry) continue;
     MESS_print(M_PRINT, "%-8s %-50s\n", r.abbr.c_str(), r.desc.c_str());
+  }
+  if (std::ferror(fp.get())) {
+    MESS_print(M_WARN, "DOM_print_file: Unable to read region file: %s\n", full.c_str());
+    return -1;
   }
   return 0;
 }

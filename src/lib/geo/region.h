@@ -85,15 +85,16 @@ KAV_API int DOM_get_def_region(const char *region, Domain *domain) KAV_NOEXCEPT;
 
 /* Finds the domain text of region str (null: the first) in a region file,
  * looked up along the file_path resource (null file: "kav.reg"), and copies
- * it into domstr (DOM_TEXT_LEN characters). 1 when found, else 0. */
+ * it into domstr (DOM_TEXT_LEN characters). 1 when found, else 0 (with a
+ * warning when the file could not be read to its end). */
 KAV_API int DOM_search_file(const char *file, const char *str, char *domstr) KAV_NOEXCEPT;
 
 /* Loads the region menu from a region file: 1, or 0 (the menu unchanged)
- * when the file cannot be opened or holds no region. */
+ * when the file cannot be opened or read or holds no region. */
 KAV_API int DOM_read_menu(const char *file) KAV_NOEXCEPT;
 
 /* Lists a region file (abbreviation and description) at the print class.
- * Returns 0. */
+ * Returns 0, or -1 (reported) when a read of the file failed part-way. */
 KAV_API int DOM_print_file(const char *file) KAV_NOEXCEPT;
 
 /* Domain from the resources: plot_domain (flag 1, 3, 4), else region, else

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/fault.hpp"
 #include "grid/cdf_int.hpp"
 
 namespace kav::cdf {
@@ -153,11 +154,16 @@ bool walk(const std::vector<unsigned char> &b, std::string &why) {
 }  // namespace
 
 bool header_sane(const char *path, std::string &why) {
-  FILE *fp = std::fopen(path, "rb");
+  FILE *fp = kav::fault::open(path, "rb");
   if (!fp) return true;  // the library says why it cannot open it
   std::vector<unsigned char> b(4);
   const bool classic =
       std::fread(b.data(), 1, 4, fp) == 4 && b[0] == 'C' && b[1] == 'D' && b[2] == 'F';
+  if (std::ferror(fp)) {
+    std::fclose(fp);
+    why = "unable to read the file";
+    return false;
+  }
   if (!classic) {
     std::fclose(fp);
     return true;  // netCDF-4 and anything else: the library's own checks
@@ -175,6 +181,11 @@ bool header_sane(const char *path, std::string &why) {
   for (;;) {
     while (!end && b.size() < want) {
       const size_t got = std::fread(chunk, 1, sizeof chunk, fp);
+      if (std::ferror(fp)) {
+        std::fclose(fp);
+        why = "unable to read the file";
+        return false;
+      }
       if (got == 0) end = true;
       b.insert(b.end(), chunk, chunk + got);
     }

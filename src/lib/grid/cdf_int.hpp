@@ -33,7 +33,9 @@ bool finish(kav::Replacement &rep, bool good, const char *who, const std::string
 
 // False (with the reason) when the file is a classic netCDF file whose
 // header the library must not be given: counts, names or attributes that
-// run past the file or make no sense. Files of other kinds pass.
+// run past the file or make no sense, and when the header cannot be read.
+// Files of other kinds pass. Only these reads of the header go through the
+// library's file seam; the netCDF library then reads the file on its own.
 bool header_sane(const char *path, std::string &why);
 
 // Small readers on an open file; false (nothing reported) when absent.

@@ -144,6 +144,19 @@ long remaining_bytes(FILE *fp) {
   return st.st_size > here ? static_cast<long>(st.st_size) - here : 0;
 }
 
+namespace {
+
+// True when a read of the slot's grid file (or of its GRIB index) has failed:
+// what the format reader made of the bytes is not the file's content. The
+// mark stays until the file is closed.
+bool read_failed(const Slot &slot) {
+  if (slot.access != 0) return false;
+  return (slot.rec.file && std::ferror(slot.rec.file)) ||
+         (slot.rec.hfile && std::ferror(slot.rec.hfile));
+}
+
+}  // namespace
+
 int stream_open(Slot &slot, const char *name, int access) {
   if (access == 0) {
     FILE *fp = FILE_open(name, "r");
@@ -207,7 +220,12 @@ static int grd_chktype_body(const char *filename) {
   if (!fp) return -1;
   std::vector<unsigned char> head(kDetectLateBytes);
   const size_t len = std::fread(head.data(), 1, head.size(), fp);
+  const bool failed = len < head.size() && std::ferror(fp);
   if (fp != stdin) FILE_close(fp);
+  if (failed) {
+    MESS_print(M_WARN, "GRD_chktype: Unable to read grid file: %s\n", shown(filename));
+    return -1;
+  }
   return detect_bytes(head.data(), len);
 }
 
@@ -276,6 +294,11 @@ static int grd_open_body(const char *filename, int f_access, int *f_type) {
     stream_close(*slot);
     return -1;
   }
+  if (read_failed(*slot)) {
+    MESS_print(M_WARN, "GRD_open: Unable to read grid file: %s\n", shown(name));
+    stream_close(*slot);
+    return -1;
+  }
   if (f_type) *f_type = code;
   t.slots[free_slot] = std::move(slot);
   return static_cast<int>(free_slot);
@@ -290,7 +313,10 @@ int GRD_hdr_open(int grd_fd, const char *filename) KAV_NOEXCEPT {
   if (!s || !shared().use_hdrfile || s->rec.type != GRD_GRIB || !filename || !filename[0])
     return -1;
   FILE *fp = FILE_open(filename, "r");
-  if (!fp || fp == stdin) return -1;
+  if (!fp || fp == stdin) {
+    if (!fp) MESS_print(M_WARN, "GRD_hdr_open: Unable to open index file: %s\n", filename);
+    return -1;
+  }
   if (s->rec.hfile) FILE_close(s->rec.hfile);
   s->rec.hfile = fp;
   return 0;
@@ -333,7 +359,12 @@ static int grd_getinfo_body(int grd_fd, GRD_info *info) {
   GRD_info *out = info ? info : &local;
   std::memset(out, 0, sizeof *out);
   DATE_init(&out->date);
-  return fmt->getinfo(*s, out);
+  const int r = fmt->getinfo(*s, out);
+  if (read_failed(*s)) {
+    MESS_print(M_WARN, "GRD_getinfo: Unable to read grid file: %s\n", shown(s->name.c_str()));
+    return -1;
+  }
+  return r;
 }
 
 int GRD_getinfo(int grd_fd, GRD_info *info) KAV_NOEXCEPT {
@@ -352,7 +383,19 @@ static int grd_read_body(int grd_fd, GRD_report *grd, int rep_type, int *grdnum)
   }
   int local = 0;
   s->failed = false;
-  return fmt->read(*s, grd, rep_type, grdnum ? grdnum : &local);
+  const int r = fmt->read(*s, grd, rep_type, grdnum ? grdnum : &local);
+  if (read_failed(*s)) {
+    // Neither the end of the file nor a grid: values read around a failed
+    // read are not handed out.
+    MESS_print(M_WARN, "GRD_read: Unable to read grid file: %s\n", shown(s->name.c_str()));
+    s->failed = true;
+    if (r == 0 && rep_type == 0) {
+      std::free(grd->grid);
+      grd->grid = nullptr;
+    }
+    return -1;
+  }
+  return r;
 }
 
 int GRD_read(int grd_fd, GRD_report *grd, int rep_type, int *grdnum) KAV_NOEXCEPT {
@@ -458,8 +501,11 @@ int GRD_get_header(int grd_fd, char *header) KAV_NOEXCEPT {
   if (!seek(s->rec.file, at)) return -1;
   const size_t got = std::fread(header, 1, GRD_HEADER_LEN, s->rec.file);
   if (got < GRD_HEADER_LEN) std::memset(header + got, 0, GRD_HEADER_LEN - got);
+  const bool failed = got < GRD_HEADER_LEN && std::ferror(s->rec.file);
   std::clearerr(s->rec.file);
-  return seek(s->rec.file, at) ? 0 : -1;
+  if (failed)
+    MESS_print(M_WARN, "GRD_get_header: Unable to read grid file: %s\n", shown(s->name.c_str()));
+  return seek(s->rec.file, at) && !failed ? 0 : -1;
 }
 
 GRD_file *GRD_get_gfile(int ind) KAV_NOEXCEPT {

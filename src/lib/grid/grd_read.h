@@ -123,7 +123,7 @@ KAV_API int GRD_open(const char *filename, int f_access, int *f_type) KAV_NOEXCE
 
 /* Opens the GRIB index file filename beside the open GRIB file grd_fd.
  * 0, or -1 when index files are off, the file is not GRIB, the name is empty
- * or the index cannot be opened. */
+ * or the index cannot be opened (reported). */
 KAV_API int GRD_hdr_open(int grd_fd, const char *filename) KAV_NOEXCEPT;
 
 /* Enables (non-zero) or disables GRIB index files. Returns 0. */
@@ -147,7 +147,10 @@ KAV_API int GRD_getinfo(int grd_fd, GRD_info *info) KAV_NOEXCEPT;
  * order (standard input only forward); *grdnum then names the grid read.
  * Returns 0, -1 at the end of the file or on failure (a malformed grid gives
  * a message naming the file and grid; after a failed full read grid is null),
- * or what the GRIB reader returns for GRIB files. */
+ * or what the GRIB reader returns for GRIB files. Once a read of the file's
+ * bytes has failed (a damaged disc), every later read of it fails as well,
+ * with a message, until it is closed: nothing read around the lost bytes is
+ * handed out. */
 KAV_API int GRD_read(int grd_fd, GRD_report *grd, int rep_type, int *grdnum) KAV_NOEXCEPT;
 
 /* How the last GRD_read of grd_fd ended: 0 when it read a grid or met the
@@ -189,7 +192,8 @@ KAV_API long GRD_get_pos(void) KAV_NOEXCEPT;
 
 /* Copies the GRD_HEADER_LEN bytes that begin at GRD_get_pos() into header
  * (zeros past the end of the file) and leaves the stream there. 0, or -1 for
- * a bad handle, a null header or a stream that cannot seek. */
+ * a bad handle, a null header, a stream that cannot seek or a failed read
+ * (reported). */
 KAV_API int GRD_get_header(int grd_fd, char *header) KAV_NOEXCEPT;
 
 /* The record of slot ind, or null for an empty slot or a bad index. */

@@ -130,9 +130,14 @@ int cdf_open(Slot &slot, const char *name, int access) {
   } else {
     file->file_size = FILE_size(path);
     unsigned char head[8] = {};
-    if (FILE *fp = std::fopen(path, "rb")) {
+    if (FILE *fp = kav::fault::open(path, "rb")) {
       file->hdf5 = std::fread(head, 1, 8, fp) == 8 && std::memcmp(head, "\x89HDF", 4) == 0;
+      const bool failed = std::ferror(fp) != 0;
       std::fclose(fp);
+      if (failed) {
+        MESS_print(M_WARN, "GRD_open: Unable to read grid file: %s\n", name);
+        return -1;
+      }
     }
   }
   std::string why;

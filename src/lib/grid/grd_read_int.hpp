@@ -36,7 +36,7 @@ struct Slot {
   Position pos;                    // reading position
   std::string pending_label;       // standard input: grid 0's label, read by getinfo
   bool pending = false;
-  bool failed = false;        // the last read failed on a malformed grid
+  bool failed = false;        // the last read failed: a malformed grid or a failed read
   std::shared_ptr<void> ext;  // what the format keeps beside (netCDF: kav::cdf::File)
   kav::OutFile out;           // stream formats written: replaced whole at the close
   kav::Replacement made;      // netCDF file created: replaced whole at the close

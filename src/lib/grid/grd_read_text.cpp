@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "base/fault.hpp"
 #include "base/string_int.hpp"
 #include "base/tools_int.hpp"
 #include "grid/grd_read_int.hpp"
@@ -416,7 +417,7 @@ Status read_reference(Reader &r, const std::string &line, const Domain &d, long 
   if (file[0] == '|' || FILE_is_stdio(file)) return r.bad("Value file reference not a file");
   std::string path = file;
   if (path[0] != '/' && !r.slot.dir.empty()) path = r.slot.dir + "/" + path;
-  FILE *vf = std::fopen(path.c_str(), "rb");
+  FILE *vf = kav::fault::open(path.c_str(), "rb");
   if (!vf) {
     MESS_print(M_WARN, "GRD_read: Unable to open grid file: %s\n", path.c_str());
     return kBad;
@@ -429,7 +430,12 @@ Status read_reference(Reader &r, const std::string &line, const Domain &d, long 
     st = read_text_values(r, vf, count, &raw, false);
   else
     st = read_binary_values(r, vf, count, false, &raw);
+  const bool failed = std::ferror(vf) != 0;
   std::fclose(vf);
+  if (failed) {
+    MESS_print(M_WARN, "GRD_read: Unable to read grid file: %s\n", path.c_str());
+    return kBad;
+  }
   if (st != kOk) return st;
   values->assign(static_cast<size_t>(count), KAV_MISSING);
   const size_t nx = static_cast<size_t>(d.nx), ny = static_cast<size_t>(d.ny);

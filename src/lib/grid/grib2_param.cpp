@@ -71,7 +71,7 @@ void load(Table &t, const std::string &dir) {
   t.loaded = true;
   char name[FILE_NAME_LEN];
   FILE_add_path(dir.c_str(), "grib2_var.lup", name);
-  FILE *fp = std::fopen(name, "r");
+  FILE *fp = FILE_open(name, "r");
   if (!fp) {
     MESS_print(M_WARN, "GRIB_get_ver2_param: Unable to open file: %s\n", name);
     return;
@@ -114,7 +114,13 @@ void load(Table &t, const std::string &dir) {
     t.by_key[key_of(r.disc, r.cat, r.param)].push_back(t.rows.size());
     t.rows.push_back(std::move(r));
   }
-  std::fclose(fp);
+  const bool failed = std::ferror(fp) != 0;
+  FILE_close(fp);
+  if (failed) {
+    // No half table: the lookups find no table, and the next one reads again.
+    MESS_print(M_WARN, "GRIB_get_ver2_param: Unable to read file: %s\n", name);
+    t = Table{};
+  }
 }
 
 Table &current() {

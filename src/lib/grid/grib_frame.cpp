@@ -78,11 +78,18 @@ long file_size(FILE *fp) {
   return static_cast<long>(st.st_size);
 }
 
+// Clears the end-of-file indicator after a read ran past the end; a failed
+// read stays marked, so that the grid reader reports the file as unreadable
+// rather than taking the failure for the end of the file.
+void clear_eof(FILE *fp) {
+  if (!std::ferror(fp)) std::clearerr(fp);
+}
+
 // Reads exactly n bytes at offset; false when the file holds fewer.
 bool read_at(FILE *fp, long off, unsigned char *buf, size_t n) {
   if (std::fseek(fp, off, SEEK_SET) != 0) return false;
   const bool ok = std::fread(buf, 1, n, fp) == n;
-  std::clearerr(fp);
+  clear_eof(fp);
   return ok;
 }
 
@@ -197,7 +204,7 @@ int search(FILE *fp, unsigned char is[12], long *mark_off) {
   for (;;) {
     const int c = std::getc(fp);
     if (c == EOF) {
-      std::clearerr(fp);
+      clear_eof(fp);
       return -1;
     }
     window = (window << 8) | static_cast<uint32_t>(c);
@@ -214,12 +221,12 @@ int search(FILE *fp, unsigned char is[12], long *mark_off) {
     *mark_off = here - 4;
     d.mark = m;
     if (std::fread(is, 1, 4, fp) != 4) {
-      std::clearerr(fp);
+      clear_eof(fp);
       return -1;
     }
     if (m == Mark::Grib && is[3] == 2) {
       if (std::fread(is + 4, 1, 8, fp) != 8) {
-        std::clearerr(fp);
+        clear_eof(fp);
         return -1;
       }
       return 12;
@@ -439,7 +446,7 @@ long GRIB_get_raw(int grd_fd, unsigned char **data, long *size) KAV_NOEXCEPT {
   *data = static_cast<unsigned char *>(block);
   if (std::fseek(fp, start, SEEK_SET) != 0) return -1;
   const size_t got = std::fread(*data, 1, static_cast<size_t>(n), fp);
-  std::clearerr(fp);
+  clear_eof(fp);
   std::fseek(fp, start, SEEK_SET);
   // The last message's envelope trailer may lie past the end of the file.
   if (got + 4 < static_cast<size_t>(n) || got == 0) return -1;

@@ -78,8 +78,9 @@ KAV_API int THERM_wind_table(void) KAV_NOEXCEPT;
 KAV_API int THERM_out_raw(void) KAV_NOEXCEPT;
 
 /* Reads a sounding text file and installs it. A file that cannot be opened
- * ends the program with exit code 10. Returns 0, or -1 when the file opened
- * but held no level. */
+ * (or whose first lines cannot be read) ends the program with exit code 10.
+ * Returns 0, or -1 when the file opened but held no level, or when a read
+ * failed part-way (reported; nothing is installed then). */
 KAV_API int THERM_read_raw(const char *filename) KAV_NOEXCEPT;
 
 /* Reads the parcel choice and paging from the plot_param resource:

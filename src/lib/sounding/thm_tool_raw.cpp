@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "console/files_out.hpp"
 #include "console/guard.hpp"
@@ -140,14 +141,15 @@ static int therm_read_raw_body(const char *filename) {
   MESS_print(0x1000, "Date: %s\n", label);
   char word[20] = "";
   std::sscanf(info, "%19s", word);
-  s.id = word;
   Date date;
   DATE_decode_label(label, &date);
-  s.file_date = date;
   int nf = UPA_raw_num_fields(fd);
   for (int i = 0; i < nf; ++i) MESS_print(M_DEBUG, "NAME: %d %s\n", i, UPA_raw_field_name(fd, i));
 
-  UPA_level *sm = own_levels(s.own_sm);
+  // Levels are read aside: the sounding installed now stays whole until this
+  // file has been read to its end.
+  std::vector<UPA_level> read_sm(THERM_MAX_LEVELS), read_wm;
+  UPA_level *sm = read_sm.data();
   UPA_level *wm = nullptr;
   int sm_num = 0, wm_num = 0;
   UPA_level sfc_level;
@@ -160,7 +162,8 @@ static int therm_read_raw_body(const char *filename) {
   char station[6];
   float pres, value;
   int field;
-  while (UPA_raw_read(fd, station, &pres, &field, &value) == 0) {
+  int got;
+  while ((got = UPA_raw_read(fd, station, &pres, &field, &value)) == 0) {
     MESS_print(M_DEBUG, "%d %d %s %f %f %d %s = %f %s\n", fd, field, station, d(pres), d(value),
                field, UPA_raw_field_name(fd, field), d(value), info);
     if (stricmp(station, "sfc") == 0) sfc_p = pres;
@@ -172,7 +175,8 @@ static int therm_read_raw_body(const char *filename) {
       } else {
         if (stricmp(station, "wind") == 0 && !in_wind) {
           in_wind = true;
-          wm = own_levels(s.own_wm);
+          read_wm.resize(THERM_MAX_LEVELS);
+          wm = read_wm.data();
         }
         int &num = in_wind ? wm_num : sm_num;
         UPA_level *arr = in_wind ? wm : sm;
@@ -211,10 +215,20 @@ static int therm_read_raw_body(const char *filename) {
     }
   }
   UPA_raw_close(fd);
+  if (got == -2) {
+    // UPA_raw_read has named the file; the sounding installed before stays.
+    MESS_print(M_WARN, "THERM_read_raw: Sounding not installed, its file read in part: %s\n",
+               filename);
+    return -1;
+  }
+  s.id = word;
+  s.file_date = date;
   if (sm_num == 0) {
     MESS_print(M_WARN, "THERM_read_raw: No sounding levels in %s\n", filename);
   }
   if (is_missing(sfc_p) && sm_num > 0) sfc_p = sm[0].p;
+  sm = std::copy_n(read_sm.data(), sm_num, own_levels(s.own_sm)) - sm_num;
+  if (wm_num > 0) wm = std::copy_n(read_wm.data(), wm_num, own_levels(s.own_wm)) - wm_num;
   s.trop = trop;
   s.mwnd = mwnd;
   if (wm_num > 0)

@@ -71,7 +71,7 @@ KAV_API const char *encd_group(void) KAV_NOEXCEPT;
 
 /* Opens a sounding file written by the sounding analysis (first line
  * "KAVRAW") for reading. Returns a descriptor (0 to 3), or -1 when the file
- * cannot be opened, is not such a file, or four are open already. */
+ * cannot be opened or read, is not such a file, or four are open already. */
 KAV_API int UPA_raw_open(const char *filename) KAV_NOEXCEPT;
 
 /* The information text of an open file: the station line without its "!"
@@ -88,7 +88,8 @@ KAV_API const char *UPA_raw_field_name(int fd, int field) KAV_NOEXCEPT;
 /* The next report of the file: the level's label (at most 5 characters, into
  * station, which holds 6), its pressure, the column number field (2 H, 3 T,
  * 4 Td, 5 Dir, 6 Spd) and its value (-9999 for a "-" column). Each level line
- * gives its five columns in turn. Returns 0, or -1 at the end of the file. */
+ * gives its five columns in turn. Returns 0, -1 at the end of the file, or -2
+ * (reported once) when a read of the file failed. */
 KAV_API int UPA_raw_read(int fd, char *station, float *pres, int *field, float *value) KAV_NOEXCEPT;
 
 /* Closes an open file. Returns 0, or -1 for a bad descriptor. */
@@ -103,7 +104,7 @@ KAV_API int UPA_raw_close(int fd) KAV_NOEXCEPT;
  * or not above the level before are warned about and skipped. The station
  * (at most id_len - 1 characters) goes into id and the time into date, each
  * when not null. Returns the number of levels, or -1 (with an error) when the
- * file cannot be opened or has no "%RAW%" line. */
+ * file cannot be opened or read or has no "%RAW%" line. */
 KAV_API int UPA_read_text(const char *filename, UPA_level *levels, int max, char *id, int id_len,
                           Date *date) KAV_NOEXCEPT;
 

@@ -119,14 +119,20 @@ static int upa_raw_open_body(const char *filename) {
     return -1;
   }
   FILE *fp = FILE_open(filename, "r");
-  if (fp == nullptr) return -1;
+  if (fp == nullptr) {
+    MESS_print(M_WARN, "UPA_raw_open: Unable to open sounding file: %s\n", filename);
+    return -1;
+  }
   RawFile &f = s.slot[static_cast<size_t>(fd)];
   f = RawFile{};
   f.fp = fp;
   f.name = filename;
   std::string line;
   if (!read_line(fp, line) || line.compare(0, 6, "KAVRAW") != 0) {
-    MESS_print(M_WARN, "UPA_raw_open: Not a KAVRAW sounding file: %s\n", filename);
+    if (std::ferror(fp))
+      MESS_print(M_WARN, "UPA_raw_open: Unable to read sounding file: %s\n", filename);
+    else
+      MESS_print(M_WARN, "UPA_raw_open: Not a KAVRAW sounding file: %s\n", filename);
     UPA_raw_close(fd);
     return -1;
   }
@@ -139,6 +145,11 @@ static int upa_raw_open_body(const char *filename) {
   if (read_line(fp, line)) {
     ++f.line_no;
     f.info = line.compare(0, 1, "!") == 0 ? line.substr(1) : line;
+  }
+  if (std::ferror(fp)) {
+    MESS_print(M_WARN, "UPA_raw_open: Unable to read sounding file: %s\n", filename);
+    UPA_raw_close(fd);
+    return -1;
   }
   return fd;
 }
@@ -167,9 +178,14 @@ const char *UPA_raw_field_name(int fd, int field) KAV_NOEXCEPT {
 static int upa_raw_read_body(int fd, char *station, float *pres, int *field, float *value) {
   RawFile *f = raw_slot(fd);
   if (f == nullptr) return -1;
+  if (std::ferror(f->fp)) return -2;  // reported when it failed
   std::string line;
   while (f->next > 6) {
-    if (!read_line(f->fp, line)) return -1;
+    if (!read_line(f->fp, line)) {
+      if (!std::ferror(f->fp)) return -1;
+      MESS_print(M_WARN, "UPA_raw_read: Unable to read sounding file: %s\n", f->name.c_str());
+      return -2;
+    }
     ++f->line_no;
     if (string_is_blank(line.c_str()) || line.compare(0, 4, " Lev") == 0) continue;
     if (!parse_level_line(line, *f)) {
@@ -287,7 +303,13 @@ static int upa_read_text_body(const char *filename, UPA_level *levels, int max, 
     }
     levels[count++] = UPA_level{v[0], v[1], v[2], v[3], v[4], v[5]};
   }
+  const bool failed = !warned_full && std::ferror(fp);
   FILE_close(fp);
+  if (failed) {
+    // The levels past the failure are unknown: a sounding cut short is none.
+    MESS_print(M_ERROR, "UPA_read_text: Unable to read sounding file: %s\n", filename);
+    return -1;
+  }
   if (!seen_raw) {
     MESS_print(M_ERROR, "UPA_read_text: No %%RAW%% section in sounding file: %s\n", filename);
     return -1;

@@ -215,7 +215,7 @@ void warn_record(const std::string &file, int lineno, const char *why, const std
 }
 
 // Looks the base pair up in the table: false (with a warning) when the table
-// cannot be opened; a pair not in the table keeps scale 1 and offset 0.
+// cannot be opened or read; a pair not in the table keeps scale 1 and offset 0.
 bool table_lookup(const std::string &ibase, const std::string &obase, double *scale,
                   double *offset) {
   UnitState &st = state();
@@ -263,6 +263,12 @@ bool table_lookup(const std::string &ibase, const std::string &obase, double *sc
       MESS_print(kTrace, "%s %s %s %f %f\n", words[0].c_str(), words[1].c_str(), words[2].c_str(),
                  sc, of);
     }
+  }
+  if (std::ferror(fp.get())) {
+    // The pair may be further on, or the record found followed by a better
+    // one: nothing read from a table cut short is used.
+    MESS_print(M_WARN, "UNIT_cvt: Unable to read units file: %s\n", file.c_str());
+    return false;
   }
   // The pair still converts by the prefixes alone, as callers expect, but a
   // value carried across unrelated units must not pass unremarked.

@@ -22,7 +22,8 @@ KAV_BEGIN_DECLS
  * file_path resource (a pair not in the table converts by the prefixes
  * alone). The last table pair is cached and never read again while it is
  * repeated. Returns -9999 for a missing value, a unit text longer than 14
- * characters, a zero or unreadable prefix, a table that cannot be opened, or
+ * characters, a zero or unreadable prefix, a table that cannot be opened or
+ * read, or
  * a result that is not a finite float (each with a warning; the
  * missing-table one once per file name). */
 KAV_API float UNIT_cvt(float value, const char *iunit, const char *ounit) KAV_NOEXCEPT;

@@ -325,6 +325,11 @@ static int var_read_varfile_body(void) {
     kav::out_of_memory("VAR_read_varfile");
     result = -1;
   }
+  if (result == 1 && std::ferror(fp)) {
+    // The table loaded before (if any) stays: half a table is not taken.
+    MESS_print(kOpenWarning, "VAR_read_varfile: Unable to read file: %s\n", name);
+    result = 0;
+  }
   FILE_close(fp);
   if (result == 1) {
     state().entries.swap(entries);

@@ -31,8 +31,8 @@ typedef struct {
  * name; a line with fewer than two fields, an empty line and a line whose first non-blank is '#'
  * enter nothing, and a " #" ends the name (a comment). Longer names and abbreviations are cut to
  * fit; at most VAR_MAX_ENTRIES are held. Returns 1, 0 when the file cannot be opened (with a
- * warning, once while the name stays the same; the next lookup tries again) or -1 when memory runs
- * out. */
+ * warning, once while the name stays the same; the next lookup tries again) or read (with a
+ * warning; a table loaded before stays) or -1 when memory runs out. */
 KAV_API int VAR_read_varfile(void) KAV_NOEXCEPT;
 
 /* Writes into str (VAR_LABEL_LEN bytes) the name of variable modulo 1000 (its
