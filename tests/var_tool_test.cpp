@@ -153,6 +153,10 @@ TEST_F(VarSmallTable, HoldsAtMostTheTableSize) {
 TEST(VarTableMissing, NamesFallBackToNumbersWithOneWarning) {
   kavtest::TempDir dir;
   RES_put("file_path", dir.path().c_str());
+  // No table from an earlier test: an empty one is loaded, then taken away.
+  const std::string empty = dir.write("variable.lup", "");
+  ASSERT_EQ(VAR_read_varfile(), 1);
+  std::remove(empty.c_str());
   char s[VAR_LABEL_LEN];
   const kavtest::Captured c = kavtest::capture([&] {
     EXPECT_EQ(VAR_read_varfile(), 0);

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "grid/grib2_tmpl.hpp"
+#include "grid/grib_geo.hpp"
 
 namespace kav::grib2 {
 
@@ -76,13 +77,9 @@ int grid_latlon(const Sect &s, Grid &g) {
   const double f1 = static_cast<double>(la1) * unit, f2 = static_cast<double>(la2) * unit;
   const double l1 = static_cast<double>(lo1) * unit, l2 = static_cast<double>(lo2) * unit;
   const bool west = (g.scan & 0x80) != 0;
-  double span = west ? l1 - l2 : l2 - l1;
-  while (span < 0) span += 360;
-  while (span > 360) span -= 360;
+  const double span = grib_geo::wrap_span(west ? l1 - l2 : l2 - l1);
   const double first_west = west ? l1 - span : l1;
-  double clon = first_west + span / 2;
-  while (clon > 180) clon -= 360;
-  while (clon < -180) clon += 360;
+  const double clon = grib_geo::wrap180(first_west + span / 2);
   d.plat = 0;
   d.clon = d.plon = static_cast<float>(clon);
   d.clat = static_cast<float>((f1 + f2) / 2);

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "grid/grib2_tmpl.hpp"
+#include "grid/grib_geo.hpp"
 
 namespace kav::grib2 {
 
@@ -34,12 +35,8 @@ int grid_mercator(const Sect &s, Grid &g) {
   const double l1 = static_cast<double>(lo1) / 1e6, l2 = static_cast<double>(lo2) / 1e6;
   // Unwrapped along the scanning direction before the middle is taken.
   const bool west = (g.scan & 0x80) != 0;
-  double span = west ? l1 - l2 : l2 - l1;
-  while (span < 0) span += 360;
-  while (span > 360) span -= 360;
-  double mid = (west ? l1 - span : l1) + span / 2;
-  while (mid > 180) mid -= 360;
-  while (mid < -180) mid += 360;
+  const double span = grib_geo::wrap_span(west ? l1 - l2 : l2 - l1);
+  const double mid = grib_geo::wrap180((west ? l1 - span : l1) + span / 2);
   d.plat = 0;
   d.plon = static_cast<float>(mid);
   Domain t = d;
