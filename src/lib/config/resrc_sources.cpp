@@ -201,6 +201,13 @@ bool admit(bool own, const char *name, const char *value) {
 // Reads one defaults file (or the defaults file of a directory).
 void read_file(const char *name, RES_defobj *table) {
   if (DEF_open(name) != 0) return;
+  // Closed however the reading ends, memory running out included.
+  struct Closer {
+    Closer() = default;
+    Closer(const Closer &) = delete;
+    Closer &operator=(const Closer &) = delete;
+    ~Closer() { DEF_close(); }
+  } closer;
   const bool own = users_own(kav::def::open_stream());
   char key[DEF_KEY_SIZE], value[DEF_VALUE_SIZE];
   while (DEF_getn(key, sizeof key, value, sizeof value) >= 0) {
@@ -222,7 +229,6 @@ void read_file(const char *name, RES_defobj *table) {
       if (admit(own, bare, value)) RES_new(KAV_IMISSING, bare, value, CV_string);
     }
   }
-  DEF_close();
 }
 
 }  // namespace

@@ -146,7 +146,14 @@ FILE *FILE_open(const char *file, const char *access) KAV_NOEXCEPT {
     }
     const std::string name = expand_user(file);
     if (access[0] == 'w' || access[0] == 'a') FILE_make_dir(name.c_str(), 1);
-    return kav::fault::open(name.c_str(), access);
+    FILE *fp = kav::fault::open(name.c_str(), access);
+    // A file missing or refused is the caller's to report (or to pass over);
+    // memory running out inside the open is said here, whoever called.
+    if (!fp && errno == ENOMEM) {
+      kav::out_of_memory("FILE_open");
+      errno = ENOMEM;
+    }
+    return fp;
   });
 }
 

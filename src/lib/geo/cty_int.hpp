@@ -15,6 +15,11 @@ float no_negative_zero(float v, float half_unit);
 // One line of the station file format for a record, line end included.
 std::string format_line(const CTY_data &c);
 
+// CTY_read without its guard: memory that runs out while the line is read
+// leaves as std::bad_alloc instead of reading as the end of the file, so a
+// caller loading the whole file can tell the two apart.
+int read_record(int city_fd, CTY_data *city);
+
 }  // namespace kav_cty
 
 #endif

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/fault.hpp"
@@ -211,6 +212,9 @@ static int cty_open_body(const char *filename, int f_access, int f_type) {
     return -1;
   }
   close_open();
+  // The name is copied before the file is opened: nothing after the open
+  // can run out of memory and leave the file open behind a failure.
+  std::string name = filename;
   FILE *fp = FILE_open(filename, f_access == 0 ? "r" : "w");
   if (!fp) {
     MESS_print(M_WARN, "CTY_open: Unable to open station file: %s\n", filename);
@@ -221,7 +225,7 @@ static int cty_open_body(const char *filename, int f_access, int f_type) {
   s.file_type = f_type;
   s.cty_fd = kav::fault::descriptor(fp);
   s.writing = f_access == 1;
-  s.name = filename;
+  s.name = std::move(name);
   return s.cty_fd;
 }
 
@@ -365,3 +369,9 @@ int CTY_get_prior(void) KAV_NOEXCEPT {
 }
 
 }  // extern "C"
+
+namespace kav_cty {
+
+int read_record(int city_fd, CTY_data *city) { return cty_read_body(city_fd, city); }
+
+}  // namespace kav_cty

@@ -724,16 +724,23 @@ static int dom_read_menu_body(const char *file) {
     MESS_print(M_WARN, "DOM_read_menu: No regions in %s\n", full.c_str());
     return 0;
   }
+  // The new menu is built aside and swapped in whole, so that memory running
+  // out part-way leaves the menu as it was (its texts untouched, as the
+  // menu points into them).
   State &s = st();
+  std::array<std::string, kMenuSize> names = s.names, abbrs = s.abbrs;
+  std::string menu_file = file ? file : "kav.reg";
   int i = 1;
   for (const RegionLine &r : regions) {
-    s.names[static_cast<size_t>(i)] = r.desc;
-    s.abbrs[static_cast<size_t>(i)] = r.abbr;
+    names[static_cast<size_t>(i)] = r.desc;
+    abbrs[static_cast<size_t>(i)] = r.abbr;
     ++i;
   }
+  s.names.swap(names);
+  s.abbrs.swap(abbrs);
+  s.menu_file.swap(menu_file);
   link_menu(s, i - 1);
   s.num_regs = i;
-  s.menu_file = file ? file : "kav.reg";
   return 1;
 }
 

@@ -199,9 +199,10 @@ int GRD_init(GRD_report *grd) KAV_NOEXCEPT {
 
 static int grd_chktype_body(const char *filename) {
   if (!filename) return -1;
+  // The buffer comes first: nothing after the open needs memory.
+  std::vector<unsigned char> head(kDetectLateBytes);
   FILE *fp = FILE_open(filename, "r");
   if (!fp) return -1;
-  std::vector<unsigned char> head(kDetectLateBytes);
   const size_t len = std::fread(head.data(), 1, head.size(), fp);
   if (fp != stdin) FILE_close(fp);
   return detect_bytes(head.data(), len);
@@ -268,7 +269,14 @@ static int grd_open_body(const char *filename, int f_access, int *f_type) {
   rec.type = code;
   rec.cur_var = -1;
   DATE_init(&rec.date);
-  if (fmt->open(*slot, name, f_access) != 0) {
+  int opened;
+  try {
+    opened = fmt->open(*slot, name, f_access);
+  } catch (...) {
+    stream_close(*slot);  // memory ran out after the file was opened
+    throw;
+  }
+  if (opened != 0) {
     stream_close(*slot);
     return -1;
   }

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <string>
 #include <vector>
@@ -416,7 +417,9 @@ Status read_reference(Reader &r, const std::string &line, const Domain &d, long 
   if (file[0] == '|' || FILE_is_stdio(file)) return r.bad("Value file reference not a file");
   std::string path = file;
   if (path[0] != '/' && !r.slot.dir.empty()) path = r.slot.dir + "/" + path;
-  FILE *vf = std::fopen(path.c_str(), "rb");
+  // Closed however the reading ends, memory running out included.
+  std::unique_ptr<FILE, int (*)(FILE *)> hold(std::fopen(path.c_str(), "rb"), &std::fclose);
+  FILE *const vf = hold.get();
   if (!vf) {
     MESS_print(M_WARN, "GRD_read: Unable to open grid file: %s\n", path.c_str());
     return kBad;
@@ -429,7 +432,7 @@ Status read_reference(Reader &r, const std::string &line, const Domain &d, long 
     st = read_text_values(r, vf, count, &raw, false);
   else
     st = read_binary_values(r, vf, count, false, &raw);
-  std::fclose(vf);
+  hold.reset();
   if (st != kOk) return st;
   values->assign(static_cast<size_t>(count), KAV_MISSING);
   const size_t nx = static_cast<size_t>(d.nx), ny = static_cast<size_t>(d.ny);

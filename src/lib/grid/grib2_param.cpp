@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -65,15 +66,20 @@ bool number(const std::string &w, int &v) {
   return true;
 }
 
-void load(Table &t, const std::string &dir) {
-  t = Table{};
+// Loads the table of dir into out. The table is built aside and moved in
+// whole: memory that runs out part-way (std::bad_alloc) leaves out as it
+// was and the file closed, so the next look-up loads it again.
+void load(Table &out, const std::string &dir) {
+  Table t;
   t.dir = dir;
   t.loaded = true;
   char name[FILE_NAME_LEN];
   FILE_add_path(dir.c_str(), "grib2_var.lup", name);
-  FILE *fp = std::fopen(name, "r");
+  const std::unique_ptr<FILE, int (*)(FILE *)> hold(std::fopen(name, "r"), &std::fclose);
+  FILE *const fp = hold.get();
   if (!fp) {
     MESS_print(M_WARN, "GRIB_get_ver2_param: Unable to open file: %s\n", name);
+    out = std::move(t);
     return;
   }
   t.found = true;
@@ -114,7 +120,7 @@ void load(Table &t, const std::string &dir) {
     t.by_key[key_of(r.disc, r.cat, r.param)].push_back(t.rows.size());
     t.rows.push_back(std::move(r));
   }
-  std::fclose(fp);
+  out = std::move(t);
 }
 
 Table &current() {
