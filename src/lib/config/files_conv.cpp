@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <sstream>
 #include <string>
 
@@ -442,7 +443,8 @@ static int file_set_name(const char *type) {
   }
   const char *nc = RES_get("name_conv");
   char conv_file[FILE_NAME_LEN];
-  FILE_add_path(RES_get("file_path"), nc && *nc ? nc : "name_conv", conv_file);
+  if (!FILE_add_path(RES_get("file_path"), nc && *nc ? nc : "name_conv", conv_file))
+    throw std::bad_alloc();
   // Closed however the reading ends, memory running out included.
   const std::unique_ptr<FILE, int (*)(FILE *)> hold(
       FILE_is_stdio(conv_file) ? nullptr : FILE_open(conv_file, "r"), &FILE_close);

@@ -234,6 +234,7 @@ int FILE_fullpath(const char *name) KAV_NOEXCEPT {
 }
 
 char *FILE_add_path(const char *path, const char *file, char *dst) KAV_NOEXCEPT {
+  if (dst) dst[0] = '\0';  // what a failure leaves
   return kav::guarded("FILE_add_path", static_cast<char *>(nullptr), [&]() -> char * {
     if (!dst || !file) return nullptr;
     std::string out;
@@ -260,6 +261,7 @@ int FILE_add_path_delim(char *path) KAV_NOEXCEPT {
 }
 
 char *FILE_add_user_path(const char *file, char *filename) KAV_NOEXCEPT {
+  if (filename) filename[0] = '\0';  // what a failure leaves
   return kav::guarded("FILE_add_user_path", static_cast<char *>(nullptr), [&]() -> char * {
     if (!filename) return nullptr;
     copy_out(filename, file ? expand_user(file) : std::string(), FILE_NAME_LEN);

@@ -65,14 +65,17 @@ KAV_API int FILE_make_dir(const char *dir, int flag) KAV_NOEXCEPT;
 KAV_API int FILE_fullpath(const char *name) KAV_NOEXCEPT;
 /* Writes into dst (FILE_NAME_LEN bytes) file alone for stdio names and full
  * paths, else path (when not null or empty), a '/' if needed, and file.
- * Returns dst (null when dst or file is null). */
+ * Returns dst (null when dst or file is null, or memory runs out: dst is
+ * then empty, which names the standard streams, so the result must be
+ * checked). */
 KAV_API char *FILE_add_path(const char *path, const char *file, char *dst) KAV_NOEXCEPT;
 /* Appends '/' to path unless it is empty or ends in '/'; path must have room
  * for one more character. Returns 0 (-1 for null). */
 KAV_API int FILE_add_path_delim(char *path) KAV_NOEXCEPT;
 /* Writes file into filename (FILE_NAME_LEN bytes) with a leading ~ replaced
  * by the home directory (HOME, else the password entry) and ~user by that
- * user's; an unknown user leaves the name unchanged. Returns filename. */
+ * user's; an unknown user leaves the name unchanged. Returns filename, or
+ * null when memory runs out (filename then empty). */
 KAV_API char *FILE_add_user_path(const char *file, char *filename) KAV_NOEXCEPT;
 /* 1 for "", "-", "std" and "stdn" (any case), else 0 (also for null). */
 KAV_API int FILE_is_stdio(const char *name) KAV_NOEXCEPT;

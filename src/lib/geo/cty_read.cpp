@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 #include <utility>
 #include <vector>
@@ -155,7 +156,7 @@ std::string database_name(const char *file) {
   if (!path || !path[0]) path = KAV_DATA_DIR;
 #endif
   char name[FILE_NAME_LEN];
-  FILE_add_path(path, file, name);
+  if (!FILE_add_path(path, file, name)) throw std::bad_alloc();
   return name;
 }
 

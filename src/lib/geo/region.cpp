@@ -21,6 +21,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -224,7 +225,7 @@ using FilePtr = std::unique_ptr<FILE, int (*)(FILE *)>;
 FilePtr open_region_file(const char *file, std::string *full) {
   if (!file) file = "kav.reg";
   char name[FILE_NAME_LEN];
-  FILE_add_path(RES_get("file_path"), file, name);
+  if (!FILE_add_path(RES_get("file_path"), file, name)) throw std::bad_alloc();
   *full = name;
   if (FILE_is_stdio(file) || file[0] == '|') {
     MESS_print(M_WARN, "DOM_read: Not a region file: %s\n", file);

@@ -401,7 +401,7 @@ static int cdf_open_body(const char *filename, int access) {
     return -1;
   }
   char name[FILE_NAME_LEN];
-  FILE_add_user_path(filename, name);
+  if (!FILE_add_user_path(filename, name)) throw std::bad_alloc();
   if (access == 1) FILE_make_dir(name, 1);
   std::string why;
   if (access == 0 && !header_sane(name, why)) {

@@ -71,7 +71,7 @@ int cdf_open(Slot &slot, const char *name, int access) {
   auto file = std::make_shared<File>();
   DATE_init(&file->pending.date);
   char path[FILE_NAME_LEN];
-  FILE_add_user_path(name, path);
+  if (!FILE_add_user_path(name, path)) throw std::bad_alloc();
   if (access == 1) {
     FILE_make_dir(path, 1);
   } else {

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -74,7 +75,7 @@ void load(Table &out, const std::string &dir) {
   t.dir = dir;
   t.loaded = true;
   char name[FILE_NAME_LEN];
-  FILE_add_path(dir.c_str(), "grib2_var.lup", name);
+  if (!FILE_add_path(dir.c_str(), "grib2_var.lup", name)) throw std::bad_alloc();
   const std::unique_ptr<FILE, int (*)(FILE *)> hold(std::fopen(name, "r"), &std::fclose);
   FILE *const fp = hold.get();
   if (!fp) {
