@@ -95,7 +95,8 @@ FILE *open_file(const char *name, const char *access) {
 // out); a longer one that finds no memory is shown cut to the buffer.
 class Formatted {
  public:
-  Formatted(const char *fmt, va_list ap) {
+  // fmt is the caller's printf format (the implicit this is argument 1).
+  __attribute__((format(printf, 2, 0))) Formatted(const char *fmt, va_list ap) {
     va_list copy;
     va_copy(copy, ap);
     int n = std::vsnprintf(small_, sizeof small_, fmt, copy);
