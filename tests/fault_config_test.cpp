@@ -3,6 +3,7 @@
 // succeeds with the right answer.
 #include <gtest/gtest.h>
 #include <kav/date.h>
+#include <kav/def_read.h>
 #include <kav/files.h>
 #include <kav/mess.h>
 #include <kav/resrc.h>
@@ -46,6 +47,59 @@ TEST(FailAllocConfig, ResourceStore) {
     return RES_append(KAV_IMISSING, "sweep_appended_new", "more", CV_strings) == 0 &&
            std::strcmp(RES_get("sweep_appended_new"), "more") == 0;
   });
+}
+
+// The convention file is closed however its reading ends (the sweep counts
+// the open files), and a convention is taken whole or not at all: a name
+// made after a failed look-up is the one of the convention before it.
+TEST(FailAllocConfig, ConventionFile) {
+  MESS_set(0, M_WARN | M_ERROR);
+  RES_put("file_path", KAV_SOURCE_DATA);
+  const Date d = {2024, 3, 5, 65, 2, 12, 30, 0};
+  char out[FILE_NAME_LEN];
+  auto name_for = [&](const char *type) {
+    if (FILE_set_name(type) != 1 || FILE_set_date(&d, out) != 0) return std::string();
+    return std::string(out);
+  };
+  const std::string metar = name_for("metar"), sfc = name_for("sfc");
+  ASSERT_FALSE(metar.empty());
+  ASSERT_FALSE(sfc.empty());
+  ASSERT_NE(metar, sfc);
+  ASSERT_EQ(name_for("metar"), metar);
+  bool ok = false;
+  kavtest::alloc_sweep(
+      "FILE_set_name",
+      [&] {
+        ok = FILE_set_name("sfc") == 1;
+        return ok;
+      },
+      [&] {
+        EXPECT_EQ(FILE_set_date(&d, out), 0);
+        EXPECT_EQ(std::string(out), ok ? sfc : metar);
+        ASSERT_EQ(name_for("metar"), metar);
+      });
+  RES_put("file_path", "");
+}
+
+// A definition file is left closed by a reading that memory cuts short.
+TEST(FailAllocConfig, DefinitionFile) {
+  MESS_set(0, M_WARN | M_ERROR);
+  kavtest::TempDir dir;
+  const std::string name = dir.write("kav.cfg",
+                                     "# defaults of the sweep\n"
+                                     "first_resource: a_value_long_enough_to_need_the_heap\n"
+                                     "IF nosuchtag\nskipped: 1\nEND\n"
+                                     "second_resource: \"quoted value\"\n");
+  kavtest::alloc_sweep(
+      "DEF_open and DEF_getn",
+      [&] {
+        if (DEF_open(dir.path().c_str()) != 0) return false;
+        char key[DEF_KEY_SIZE], value[DEF_VALUE_SIZE];
+        int n = 0;
+        while (DEF_getn(key, sizeof key, value, sizeof value) == 1) ++n;
+        return n == 2;
+      },
+      [] { DEF_close(); });
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <kav/string.h>
 
 #include <cctype>
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -446,9 +447,11 @@ static int file_set_name(const char *type) {
   if (!FILE_add_path(RES_get("file_path"), nc && *nc ? nc : "name_conv", conv_file))
     throw std::bad_alloc();
   // Closed however the reading ends, memory running out included.
+  errno = 0;
   const std::unique_ptr<FILE, int (*)(FILE *)> hold(
       FILE_is_stdio(conv_file) ? nullptr : FILE_open(conv_file, "r"), &FILE_close);
   FILE *const fp = hold.get();
+  if (!fp && errno == ENOMEM) throw std::bad_alloc();  // not a missing file
   if (!fp) {
     MESS_print(M_WARN, "FILE_set_name: No file name convention file: %s\n", conv_file);
     use_type_as_template(s, t);
@@ -459,6 +462,8 @@ static int file_set_name(const char *type) {
   while (!found && read_line(fp, line)) {
     if (line.empty() || line[0] == '#') continue;
     std::istringstream in(line);
+    // A field cut short by memory running out must not read as a short one.
+    in.exceptions(std::ios::badbit);
     std::string name, conv, hconv, size;
     if (!(in >> name)) continue;
     in >> conv >> hconv >> size;
