@@ -7,6 +7,7 @@
 #include <kav/files.h>
 #include <kav/mess.h>
 #include <kav/resrc.h>
+#include <kav/string.h>
 
 #include <cstring>
 #include <string>
@@ -46,6 +47,17 @@ TEST(FailAllocConfig, ResourceStore) {
   kavtest::alloc_sweep("RES_append", [] {
     return RES_append(KAV_IMISSING, "sweep_appended_new", "more", CV_strings) == 0 &&
            std::strcmp(RES_get("sweep_appended_new"), "more") == 0;
+  });
+  // A list that cannot be split for want of memory is said to be, never
+  // taken for an empty one.
+  RES_put("sweep_list", "first,second,third");
+  kavtest::alloc_sweep("RES_getvals", [] {
+    int n = -1;
+    char **v = nullptr;
+    const int r = RES_getvals("sweep_list", &n, &v);
+    const bool ok = r == 3 && n == 3 && std::strcmp(v[2], "third") == 0;
+    free_parsed_array(n, v);
+    return ok;
   });
 }
 

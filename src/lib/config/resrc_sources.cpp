@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <new>
 #include <string>
 
 #include "base/fault.hpp"
@@ -252,7 +253,7 @@ void sources_search_path(RES_defobj *table) {
   }
   int n = 0;
   char **elements = nullptr;
-  if (parse_string(path, ':', &n, &elements) != 0) return;
+  if (parse_string(path, ':', &n, &elements) != 0) throw std::bad_alloc();  // path is not empty
   for (int i = 0; i < n; ++i) {
     const char *el = elements[i];
     if (el[0] == '|')

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "console/guard.hpp"
@@ -193,7 +194,10 @@ int set_str(const char *str) {
   ++s.mess_set;
   int argc = 0;
   char **argv = nullptr;
-  if (parse_string(str, ',', &argc, &argv) != 0) return 0;
+  if (parse_string(str, ',', &argc, &argv) != 0) {
+    if (str && *str) throw std::bad_alloc();  // only memory refuses a text
+    return 0;
+  }
   struct Items {
     int &argc;
     char **&argv;
