@@ -93,6 +93,16 @@ TEST(FailAllocConfig, ConventionFile) {
   RES_put("file_path", "");
 }
 
+// Stepping through the names of the filename resource: the names are taken
+// whole or not at all (the leak checkers see what a failure leaves).
+TEST(FailAllocConfig, SteppingThroughNames) {
+  MESS_set(0, M_WARN | M_ERROR);
+  const Date d = {2024, 3, 5, 65, 2, 12, 30, 0};
+  RES_put("filename", "first_name_long_enough_for_the_heap,second_name_long_enough_too");
+  kavtest::alloc_sweep("FILE_first", [&] { return FILE_first(&d) == 0; });
+  RES_put("filename", "");
+}
+
 // A definition file is left closed by a reading that memory cuts short.
 TEST(FailAllocConfig, DefinitionFile) {
   MESS_set(0, M_WARN | M_ERROR);
