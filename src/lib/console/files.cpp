@@ -234,20 +234,26 @@ int FILE_fullpath(const char *name) KAV_NOEXCEPT {
 }
 
 char *FILE_add_path(const char *path, const char *file, char *dst) KAV_NOEXCEPT {
-  if (dst) dst[0] = '\0';  // what a failure leaves
-  return kav::guarded("FILE_add_path", static_cast<char *>(nullptr), [&]() -> char * {
-    if (!dst || !file) return nullptr;
-    std::string out;
-    if (is_stdio(file) || FILE_fullpath(file) || !path || !*path) {
-      out = file;
-    } else {
-      out = path;
-      if (out.back() != '/') out += '/';
-      out += file;
-    }
-    copy_out(dst, out, FILE_NAME_LEN);
-    return dst;
-  });
+  // dst may be file itself: it is only emptied once memory has run out.
+  return kav::fault::guard(
+      static_cast<char *>(nullptr),
+      [&]() -> char * {
+        if (!dst || !file) return nullptr;
+        std::string out;
+        if (is_stdio(file) || FILE_fullpath(file) || !path || !*path) {
+          out = file;
+        } else {
+          out = path;
+          if (out.back() != '/') out += '/';
+          out += file;
+        }
+        copy_out(dst, out, FILE_NAME_LEN);
+        return dst;
+      },
+      [&] {
+        kav::out_of_memory("FILE_add_path");
+        if (dst) dst[0] = '\0';
+      });
 }
 
 int FILE_add_path_delim(char *path) KAV_NOEXCEPT {
@@ -261,12 +267,18 @@ int FILE_add_path_delim(char *path) KAV_NOEXCEPT {
 }
 
 char *FILE_add_user_path(const char *file, char *filename) KAV_NOEXCEPT {
-  if (filename) filename[0] = '\0';  // what a failure leaves
-  return kav::guarded("FILE_add_user_path", static_cast<char *>(nullptr), [&]() -> char * {
-    if (!filename) return nullptr;
-    copy_out(filename, file ? expand_user(file) : std::string(), FILE_NAME_LEN);
-    return filename;
-  });
+  // filename may be file itself: it is only emptied once memory has run out.
+  return kav::fault::guard(
+      static_cast<char *>(nullptr),
+      [&]() -> char * {
+        if (!filename) return nullptr;
+        copy_out(filename, file ? expand_user(file) : std::string(), FILE_NAME_LEN);
+        return filename;
+      },
+      [&] {
+        kav::out_of_memory("FILE_add_user_path");
+        if (filename) filename[0] = '\0';
+      });
 }
 
 int FILE_is_stdio(const char *name) KAV_NOEXCEPT { return is_stdio(name) ? 1 : 0; }
