@@ -131,30 +131,34 @@ extern "C" {
 FILE *FILE_open(const char *file, const char *access) KAV_NOEXCEPT {
   if (!file || !access || !*access) return nullptr;
   if (is_stdio(file)) return access[0] == 'r' ? stdin : stdout;
-  return kav::guarded("FILE_open", static_cast<FILE *>(nullptr), [&]() -> FILE * {
-    if (file[0] == '|') {
-      if (!file[1]) return nullptr;
-      FILE *fp = kav::fault::open_pipe(file + 1, access[0] == 'r' ? "r" : "w");
-      if (!fp) return nullptr;
-      try {
-        state().pipes.insert(fp);
-      } catch (...) {
-        ::pclose(fp);
-        throw;
-      }
-      return fp;
-    }
-    const std::string name = expand_user(file);
-    if (access[0] == 'w' || access[0] == 'a') FILE_make_dir(name.c_str(), 1);
-    FILE *fp = kav::fault::open(name.c_str(), access);
-    // A file missing or refused is the caller's to report (or to pass over);
-    // memory running out inside the open is said here, whoever called.
-    if (!fp && errno == ENOMEM) {
-      kav::out_of_memory("FILE_open");
-      errno = ENOMEM;
-    }
-    return fp;
-  });
+  const auto out_of_memory = [] {
+    kav::out_of_memory("FILE_open");
+    errno = ENOMEM;  // so that no caller takes the file for a missing one
+  };
+  return kav::fault::guard(
+      static_cast<FILE *>(nullptr),
+      [&]() -> FILE * {
+        if (file[0] == '|') {
+          if (!file[1]) return nullptr;
+          FILE *fp = kav::fault::open_pipe(file + 1, access[0] == 'r' ? "r" : "w");
+          if (!fp) return nullptr;
+          try {
+            state().pipes.insert(fp);
+          } catch (...) {
+            ::pclose(fp);
+            throw;
+          }
+          return fp;
+        }
+        const std::string name = expand_user(file);
+        if (access[0] == 'w' || access[0] == 'a') FILE_make_dir(name.c_str(), 1);
+        FILE *fp = kav::fault::open(name.c_str(), access);
+        // A file missing or refused is the caller's to report (or to pass over);
+        // memory running out inside the open is said here, whoever called.
+        if (!fp && errno == ENOMEM) out_of_memory();
+        return fp;
+      },
+      out_of_memory);
 }
 
 int FILE_close(FILE *fp) KAV_NOEXCEPT {

@@ -36,8 +36,9 @@ KAV_BEGIN_DECLS
 /* Opens a file: standard input (access beginning with r) or output for the
  * stdio names "", "-", "std", "stdn"; a pipe for "|command"; otherwise the
  * file with the fopen mode access, its missing directories created first
- * when access begins with w or a. Null on failure or a null argument.
- * Release the stream with FILE_close (fclose is fine for plain files). */
+ * when access begins with w or a. Null on failure or a null argument; when
+ * memory ran out, errno is ENOMEM and an error is printed. Release the
+ * stream with FILE_close (fclose is fine for plain files). */
 KAV_API FILE *FILE_open(const char *file, const char *access) KAV_NOEXCEPT;
 /* Closes what FILE_open returned: pclose for pipes, nothing for the standard
  * streams, fclose otherwise. 0, or the failing call's result. */
