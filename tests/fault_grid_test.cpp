@@ -6,6 +6,7 @@
 #include <kav/grd_read.h>
 #include <kav/mess.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -59,6 +60,32 @@ TEST(FailAllocGrid, ReadersOfEachFormat) {
     kavtest::alloc_sweep(
         file, [&] { return read_all(name); }, close_all, netcdf);
   }
+}
+
+// Grids whose values are kept in files of their own: each value file is
+// closed however its reading ends (the sweep counts the open files).
+TEST(FailAllocGrid, ValueFileReferences) {
+  MESS_set(0, M_WARN | M_ERROR);
+  kavtest::TempDir dir;
+  const float raw[6] = {6, 5, 4, 3, 2, 1};
+  {
+    FILE *fp = std::fopen(dir.file("vals.bin").c_str(), "wb");
+    ASSERT_NE(fp, nullptr);
+    std::fwrite(raw, sizeof raw[0], 6, fp);
+    std::fclose(fp);
+  }
+  dir.write("vals.txt", "1 2 3 4 5 6");
+  const std::string name =
+      dir.write("ref.grd",
+                "KAVGRID\nlabel\n4-bin\n1 4 1 0 0 0 0 0\nLL 0 0 1 1 3 2\nB vals.bin 0 0 0\n"
+                "label\n4-ascii\n1 4 1 0 0 0 0 0\nLL 0 0 1 1 3 2\nA vals.txt 0 1 1\n");
+  ASSERT_TRUE(read_all(name));
+  kavtest::alloc_sweep(
+      "value files", [&] { return read_all(name); }, close_all);
+  // The format test reads the head of a file and closes it.
+  const int type = GRD_chktype(name.c_str());
+  ASSERT_GT(type, 0);
+  kavtest::alloc_sweep("GRD_chktype", [&] { return GRD_chktype(name.c_str()) == type; });
 }
 
 TEST(FailAllocGrid, WritersOfEachFormat) {

@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "support/descriptors.h"
 #include "support/fault.h"
 #include "support/kavtest.h"
 
@@ -16,12 +17,14 @@ namespace kavtest {
 // one failing, for n = 1, 2, ... until a run is not struck, which must then
 // succeed. A struck run may succeed or fail, but a failure must have printed
 // a message; nothing may escape or abort. cleanup runs after each attempt,
-// with memory back. With new_only, only operator new fails. Returns the
-// number of struck runs.
+// with memory back, and must close what a successful call leaves open: after
+// it the process has the files open that it had before the sweep. With
+// new_only, only operator new fails. Returns the number of struck runs.
 template <class Call, class Cleanup>
 int alloc_sweep(const char *what, Call call, Cleanup cleanup, bool new_only = false,
                 int limit = 5000) {
   SCOPED_TRACE(what);
+  const int descriptors = open_descriptors();
   for (int nth = 1; nth <= limit; ++nth) {
     bool struck = false, ok = false;
     const Captured cap = capture([&] {
@@ -30,6 +33,12 @@ int alloc_sweep(const char *what, Call call, Cleanup cleanup, bool new_only = fa
       struck = fail.struck();
     });
     cleanup();
+    const int left = open_descriptors();
+    if (left != descriptors) {
+      ADD_FAILURE() << "allocation " << nth << (struck ? "" : " (not struck)") << " left "
+                    << left - descriptors << " more files open: " << cap.err;
+      return nth;
+    }
     if (!struck) {
       EXPECT_TRUE(ok) << "the call fails without any allocation refused: " << cap.err;
       return nth - 1;

@@ -256,12 +256,18 @@ int DEF_open(const char *filename) KAV_NOEXCEPT try {
   } else {
     name = filename;
   }
-  state().def_file = file_open(name, "r");
-  state().in_long_line = false;
-  state().read_failed = false;
-  state().long_lines = 0;
-  state().def_name = state().def_file ? name : "";
-  return state().def_file ? 0 : -1;
+  // Nothing after the open may need memory: a failure then would leave the
+  // file open behind a call that failed.
+  DefState &s = state();
+  s.def_file = file_open(name, "r");
+  s.in_long_line = false;
+  s.read_failed = false;
+  s.long_lines = 0;
+  if (s.def_file)
+    s.def_name.swap(name);
+  else
+    s.def_name.clear();
+  return s.def_file ? 0 : -1;
 } catch (...) {
   kav::out_of_memory("DEF_open");
   return -1;

@@ -8,10 +8,13 @@
 #include <kav/string.h>
 
 #include <cctype>
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <sstream>
 #include <string>
 
@@ -431,8 +434,14 @@ static int file_set_name(const char *type) {
   }
   const char *nc = RES_get("name_conv");
   char conv_file[FILE_NAME_LEN];
-  FILE_add_path(RES_get("file_path"), nc && *nc ? nc : "name_conv", conv_file);
-  FILE *fp = FILE_is_stdio(conv_file) ? nullptr : FILE_open(conv_file, "r");
+  if (!FILE_add_path(RES_get("file_path"), nc && *nc ? nc : "name_conv", conv_file))
+    throw std::bad_alloc();
+  // Closed however the reading ends, memory running out included.
+  errno = 0;
+  const std::unique_ptr<FILE, int (*)(FILE *)> hold(
+      FILE_is_stdio(conv_file) ? nullptr : FILE_open(conv_file, "r"), &FILE_close);
+  FILE *const fp = hold.get();
+  if (!fp && errno == ENOMEM) throw std::bad_alloc();  // not a missing file
   if (!fp) {
     MESS_print(M_WARN, "FILE_set_name: No file name convention file: %s\n", conv_file);
     use_type_as_template(s, t);
@@ -443,6 +452,8 @@ static int file_set_name(const char *type) {
   while (!found && read_line(fp, line)) {
     if (line.empty() || line[0] == '#') continue;
     std::istringstream in(line);
+    // A field cut short by memory running out must not read as a short one.
+    in.exceptions(std::ios::badbit);
     std::string name, conv, hconv, size;
     if (!(in >> name)) continue;
     in >> conv >> hconv >> size;
@@ -450,24 +461,28 @@ static int file_set_name(const char *type) {
     const bool partial = !exact && name.size() < t.size() &&
                          strnicmp(name.c_str(), t.c_str(), static_cast<int>(name.size())) == 0;
     if (!exact && !partial) continue;
-    s.conv = cut(conv, FILE_NAME_LEN);
-    s.hconv = hconv == "-" ? "" : cut(hconv, FILE_NAME_LEN);
-    const long ms = std::strtol(size.c_str(), nullptr, 10);
-    s.min_size = ms < 0 ? 0 : (ms > INT_MAX ? INT_MAX : static_cast<int>(ms));
-    if (exact) {
-      s.ext.clear();
-      MESS_print(kTrace2, "File name match for: %s\n", t.c_str());
-    } else {
+    // The convention is made whole before any of it is kept: memory that
+    // runs out part-way leaves the one in use as it was.
+    std::string new_conv = cut(conv, FILE_NAME_LEN);
+    std::string new_hconv = hconv == "-" ? "" : cut(hconv, FILE_NAME_LEN);
+    std::string new_ext;
+    if (!exact) {
       const size_t us = t.rfind('_');
-      s.ext = us == std::string::npos ? "" : cut(t.substr(us + 1), FILE_EXT_LEN);
+      if (us != std::string::npos) new_ext = cut(t.substr(us + 1), FILE_EXT_LEN);
+    }
+    const long ms = std::strtol(size.c_str(), nullptr, 10);
+    s.conv.swap(new_conv);
+    s.hconv.swap(new_hconv);
+    s.ext.swap(new_ext);
+    s.min_size = ms < 0 ? 0 : (ms > INT_MAX ? INT_MAX : static_cast<int>(ms));
+    if (exact)
+      MESS_print(kTrace2, "File name match for: %s\n", t.c_str());
+    else
       MESS_print(kTrace2, "File name partial match for: %s-%s ext: %s\n", t.c_str(), name.c_str(),
                  s.ext.c_str());
-    }
     found = 1;
   }
-  const bool failed = !found && std::ferror(fp);
-  FILE_close(fp);
-  if (failed) {
+  if (!found && std::ferror(fp)) {
     // The type may be named further on: no template is better than a wrong one.
     MESS_print(M_WARN, "FILE_set_name: Unable to read file: %s\n", conv_file);
     s.conv.clear();

@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -572,10 +573,16 @@ bool exists(const std::string &name) { return FILE_exist(name.c_str()) == 1; }
 std::string first_filename_value(bool &given) {
   int n = 0;
   char **list = nullptr;
-  given = RES_get("filename") && RES_getvals("filename", &n, &list) > 0;
-  std::string first = given ? list[0] : "";
-  free_parsed_array(n, list);
-  return first;
+  const char *value = RES_get("filename");
+  given = value && RES_getvals("filename", &n, &list) > 0;
+  // Only memory keeps a text from being split: the name is not missing.
+  if (!given && value && *value) throw std::bad_alloc();
+  struct Release {
+    int n;
+    char **list;
+    ~Release() { free_parsed_array(n, list); }
+  } release{n, list};
+  return given ? list[0] : "";
 }
 
 // Asks for a name up to tries times. 1 for an existing file; 0 when the
@@ -787,12 +794,22 @@ int FILE_set_def_hours(int hour) KAV_NOEXCEPT {
 int FILE_first(const Date *datim) KAV_NOEXCEPT {
   return kav::guarded("FILE_first", 0, [&] {
     FileState &s = state();
-    int n = 0;
-    char **list = nullptr;
-    s.files.clear();
-    if (RES_get("filename") && RES_getvals("filename", &n, &list) > 0)
-      for (int i = 0; i < n; ++i) s.files.emplace_back(list[i]);
-    free_parsed_array(n, list);
+    // The names are gathered aside and taken whole: memory that runs out
+    // part-way leaves no list cut short and nothing allocated behind.
+    std::vector<std::string> files;
+    const char *given = RES_get("filename");
+    if (given && *given) {
+      int n = 0;
+      char **list = nullptr;
+      if (RES_getvals("filename", &n, &list) == 0) throw std::bad_alloc();
+      struct Release {
+        int n;
+        char **list;
+        ~Release() { free_parsed_array(n, list); }
+      } release{n, list};
+      files.assign(list, list + n);
+    }
+    s.files.swap(files);
     s.numfile = static_cast<int>(s.files.size());
     if (s.numfile > 0 &&
         (starts_blind(s.files[0].c_str(), "la") || starts_blind(s.files[0].c_str(), "cu")))

@@ -136,7 +136,8 @@ class Deadline {
 
 // Formats lead + message into text (MQ_TEXTLEN bytes). The message length,
 // or -1 when it cannot be formed or is longer than MQ_MAXMSG characters.
-int format_text(char *text, int lead, const char *who, const char *format, va_list ap) {
+__attribute__((format(printf, 4, 0))) int format_text(char *text, int lead, const char *who,
+                                                      const char *format, va_list ap) {
   std::memset(text, 0, MQ_TEXTLEN);
   if (!format) {
     MESS_print(kError, "%s: no message format\n", who);

@@ -501,7 +501,8 @@ int RES_getvals(const char *name, int *paramc, char ***paramv) KAV_NOEXCEPT {
   if (!name) return 0;
   resource *r = find(name);
   if (!r || !r->data) return 0;
-  parse_string(r->data, r->cvt == CV_strings ? '\n' : ',', paramc, paramv);
+  if (parse_string(r->data, r->cvt == CV_strings ? '\n' : ',', paramc, paramv) != 0 && *r->data)
+    kav::out_of_memory("RES_getvals");  // only memory refuses a text
   return *paramc;
 }
 

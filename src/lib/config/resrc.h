@@ -201,7 +201,8 @@ KAV_API const char *RES_get(const char *name) KAV_NOEXCEPT;
 KAV_API int RES_getval(const char *name, void *data, DEF_convert cvt) KAV_NOEXCEPT;
 
 /* Splits the value into *paramv (newlines for CV_strings, else commas); the
- * caller releases the list with free_parsed_array. Returns the count. */
+ * caller releases the list with free_parsed_array. Returns the count (0 with
+ * an error when memory runs out). */
 KAV_API int RES_getvals(const char *name, int *paramc, char ***paramv) KAV_NOEXCEPT;
 
 /* Converts one value by kind into out. 1 on success or when nothing applies,

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
+#include <new>
 #include <string>
 
 #include "config/resrc_int.hpp"
@@ -209,7 +210,10 @@ bool draw_item(const char *item, bool first) {
 int conv_draw(const char *who, const char *name, const char *data) {
   int argc = 0;
   char **argv = nullptr;
-  if (parse_string(data, ',', &argc, &argv) != 0) return 1;  // nothing listed
+  if (parse_string(data, ',', &argc, &argv) != 0) {
+    if (data && *data) throw std::bad_alloc();  // only memory refuses a text
+    return 1;                                   // nothing listed
+  }
   int result = 1;
   for (int i = 0; i < argc; ++i) {
     if (!draw_item(argv[i], i == 0)) {

@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <new>
 #include <string>
 
 #include "base/fault.hpp"
@@ -201,6 +202,13 @@ bool admit(bool own, const char *name, const char *value) {
 // Reads one defaults file (or the defaults file of a directory).
 void read_file(const char *name, RES_defobj *table) {
   if (DEF_open(name) != 0) return;
+  // Closed however the reading ends, memory running out included.
+  struct Closer {
+    Closer() = default;
+    Closer(const Closer &) = delete;
+    Closer &operator=(const Closer &) = delete;
+    ~Closer() { DEF_close(); }
+  } closer;
   const bool own = users_own(kav::def::open_stream());
   char key[DEF_KEY_SIZE], value[DEF_VALUE_SIZE];
   int got;
@@ -228,7 +236,6 @@ void read_file(const char *name, RES_defobj *table) {
   if (got == -2)
     MESS_print(M_WARN, "RES_decode: Defaults file read only in part, the rest not used: %s\n",
                kav::def::open_name().c_str());
-  DEF_close();
 }
 
 }  // namespace
@@ -252,7 +259,7 @@ void sources_search_path(RES_defobj *table) {
   }
   int n = 0;
   char **elements = nullptr;
-  if (parse_string(path, ':', &n, &elements) != 0) return;
+  if (parse_string(path, ':', &n, &elements) != 0) throw std::bad_alloc();  // path is not empty
   for (int i = 0; i < n; ++i) {
     const char *el = elements[i];
     if (el[0] == '|')

@@ -107,8 +107,7 @@ const Kind kinds[] = {{"KAVSFC", FILE_KIND_SFC},   {"KAVUPA", FILE_KIND_UPA},
                       {"KAVRAW", FILE_KIND_RAW},   {"KAVGRID", FILE_KIND_GRID},
                       {"KAVMETA", FILE_KIND_META}, {"KAVIMG", FILE_KIND_IMG}};
 
-// Reads the first characters of a plain file; false when it cannot be opened
-// or read.
+// Reads the first characters of a plain file; false when it cannot be opened.
 // Anything but a regular file reads as empty: reading a named pipe or a
 // terminal could wait for ever and would take bytes from their real reader.
 bool read_lead(const std::string &name, std::string &lead) {
@@ -117,19 +116,10 @@ bool read_lead(const std::string &name, std::string &lead) {
   if (::stat(name.c_str(), &st) != 0) return false;
   if (!S_ISREG(st.st_mode)) return true;
   FILE *fp = kav::fault::open(name.c_str(), "rb");
-  if (!fp) {
-    MESS_print(M_WARN, "FILE_type: Unable to open file: %s\n", name.c_str());
-    return false;
-  }
+  if (!fp) return false;
   char buf[10];
   const size_t n = std::fread(buf, 1, sizeof buf, fp);
-  const bool failed = n < sizeof buf && std::ferror(fp);
   std::fclose(fp);
-  if (failed) {
-    // Unknown, not some other kind: the lead that was read may be cut short.
-    MESS_print(M_WARN, "FILE_type: Unable to read file: %s\n", name.c_str());
-    return false;
-  }
   lead.assign(buf, n);
   return true;
 }
@@ -141,23 +131,34 @@ extern "C" {
 FILE *FILE_open(const char *file, const char *access) KAV_NOEXCEPT {
   if (!file || !access || !*access) return nullptr;
   if (is_stdio(file)) return access[0] == 'r' ? stdin : stdout;
-  return kav::guarded("FILE_open", static_cast<FILE *>(nullptr), [&]() -> FILE * {
-    if (file[0] == '|') {
-      if (!file[1]) return nullptr;
-      FILE *fp = kav::fault::open_pipe(file + 1, access[0] == 'r' ? "r" : "w");
-      if (!fp) return nullptr;
-      try {
-        state().pipes.insert(fp);
-      } catch (...) {
-        ::pclose(fp);
-        throw;
-      }
-      return fp;
-    }
-    const std::string name = expand_user(file);
-    if (access[0] == 'w' || access[0] == 'a') FILE_make_dir(name.c_str(), 1);
-    return kav::fault::open(name.c_str(), access);
-  });
+  const auto out_of_memory = [] {
+    kav::out_of_memory("FILE_open");
+    errno = ENOMEM;  // so that no caller takes the file for a missing one
+  };
+  return kav::fault::guard(
+      static_cast<FILE *>(nullptr),
+      [&]() -> FILE * {
+        if (file[0] == '|') {
+          if (!file[1]) return nullptr;
+          FILE *fp = kav::fault::open_pipe(file + 1, access[0] == 'r' ? "r" : "w");
+          if (!fp) return nullptr;
+          try {
+            state().pipes.insert(fp);
+          } catch (...) {
+            ::pclose(fp);
+            throw;
+          }
+          return fp;
+        }
+        const std::string name = expand_user(file);
+        if (access[0] == 'w' || access[0] == 'a') FILE_make_dir(name.c_str(), 1);
+        FILE *fp = kav::fault::open(name.c_str(), access);
+        // A file missing or refused is the caller's to report (or to pass over);
+        // memory running out inside the open is said here, whoever called.
+        if (!fp && errno == ENOMEM) out_of_memory();
+        return fp;
+      },
+      out_of_memory);
 }
 
 int FILE_close(FILE *fp) KAV_NOEXCEPT {
@@ -237,21 +238,26 @@ int FILE_fullpath(const char *name) KAV_NOEXCEPT {
 }
 
 char *FILE_add_path(const char *path, const char *file, char *dst) KAV_NOEXCEPT {
-  char *done = kav::guarded("FILE_add_path", static_cast<char *>(nullptr), [&]() -> char * {
-    if (!dst || !file) return nullptr;
-    std::string out;
-    if (is_stdio(file) || FILE_fullpath(file) || !path || !*path) {
-      out = file;
-    } else {
-      out = path;
-      if (out.back() != '/') out += '/';
-      out += file;
-    }
-    copy_out(dst, out, FILE_NAME_LEN);
-    return dst;
-  });
-  if (!done && dst) dst[0] = '\0';  // a failure leaves an empty name, never an old one
-  return done;
+  // dst may be file itself: it is only emptied once memory has run out.
+  return kav::fault::guard(
+      static_cast<char *>(nullptr),
+      [&]() -> char * {
+        if (!dst || !file) return nullptr;
+        std::string out;
+        if (is_stdio(file) || FILE_fullpath(file) || !path || !*path) {
+          out = file;
+        } else {
+          out = path;
+          if (out.back() != '/') out += '/';
+          out += file;
+        }
+        copy_out(dst, out, FILE_NAME_LEN);
+        return dst;
+      },
+      [&] {
+        kav::out_of_memory("FILE_add_path");
+        if (dst) dst[0] = '\0';
+      });
 }
 
 int FILE_add_path_delim(char *path) KAV_NOEXCEPT {
@@ -265,13 +271,18 @@ int FILE_add_path_delim(char *path) KAV_NOEXCEPT {
 }
 
 char *FILE_add_user_path(const char *file, char *filename) KAV_NOEXCEPT {
-  char *done = kav::guarded("FILE_add_user_path", static_cast<char *>(nullptr), [&]() -> char * {
-    if (!filename) return nullptr;
-    copy_out(filename, file ? expand_user(file) : std::string(), FILE_NAME_LEN);
-    return filename;
-  });
-  if (!done && filename) filename[0] = '\0';  // a failure leaves an empty name
-  return done;
+  // filename may be file itself: it is only emptied once memory has run out.
+  return kav::fault::guard(
+      static_cast<char *>(nullptr),
+      [&]() -> char * {
+        if (!filename) return nullptr;
+        copy_out(filename, file ? expand_user(file) : std::string(), FILE_NAME_LEN);
+        return filename;
+      },
+      [&] {
+        kav::out_of_memory("FILE_add_user_path");
+        if (filename) filename[0] = '\0';
+      });
 }
 
 int FILE_is_stdio(const char *name) KAV_NOEXCEPT { return is_stdio(name) ? 1 : 0; }

@@ -36,8 +36,9 @@ KAV_BEGIN_DECLS
 /* Opens a file: standard input (access beginning with r) or output for the
  * stdio names "", "-", "std", "stdn"; a pipe for "|command"; otherwise the
  * file with the fopen mode access, its missing directories created first
- * when access begins with w or a. Null on failure or a null argument.
- * Release the stream with FILE_close (fclose is fine for plain files). */
+ * when access begins with w or a. Null on failure or a null argument; when
+ * memory ran out, errno is ENOMEM and an error is printed. Release the
+ * stream with FILE_close (fclose is fine for plain files). */
 KAV_API FILE *FILE_open(const char *file, const char *access) KAV_NOEXCEPT;
 /* Closes what FILE_open returned: pclose for pipes, nothing for the standard
  * streams, fclose otherwise. 0, or the failing call's result. */
@@ -65,8 +66,9 @@ KAV_API int FILE_make_dir(const char *dir, int flag) KAV_NOEXCEPT;
 KAV_API int FILE_fullpath(const char *name) KAV_NOEXCEPT;
 /* Writes into dst (FILE_NAME_LEN bytes) file alone for stdio names and full
  * paths, else path (when not null or empty), a '/' if needed, and file.
- * Returns dst; null when dst or file is null or memory ran out, dst then
- * holding the empty string. */
+ * Returns dst (null when dst or file is null, or memory runs out: dst is
+ * then empty, which names the standard streams, so the result must be
+ * checked). */
 KAV_API char *FILE_add_path(const char *path, const char *file, char *dst) KAV_NOEXCEPT;
 /* Appends '/' to path unless it is empty or ends in '/'; path must have room
  * for one more character. Returns 0 (-1 for null). */
@@ -74,7 +76,7 @@ KAV_API int FILE_add_path_delim(char *path) KAV_NOEXCEPT;
 /* Writes file into filename (FILE_NAME_LEN bytes) with a leading ~ replaced
  * by the home directory (HOME, else the password entry) and ~user by that
  * user's; an unknown user leaves the name unchanged. Returns filename, or
- * null (filename then empty) when filename is null or memory ran out. */
+ * null when memory runs out (filename then empty). */
 KAV_API char *FILE_add_user_path(const char *file, char *filename) KAV_NOEXCEPT;
 /* 1 for "", "-", "std" and "stdn" (any case), else 0 (also for null). */
 KAV_API int FILE_is_stdio(const char *name) KAV_NOEXCEPT;
@@ -138,8 +140,7 @@ KAV_API int KAV_share(int mode) KAV_NOEXCEPT;
 /* Selects the template for a file type from the name convention file (the
  * name_conv resource or "name_conv", in the file_path directory). 1 when the
  * type was found (or began with @), else 0: "none" selects no template, any
- * other type not found becomes the template itself. -1 when memory runs out,
- * and (reported, no template then) when the convention file cannot be read. */
+ * other type not found becomes the template itself. -1 when memory runs out. */
 KAV_API int FILE_set_name(const char *type) KAV_NOEXCEPT;
 /* Writes into out_file (FILE_NAME_LEN bytes) the name for datim (null: the
  * recorded date) from the active template. 0 when made from the template,

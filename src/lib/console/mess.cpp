@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "console/guard.hpp"
@@ -95,7 +96,8 @@ FILE *open_file(const char *name, const char *access) {
 // out); a longer one that finds no memory is shown cut to the buffer.
 class Formatted {
  public:
-  Formatted(const char *fmt, va_list ap) {
+  // fmt is the caller's printf format (the implicit this is argument 1).
+  __attribute__((format(printf, 2, 0))) Formatted(const char *fmt, va_list ap) {
     va_list copy;
     va_copy(copy, ap);
     int n = std::vsnprintf(small_, sizeof small_, fmt, copy);
@@ -192,7 +194,10 @@ int set_str(const char *str) {
   ++s.mess_set;
   int argc = 0;
   char **argv = nullptr;
-  if (parse_string(str, ',', &argc, &argv) != 0) return 0;
+  if (parse_string(str, ',', &argc, &argv) != 0) {
+    if (str && *str) throw std::bad_alloc();  // only memory refuses a text
+    return 0;
+  }
   struct Items {
     int &argc;
     char **&argv;

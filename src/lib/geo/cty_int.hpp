@@ -18,6 +18,10 @@ std::string format_line(const CTY_data &c);
 // True when a read of the open station file failed since it was opened or
 // last rewound (CTY_read then gave -2): what was read is not the whole file.
 bool read_failed();
+// CTY_read without its guard: memory that runs out while the line is read
+// leaves as std::bad_alloc instead of reading as the end of the file, so a
+// caller loading the whole file can tell the two apart.
+int read_record(int city_fd, CTY_data *city);
 
 }  // namespace kav_cty
 

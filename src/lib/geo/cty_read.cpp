@@ -12,7 +12,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/fault.hpp"
@@ -164,7 +166,7 @@ std::string database_name(const char *file) {
   if (!path || !path[0]) path = KAV_DATA_DIR;
 #endif
   char name[FILE_NAME_LEN];
-  FILE_add_path(path, file, name);
+  if (!FILE_add_path(path, file, name)) throw std::bad_alloc();
   return name;
 }
 
@@ -223,6 +225,9 @@ static int cty_open_body(const char *filename, int f_access, int f_type) {
     return -1;
   }
   close_open();
+  // The name is copied before the file is opened: nothing after the open
+  // can run out of memory and leave the file open behind a failure.
+  std::string name = filename;
   std::unique_ptr<kav::OutFile> out;
   FILE *fp = nullptr;
   if (f_access == 0) {
@@ -243,7 +248,7 @@ static int cty_open_body(const char *filename, int f_access, int f_type) {
   s.file_type = f_type;
   s.cty_fd = kav::fault::descriptor(fp);
   s.writing = f_access == 1;
-  s.name = filename;
+  s.name = std::move(name);
   return s.cty_fd;
 }
 
@@ -397,3 +402,9 @@ int CTY_get_prior(void) KAV_NOEXCEPT {
 }
 
 }  // extern "C"
+
+namespace kav_cty {
+
+int read_record(int city_fd, CTY_data *city) { return cty_read_body(city_fd, city); }
+
+}  // namespace kav_cty

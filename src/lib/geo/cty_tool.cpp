@@ -14,6 +14,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -223,12 +225,12 @@ void *&user_of(void *item) {
 }
 
 // Allocates a new station's caller data and lets the caller fill it; null
-// when no data is attached or memory runs out.
+// when no data is attached. Throws std::bad_alloc when memory runs out.
 void *new_user_data(const CTY_data &d) {
   CityTable &s = state();
   if (s.data_size <= 0) return nullptr;
   char *buf = static_cast<char *>(std::malloc(static_cast<size_t>(s.data_size)));
-  if (!buf) return nullptr;
+  if (!buf) throw std::bad_alloc();
   buf[0] = '\0';
   if (s.enter_func) s.enter_func(&d, buf);
   return buf;
@@ -252,6 +254,27 @@ int search_key(const char *id, std::string *key) {
 }
 
 bool loaded() { return state().store != 0 && state().city_tbl.table[0]; }
+
+// A station's caller data until the table takes it.
+using UserData = std::unique_ptr<void, decltype(&std::free)>;
+
+// What CTY_store took, given back unless the load completes: the open
+// database, the parsed identifier list, and the table being filled.
+struct StoreUndo {
+  StoreUndo() = default;
+  StoreUndo(const StoreUndo &) = delete;
+  StoreUndo &operator=(const StoreUndo &) = delete;
+  ~StoreUndo() {
+    free_parsed_array(numid, ids);
+    if (done) return;
+    if (fd >= 0) CTY_close(fd);
+    CTY_clear();
+  }
+  int fd = -1;           // the database, closed on failure
+  int numid = 0;         // the identifier criteria
+  char **ids = nullptr;  // their texts, always freed
+  bool done = false;     // the table is whole and stays
+};
 
 }  // namespace
 
@@ -307,38 +330,41 @@ static int cty_store_body(const char *city_file, int type, const Domain *domain,
   CityTable &s = state();
   if (type < 1 || type > 3) return 0;
   if (loaded()) CTY_clear();
+  StoreUndo undo;
   int estimate = 0;
-  const int fd = CTY_open_file(city_file, &estimate);
-  if (fd < 0) return 0;
+  undo.fd = CTY_open_file(city_file, &estimate);
+  if (undo.fd < 0) return 0;
+  const int fd = undo.fd;
   s.store = type;
   MAP_domain(domain);
   MESS_print(kLoadInfo, "Reading the city database file...\n");
 
-  int numid = 0;
-  char **ids = nullptr;
-  if (RES_get("identifier")) RES_getvals("identifier", &numid, &ids);
+  const char *criteria = RES_get("identifier");
+  // An identifier list that cannot be split for want of memory must not
+  // read as no criterion at all (every station).
+  if (criteria && *criteria && RES_getvals("identifier", &undo.numid, &undo.ids) == 0)
+    throw std::bad_alloc();
+  const int numid = undo.numid;
+  char **const ids = undo.ids;
   const int crit_count = numid == 1 && stricmp(ids[0], "all") == 0 ? 0 : numid;
   if (prior == KAV_IMISSING) prior = CTY_get_prior();
 
   CTY_rewind(fd);
   const int item_size = static_cast<int>(type == 1 ? sizeof(FullItem) : sizeof(XYItem));
-  if (TAB_create(&s.city_tbl, estimate, item_size, type == 3 ? 3 : 2) != 0) {
-    kav::out_of_memory("CTY_store");
-    free_parsed_array(numid, ids);
-    s.store = 0;
-    return 0;
-  }
+  if (TAB_create(&s.city_tbl, estimate, item_size, type == 3 ? 3 : 2) != 0) throw std::bad_alloc();
   CTY_data d;
-  while (CTY_read(fd, &d) > 0) {
+  // Memory that runs out while a line is read leaves as bad_alloc, never as
+  // the end of the file: a table cut short is not a loaded table.
+  while (kav_cty::read_record(fd, &d) > 0) {
     if (d.prior > prior) continue;
     const std::string wkey = wmo_key(d);
     if (CTY_data_cmp(crit_count, ids, &d) < 0) continue;
     float x, y;
     if (!MAP_tran(d.lat, d.lon, &x, &y) || !MAP_in_grid_domain(x, y)) continue;
-    void *user = new_user_data(d);
+    UserData user(new_user_data(d), &std::free);
     int r;
     if (type == 1) {
-      FullItem item{d, user};
+      FullItem item{d, user.get()};
       r = TAB_enter(&s.city_tbl, &item, d.id, wkey.c_str());
     } else {
       XYItem item{};
@@ -347,7 +373,7 @@ static int cty_store_body(const char *city_file, int type, const Domain *domain,
       item.loc.y = y;
       item.loc.el = d.el;
       item.loc.pr = d.prior;
-      item.user = user;
+      item.user = user.get();
       std::string id;
       if (s.id_type == 1) {
         id = d.wmo == 99999 ? d.id : wkey;
@@ -368,19 +394,12 @@ static int cty_store_body(const char *city_file, int type, const Domain *domain,
         r = TAB_enter(&s.city_tbl, &item, item.loc.id, wkey.c_str(), lkey.c_str());
       }
     }
-    if (r != 0) {
-      // Only memory refuses an entry: the station is left out, and said so.
-      kav::out_of_memory("CTY_store");
-      std::free(user);
-    }
+    // Only memory refuses an entry.
+    if (r != 0) throw std::bad_alloc();
+    (void)user.release();  // the table owns it now
   }
-  free_parsed_array(numid, ids);
-  if (kav_cty::read_failed()) {
-    // CTY_read has named the file: a table of part of it is not kept.
-    CTY_clear();
-    CTY_close(fd);
-    return 0;
-  }
+  if (kav_cty::read_failed()) return 0;  // CTY_read has named the file; undone
+  undo.done = true;
   return fd;
 }
 
@@ -400,8 +419,10 @@ static int cty_make_entry_simple_body(const char *id, const char *wmo) {
   const long n = std::strtol(wmo, &end, 10);
   item.data.wmo =
       end == wmo || errno == ERANGE || n < -99999 || n > 999999 ? 99999 : static_cast<int>(n);
-  item.user = new_user_data(item.data);
-  if (TAB_enter(&s.city_tbl, &item, id, wmo) != 0) std::free(item.user);
+  UserData user(new_user_data(item.data), &std::free);
+  item.user = user.get();
+  if (TAB_enter(&s.city_tbl, &item, id, wmo) != 0) throw std::bad_alloc();
+  (void)user.release();  // the table owns it now
   return 0;
 }
 

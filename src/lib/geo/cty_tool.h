@@ -36,8 +36,9 @@ KAV_API int CTY_enter_func(CTY_enter_fn func) KAV_NOEXCEPT;
  * records keyed by identifier and WMO key text ("%05d", "b%05d" for a buoy);
  * 2 keeps CTY_locate records keyed by their id and the WMO key text; 3 as 2
  * with a third key, the location. A table loaded before is cleared first.
- * The database stays open: its descriptor, or 0 when it cannot be opened
- * or type is not 1 to 3 (no table then). */
+ * The database stays open: its descriptor, or 0 when it cannot be opened,
+ * type is not 1 to 3 or memory runs out part-way; no table is loaded then
+ * and the database is closed (the map stays as set). */
 KAV_API int CTY_store(const char *city_file, int type, const Domain *domain,
                       int prior) KAV_NOEXCEPT;
 

@@ -21,6 +21,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -224,7 +225,7 @@ using FilePtr = std::unique_ptr<FILE, int (*)(FILE *)>;
 FilePtr open_region_file(const char *file, std::string *full) {
   if (!file) file = "kav.reg";
   char name[FILE_NAME_LEN];
-  FILE_add_path(RES_get("file_path"), file, name);
+  if (!FILE_add_path(RES_get("file_path"), file, name)) throw std::bad_alloc();
   *full = name;
   if (FILE_is_stdio(file) || file[0] == '|') {
     MESS_print(M_WARN, "DOM_read: Not a region file: %s\n", file);
@@ -731,16 +732,23 @@ static int dom_read_menu_body(const char *file) {
     MESS_print(M_WARN, "DOM_read_menu: No regions in %s\n", full.c_str());
     return 0;
   }
+  // The new menu is built aside and swapped in whole, so that memory running
+  // out part-way leaves the menu as it was (its texts untouched, as the
+  // menu points into them).
   State &s = st();
+  std::array<std::string, kMenuSize> names = s.names, abbrs = s.abbrs;
+  std::string menu_file = file ? file : "kav.reg";
   int i = 1;
   for (const RegionLine &r : regions) {
-    s.names[static_cast<size_t>(i)] = r.desc;
-    s.abbrs[static_cast<size_t>(i)] = r.abbr;
+    names[static_cast<size_t>(i)] = r.desc;
+    abbrs[static_cast<size_t>(i)] = r.abbr;
     ++i;
   }
+  s.names.swap(names);
+  s.abbrs.swap(abbrs);
+  s.menu_file.swap(menu_file);
   link_menu(s, i - 1);
   s.num_regs = i;
-  s.menu_file = file ? file : "kav.reg";
   return 1;
 }
 

@@ -9,6 +9,7 @@
 #include <kav/resrc.h>
 #include <kav/string.h>
 
+#include <new>
 #include <vector>
 
 #include "config/resrc_int.hpp"
@@ -47,7 +48,8 @@ void conversion_pass(RES_defobj *table) {
     if (r->cvt == CV_strings && e.out) {
       auto **list = static_cast<char ***>(e.out);
       int count = 0;
-      parse_string(r->data, '\n', &count, list);
+      if (parse_string(r->data, '\n', &count, list) != 0 && r->data && *r->data)
+        throw std::bad_alloc();  // only memory refuses a text
       if (e.num) *e.num = count;
     } else {
       convert("RES_decode", r->name, r->data, e.out, r->cvt);

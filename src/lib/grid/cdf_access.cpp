@@ -231,14 +231,18 @@ void quiet() { ncopts = 0; }
 
 unsigned error_type() { return acc().loud ? M_WARN : M_DEBUG; }
 
-bool ok(int r, const char *func, const char *call, const std::string &file) {
+bool ok(int r, const char *func, const char *call, const char *file) {
   if (r != -1) return true;
   const char *text = nc_strerror(ncerr);
-  if (file.empty())
+  if (!file || !*file)
     MESS_print(error_type(), "%s: netCDF error in %s: %s\n", func, call, text);
   else
-    MESS_print(error_type(), "%s: netCDF error in %s: %s (%s)\n", func, call, text, file.c_str());
+    MESS_print(error_type(), "%s: netCDF error in %s: %s (%s)\n", func, call, text, file);
   return false;
+}
+
+bool ok(int r, const char *func, const char *call, const std::string &file) {
+  return ok(r, func, call, file.c_str());
 }
 
 bool dim_id(int nc, const char *name, int *id, long *len) {

@@ -216,11 +216,18 @@ inline float keep(float x, const Valid &c) {
   return good ? x : KAV_MISSING;
 }
 
+// g++ is asked to vectorise the loop below whatever the optimisation level;
+// clang vectorises it at -O2 unasked and knows no such attribute.
+#if defined(__GNUC__) && !defined(__clang__)
+#define KAV_VECTORIZE __attribute__((optimize("tree-vectorize")))
+#else
+#define KAV_VECTORIZE
+#endif
+
 // Marks the values outside what is valid missing and, with flip, reverses
 // the row order in the same pass; written without branches so that the
 // compiler makes it vector code.
-__attribute__((optimize("tree-vectorize"))) void clean_rows(float *v, size_t nx, size_t ny,
-                                                            bool flip, Valid c) {
+KAV_VECTORIZE void clean_rows(float *v, size_t nx, size_t ny, bool flip, Valid c) {
   if (!flip) {
     for (size_t i = 0; i < nx * ny; ++i) v[i] = keep(v[i], c);
     return;

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -154,22 +155,19 @@ bool walk(const std::vector<unsigned char> &b, std::string &why) {
 }  // namespace
 
 bool header_sane(const char *path, std::string &why) {
-  FILE *fp = kav::fault::open(path, "rb");
+  // Closed however the check ends, memory running out included.
+  const std::unique_ptr<FILE, int (*)(FILE *)> hold(kav::fault::open(path, "rb"), &std::fclose);
+  FILE *const fp = hold.get();
   if (!fp) return true;  // the library says why it cannot open it
   std::vector<unsigned char> b(4);
   const bool classic =
       std::fread(b.data(), 1, 4, fp) == 4 && b[0] == 'C' && b[1] == 'D' && b[2] == 'F';
   if (std::ferror(fp)) {
-    std::fclose(fp);
     why = "unable to read the file";
     return false;
   }
-  if (!classic) {
-    std::fclose(fp);
-    return true;  // netCDF-4 and anything else: the library's own checks
-  }
+  if (!classic) return true;  // netCDF-4 and anything else: the library's own checks
   if (b[3] != 1 && b[3] != 2 && b[3] != 5) {
-    std::fclose(fp);
     why = "unknown version";
     return false;
   }
@@ -182,7 +180,6 @@ bool header_sane(const char *path, std::string &why) {
     while (!end && b.size() < want) {
       const size_t got = std::fread(chunk, 1, sizeof chunk, fp);
       if (std::ferror(fp)) {
-        std::fclose(fp);
         why = "unable to read the file";
         return false;
       }
@@ -190,13 +187,9 @@ bool header_sane(const char *path, std::string &why) {
       b.insert(b.end(), chunk, chunk + got);
     }
     if (walk(b, why)) break;
-    if (end || want >= kMaxHeader) {
-      std::fclose(fp);
-      return false;
-    }
+    if (end || want >= kMaxHeader) return false;
     want *= 4;
   }
-  std::fclose(fp);
   return true;
 }
 

@@ -19,6 +19,9 @@ void quiet();
 // True when the last library call (result r) succeeded; else reports the
 // library's error as "FUNC: netCDF error in CALL: TEXT (FILE)" and false.
 bool ok(int r, const char *func, const char *call, const std::string &file = {});
+// As ok, with the file name as C text: it needs no memory, so a check made
+// right after a file was opened cannot throw and leave that file open.
+bool ok(int r, const char *func, const char *call, const char *file);
 // Message type of library errors: warnings, or debug when silenced.
 unsigned error_type();
 

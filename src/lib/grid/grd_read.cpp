@@ -216,9 +216,10 @@ int GRD_init(GRD_report *grd) KAV_NOEXCEPT {
 
 static int grd_chktype_body(const char *filename) {
   if (!filename) return -1;
+  // The buffer comes first: nothing after the open needs memory.
+  std::vector<unsigned char> head(kDetectLateBytes);
   FILE *fp = FILE_open(filename, "r");
   if (!fp) return -1;
-  std::vector<unsigned char> head(kDetectLateBytes);
   const size_t len = std::fread(head.data(), 1, head.size(), fp);
   const bool failed = len < head.size() && std::ferror(fp);
   if (fp != stdin) FILE_close(fp);
@@ -290,7 +291,14 @@ static int grd_open_body(const char *filename, int f_access, int *f_type) {
   rec.type = code;
   rec.cur_var = -1;
   DATE_init(&rec.date);
-  if (fmt->open(*slot, name, f_access) != 0) {
+  int opened;
+  try {
+    opened = fmt->open(*slot, name, f_access);
+  } catch (...) {
+    stream_close(*slot);  // memory ran out after the file was opened
+    throw;
+  }
+  if (opened != 0) {
     stream_close(*slot);
     return -1;
   }

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <string>
 #include <vector>
@@ -417,7 +418,9 @@ Status read_reference(Reader &r, const std::string &line, const Domain &d, long 
   if (file[0] == '|' || FILE_is_stdio(file)) return r.bad("Value file reference not a file");
   std::string path = file;
   if (path[0] != '/' && !r.slot.dir.empty()) path = r.slot.dir + "/" + path;
-  FILE *vf = kav::fault::open(path.c_str(), "rb");
+  // Closed however the reading ends, memory running out included.
+  std::unique_ptr<FILE, int (*)(FILE *)> hold(kav::fault::open(path.c_str(), "rb"), &std::fclose);
+  FILE *const vf = hold.get();
   if (!vf) {
     MESS_print(M_WARN, "GRD_read: Unable to open grid file: %s\n", path.c_str());
     return kBad;
@@ -431,7 +434,7 @@ Status read_reference(Reader &r, const std::string &line, const Domain &d, long 
   else
     st = read_binary_values(r, vf, count, false, &raw);
   const bool failed = std::ferror(vf) != 0;
-  std::fclose(vf);
+  hold.reset();
   if (failed) {
     MESS_print(M_WARN, "GRD_read: Unable to read grid file: %s\n", path.c_str());
     return kBad;

@@ -9,6 +9,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -65,15 +67,20 @@ bool number(const std::string &w, int &v) {
   return true;
 }
 
-void load(Table &t, const std::string &dir) {
-  t = Table{};
+// Loads the table of dir into out. The table is built aside and moved in
+// whole: memory that runs out part-way (std::bad_alloc) leaves out as it
+// was and the file closed, so the next look-up loads it again.
+void load(Table &out, const std::string &dir) {
+  Table t;
   t.dir = dir;
   t.loaded = true;
   char name[FILE_NAME_LEN];
-  FILE_add_path(dir.c_str(), "grib2_var.lup", name);
-  FILE *fp = FILE_open(name, "r");
+  if (!FILE_add_path(dir.c_str(), "grib2_var.lup", name)) throw std::bad_alloc();
+  const std::unique_ptr<FILE, int (*)(FILE *)> hold(FILE_open(name, "r"), &FILE_close);
+  FILE *const fp = hold.get();
   if (!fp) {
     MESS_print(M_WARN, "GRIB_get_ver2_param: Unable to open file: %s\n", name);
+    out = std::move(t);
     return;
   }
   t.found = true;
@@ -114,13 +121,12 @@ void load(Table &t, const std::string &dir) {
     t.by_key[key_of(r.disc, r.cat, r.param)].push_back(t.rows.size());
     t.rows.push_back(std::move(r));
   }
-  const bool failed = std::ferror(fp) != 0;
-  FILE_close(fp);
-  if (failed) {
+  if (std::ferror(fp)) {
     // No half table: the lookups find no table, and the next one reads again.
     MESS_print(M_WARN, "GRIB_get_ver2_param: Unable to read file: %s\n", name);
     t = Table{};
   }
+  out = std::move(t);
 }
 
 Table &current() {

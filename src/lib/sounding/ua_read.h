@@ -71,7 +71,8 @@ KAV_API const char *encd_group(void) KAV_NOEXCEPT;
 
 /* Opens a sounding file written by the sounding analysis (first line
  * "KAVRAW") for reading. Returns a descriptor (0 to 3), or -1 when the file
- * cannot be opened or read, is not such a file, or four are open already. */
+ * cannot be opened or read, is not such a file, four are open already or
+ * memory runs out (the file is then closed and no descriptor taken). */
 KAV_API int UPA_raw_open(const char *filename) KAV_NOEXCEPT;
 
 /* The information text of an open file: the station line without its "!"
@@ -104,7 +105,8 @@ KAV_API int UPA_raw_close(int fd) KAV_NOEXCEPT;
  * or not above the level before are warned about and skipped. The station
  * (at most id_len - 1 characters) goes into id and the time into date, each
  * when not null. Returns the number of levels, or -1 (with an error) when the
- * file cannot be opened or read or has no "%RAW%" line. */
+ * file cannot be opened or read, has no "%RAW%" line or memory runs out; id
+ * is then empty and date reset, and levels may hold part of the file. */
 KAV_API int UPA_read_text(const char *filename, UPA_level *levels, int max, char *id, int id_len,
                           Date *date) KAV_NOEXCEPT;
 

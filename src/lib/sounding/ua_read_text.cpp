@@ -13,7 +13,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
+#include <utility>
 
 #include "base/tools_int.hpp"
 #include "console/guard.hpp"
@@ -43,6 +45,9 @@ bool parse_number(const char *tok, float *out) {
   *out = v;
   return true;
 }
+
+// A stream FILE_open made, closed with FILE_close.
+using StreamPtr = std::unique_ptr<FILE, int (*)(FILE *)>;
 
 // One open KAVRAW file.
 struct RawFile {
@@ -118,39 +123,41 @@ static int upa_raw_open_body(const char *filename) {
     MESS_print(M_WARN, "UPA_raw_open: Too many open sounding files: %s\n", filename);
     return -1;
   }
-  FILE *fp = FILE_open(filename, "r");
-  if (fp == nullptr) {
+  // The file is read into a record of its own, which takes the slot only
+  // once complete: memory that runs out part-way closes the file and leaves
+  // the slot free.
+  RawFile f;
+  f.name = filename;
+  f.fp = FILE_open(filename, "r");
+  if (f.fp == nullptr) {
     MESS_print(M_WARN, "UPA_raw_open: Unable to open sounding file: %s\n", filename);
     return -1;
   }
-  RawFile &f = s.slot[static_cast<size_t>(fd)];
-  f = RawFile{};
-  f.fp = fp;
-  f.name = filename;
+  StreamPtr hold(f.fp, &FILE_close);
   std::string line;
-  if (!read_line(fp, line) || line.compare(0, 6, "KAVRAW") != 0) {
-    if (std::ferror(fp))
+  if (!read_line(f.fp, line) || line.compare(0, 6, "KAVRAW") != 0) {
+    if (std::ferror(f.fp))
       MESS_print(M_WARN, "UPA_raw_open: Unable to read sounding file: %s\n", filename);
     else
       MESS_print(M_WARN, "UPA_raw_open: Not a KAVRAW sounding file: %s\n", filename);
-    UPA_raw_close(fd);
     return -1;
   }
   f.line_no = 1;
   // The date label, the station line and the column header.
-  if (read_line(fp, line)) {
+  if (read_line(f.fp, line)) {
     ++f.line_no;
     f.label = line;
   }
-  if (read_line(fp, line)) {
+  if (read_line(f.fp, line)) {
     ++f.line_no;
     f.info = line.compare(0, 1, "!") == 0 ? line.substr(1) : line;
   }
-  if (std::ferror(fp)) {
+  if (std::ferror(f.fp)) {
     MESS_print(M_WARN, "UPA_raw_open: Unable to read sounding file: %s\n", filename);
-    UPA_raw_close(fd);
     return -1;
   }
+  s.slot[static_cast<size_t>(fd)] = std::move(f);
+  (void)hold.release();  // the slot owns the stream now
   return fd;
 }
 
@@ -220,7 +227,9 @@ static int upa_read_text_body(const char *filename, UPA_level *levels, int max, 
   if (id != nullptr && id_len > 0) id[0] = '\0';
   if (date != nullptr) DATE_init(date);
   if (filename == nullptr) return -1;
-  FILE *fp = FILE_open(filename, "r");
+  // Closed however the reading ends, memory running out included.
+  StreamPtr hold(FILE_open(filename, "r"), &FILE_close);
+  FILE *fp = hold.get();
   if (fp == nullptr) {
     MESS_print(M_ERROR, "UPA_read_text: Unable to open sounding file: %s\n", filename);
     return -1;
@@ -304,7 +313,7 @@ static int upa_read_text_body(const char *filename, UPA_level *levels, int max, 
     levels[count++] = UPA_level{v[0], v[1], v[2], v[3], v[4], v[5]};
   }
   const bool failed = !warned_full && std::ferror(fp);
-  FILE_close(fp);
+  hold.reset();
   if (failed) {
     // The levels past the failure are unknown: a sounding cut short is none.
     MESS_print(M_ERROR, "UPA_read_text: Unable to read sounding file: %s\n", filename);
@@ -319,8 +328,15 @@ static int upa_read_text_body(const char *filename, UPA_level *levels, int max, 
 
 int UPA_read_text(const char *filename, UPA_level *levels, int max, char *id, int id_len,
                   Date *date) KAV_NOEXCEPT {
-  return kav::guarded("UPA_read_text", -1,
-                      [&] { return upa_read_text_body(filename, levels, max, id, id_len, date); });
+  const int n = kav::guarded("UPA_read_text", -1, [&] {
+    return upa_read_text_body(filename, levels, max, id, id_len, date);
+  });
+  if (n < 0) {
+    // A failure part-way leaves no station or time read before it.
+    if (id != nullptr && id_len > 0) id[0] = '\0';
+    if (date != nullptr) DATE_init(date);
+  }
+  return n;
 }
 
 }  // extern "C"

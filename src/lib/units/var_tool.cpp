@@ -303,7 +303,7 @@ static int var_read_varfile_body(void) {
 #ifdef KAV_DATA_DIR
   if (!path || !path[0]) path = KAV_DATA_DIR;  // the package's own data
 #endif
-  FILE_add_path(path, kTableName, name);
+  if (!FILE_add_path(path, kTableName, name)) throw std::bad_alloc();
   FILE *fp = FILE_open(name, "r");
   if (!fp) {
     if (state().warned != name)
