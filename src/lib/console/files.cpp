@@ -107,7 +107,8 @@ const Kind kinds[] = {{"KAVSFC", FILE_KIND_SFC},   {"KAVUPA", FILE_KIND_UPA},
                       {"KAVRAW", FILE_KIND_RAW},   {"KAVGRID", FILE_KIND_GRID},
                       {"KAVMETA", FILE_KIND_META}, {"KAVIMG", FILE_KIND_IMG}};
 
-// Reads the first characters of a plain file; false when it cannot be opened.
+// Reads the first characters of a plain file; false when it cannot be opened
+// or read.
 // Anything but a regular file reads as empty: reading a named pipe or a
 // terminal could wait for ever and would take bytes from their real reader.
 bool read_lead(const std::string &name, std::string &lead) {
@@ -116,10 +117,19 @@ bool read_lead(const std::string &name, std::string &lead) {
   if (::stat(name.c_str(), &st) != 0) return false;
   if (!S_ISREG(st.st_mode)) return true;
   FILE *fp = kav::fault::open(name.c_str(), "rb");
-  if (!fp) return false;
+  if (!fp) {
+    MESS_print(M_WARN, "FILE_type: Unable to open file: %s\n", name.c_str());
+    return false;
+  }
   char buf[10];
   const size_t n = std::fread(buf, 1, sizeof buf, fp);
+  const bool failed = n < sizeof buf && std::ferror(fp);
   std::fclose(fp);
+  if (failed) {
+    // Unknown, not some other kind: the lead that was read may be cut short.
+    MESS_print(M_WARN, "FILE_type: Unable to read file: %s\n", name.c_str());
+    return false;
+  }
   lead.assign(buf, n);
   return true;
 }

@@ -140,7 +140,8 @@ KAV_API int KAV_share(int mode) KAV_NOEXCEPT;
 /* Selects the template for a file type from the name convention file (the
  * name_conv resource or "name_conv", in the file_path directory). 1 when the
  * type was found (or began with @), else 0: "none" selects no template, any
- * other type not found becomes the template itself. -1 when memory runs out. */
+ * other type not found becomes the template itself. -1 when memory runs out,
+ * and (reported, no template then) when the convention file cannot be read. */
 KAV_API int FILE_set_name(const char *type) KAV_NOEXCEPT;
 /* Writes into out_file (FILE_NAME_LEN bytes) the name for datim (null: the
  * recorded date) from the active template. 0 when made from the template,
