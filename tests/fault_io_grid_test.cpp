@@ -16,6 +16,7 @@
 #include <sstream>
 #include <string>
 
+#include "support/grid_sample.h"
 #include "support/kavtest.h"
 #include "support/sweep.h"
 
@@ -106,21 +107,8 @@ TEST(FailIOGrid, WrittenFormats) {
   MESS_set(0, M_WARN | M_ERROR);
   kavtest::TempDir dir;
   GRD_report grd;
-  GRD_init(&grd);
-  grd.ltype = 100;
-  grd.level = 500;
-  grd.time = 0;
-  grd.var = 1;
-  Domain &d = grd.domain;
-  d.proj = 1;
-  d.clat = 40;
-  d.clon = -100;
-  d.dx = d.dy = 1.5f;
-  d.nx = 4;
-  d.ny = 3;
   float values[12];
-  for (int k = 0; k < 12; ++k) values[k] = static_cast<float>(k) * 0.5f;
-  grd.grid = values;
+  kavtest::sample_grid(grd, values);
   for (int code : {GRD_TEXT, GRD_BINARY}) {
     const std::string name = dir.file("out" + std::to_string(code));
     int type = code;
