@@ -17,6 +17,7 @@ namespace {
 struct Counted {
   std::FILE *real = nullptr;  // the file itself
   std::FILE *fp = nullptr;    // the counted stream over it
+  int write_err = 0;          // errno of a failed write: a full disc stays full
 };
 
 // The armed failures: the open that fails and the read or write that fails.
@@ -71,7 +72,11 @@ ssize_t counted_read(void *cookie, char *buf, size_t size) {
 
 ssize_t counted_write(void *cookie, const char *buf, size_t size) {
   auto *c = static_cast<Counted *>(cookie);
-  if (io_strikes(true)) return -1;
+  if (c->write_err == 0 && io_strikes(true)) c->write_err = errno;
+  if (c->write_err != 0) {
+    errno = c->write_err;
+    return -1;
+  }
   const size_t put = std::fwrite(buf, 1, size, c->real);
   if (put == 0 && size > 0) return -1;
   return static_cast<ssize_t>(put);

@@ -40,8 +40,9 @@ int open_calls();
 // Test hook: while armed, every file open() opens is unbuffered and its reads
 // (or, with writes set, its writes) are counted over all such files; the nth
 // from now (1 is the next) fails with errno err, as a damaged disc or a full
-// one would, and every later one succeeds again. 0 disarms; files opened
-// while armed stay counted until they are closed.
+// one would. A later read succeeds again; a later write to the same file
+// fails too (a full disc stays full). 0 disarms; files opened while armed
+// stay counted until they are closed.
 void fail_io(int nth, int err, bool writes);
 // Test hook: the reads (or writes) counted since the last fail_io.
 int io_calls();
