@@ -680,6 +680,22 @@ TEST(Grib2Faults, JpegCodeStreams) {
   Bytes s5 = cut(big, section(big, 5));
   put4(s5, 5, 100);
   expect_refused(small_message(10, 10, s5, cut(big, section(big, 7))), "larger than the grid");
+  // A tile grid that starts far before the image: the library would make a
+  // record for each of its tiles, hundreds of megabytes, before reading any.
+  Bytes tiles = load(kDir + "ll_jpeg.grib2");
+  const size_t siz = section(tiles, 7) + 5 + 2 + 2 + 2 + 2;  // Xsiz, past SOC, SIZ, Lsiz, Rsiz
+  ASSERT_EQ(tiles[siz - 8], 0xFF);
+  ASSERT_EQ(tiles[siz - 6], 0xFF);
+  ASSERT_EQ(tiles[siz - 5], 0x51);
+  auto put_be4 = [](Bytes &b, size_t at, uint32_t v) {
+    for (size_t i = 0; i < 4; ++i) b[at + i] = static_cast<unsigned char>(v >> (24 - 8 * i));
+  };
+  put_be4(tiles, siz + 16, 1);  // XTsiz
+  put_be4(tiles, siz + 20, 1);  // YTsiz
+  Bytes far = tiles;
+  put_be4(far, siz + 0, 50000);  // Xsiz: the image from 49984, the tile grid from 0
+  put_be4(far, siz + 8, 49984);  // XOsiz
+  expect_refused(far, "tile grid does not cover the image");
   // Unknown data template.
   Bytes u = load(kDir + "regular_latlon_surface.grib2");
   put2(u, section(u, 5) + 9, 4);

@@ -53,6 +53,51 @@ OPJ_BOOL mem_seek(OPJ_OFF_T n, void *user) {
 
 void quiet(const char *, void *) {}
 
+// Most tiles a code stream may divide its image into: the decoder makes a
+// record of some kilobytes for every tile the size marker states, before
+// any of them is read.
+constexpr unsigned long long kMaxTiles = 4096;
+
+// Checks the image and tile size marker (SIZ) of the code stream before the
+// decoder sees it: the tile grid must start within one tile of the image, as
+// the code-stream syntax requires, and hold at most kMaxTiles tiles and no
+// more tiles than samples. False with a message naming what is wrong.
+bool size_marker_sane(const unsigned char *data, size_t len, size_t max_samples) {
+  static const unsigned char kSiz[] = {0xFF, 0x4F, 0xFF, 0x51};
+  const unsigned char *at = std::search(data, data + len, kSiz, kSiz + 4);
+  if (at == data + len || static_cast<size_t>(data + len - at) < 4 + 2 + 2 + 32 + 2) {
+    MESS_print(M_WARN, "GRIB_DS: JPEG 2000 code stream without its size marker\n");
+    return false;
+  }
+  const unsigned char *p = at + 4 + 2 + 2;  // past the markers, Lsiz and Rsiz
+  auto u4 = [&](int i) {
+    const unsigned char *q = p + 4 * i;
+    return static_cast<unsigned long long>(q[0]) << 24 |
+           static_cast<unsigned long long>(q[1]) << 16 |
+           static_cast<unsigned long long>(q[2]) << 8 | q[3];
+  };
+  const unsigned long long xsiz = u4(0), ysiz = u4(1), xo = u4(2), yo = u4(3), xt = u4(4),
+                           yt = u4(5), xto = u4(6), yto = u4(7);
+  if (xt == 0 || yt == 0 || xo >= xsiz || yo >= ysiz || xto > xo || yto > yo || xto + xt <= xo ||
+      yto + yt <= yo) {
+    MESS_print(M_WARN, "GRIB_DS: JPEG 2000 tile grid does not cover the image\n");
+    return false;
+  }
+  const unsigned long long tiles = ((xsiz - xto + xt - 1) / xt) * ((ysiz - yto + yt - 1) / yt);
+  const unsigned long long samples = (xsiz - xo) * (ysiz - yo);
+  if (samples > max_samples) {
+    MESS_print(M_WARN, "GRIB_DS: JPEG 2000 image of %llu by %llu is larger than the grid\n",
+               xsiz - xo, ysiz - yo);
+    return false;
+  }
+  if (tiles > kMaxTiles || tiles > samples) {
+    MESS_print(M_WARN, "GRIB_DS: JPEG 2000 image of %llu samples in %llu tiles refused\n", samples,
+               tiles);
+    return false;
+  }
+  return true;
+}
+
 // Owns the codec, the stream and the image.
 struct Session {
   opj_codec_t *codec = nullptr;
@@ -71,7 +116,7 @@ bool jpeg2000_available() { return true; }
 
 bool jpeg2000_decode(const unsigned char *data, size_t len, size_t max_samples,
                      const std::function<bool(const int32_t *, int, int)> &take) {
-  if (len < 4) return false;
+  if (len < 4 || !size_marker_sane(data, len, max_samples)) return false;
   Memory mem{data, len, 0};
   Session s;
   // A JP2 file begins with its signature box; GRIB carries bare code streams.
