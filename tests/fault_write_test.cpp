@@ -298,20 +298,23 @@ TEST_F(FaultWrite, GribCopy) {
   }
 }
 
+// The bytes of a small netCDF grid file, the good old file the netCDF
+// writers must leave in place; empty when it could not be made.
+std::string old_netcdf() {
+  kavtest::TempDir scratch;
+  std::vector<Grid> one{Grid(5, 4, 1)};
+  const std::string f = scratch.file("old.nc");
+  return grid_writer(GRD_NETCDF, 1, &one)(f) ? kavtest::read_file(f) : std::string();
+}
+
 // The package's netCDF files are written by the netCDF library itself:
 // its creation fails in turn, and the file is cut at every size it grows
 // through.
 TEST_F(FaultWrite, Netcdf) {
   std::vector<Grid> grids{Grid(40, 30, 100), Grid(40, 30, -20), Grid(12, 9, 3)};
   const Writer write = grid_writer(GRD_NETCDF, 1, &grids);
-  std::string old;
-  {
-    kavtest::TempDir scratch;
-    std::vector<Grid> one{Grid(5, 4, 1)};
-    const std::string f = scratch.file("old.nc");
-    ASSERT_TRUE(grid_writer(GRD_NETCDF, 1, &one)(f));
-    old = kavtest::read_file(f);
-  }
+  const std::string old = old_netcdf();
+  ASSERT_FALSE(old.empty());
   Scene scene(old, write);
   ASSERT_GT(scene.fresh.size(), 8192u);
   open_sweep("netCDF", scene, write);
@@ -331,14 +334,8 @@ TEST_F(FaultWrite, NetcdfAccessCalls) {
     ok = ok && CDF_put_float_array(v, values.data()) == 0;
     return CDF_close() == 0 && ok;
   };
-  std::string old;
-  {
-    kavtest::TempDir scratch;
-    std::vector<Grid> one{Grid(5, 4, 1)};
-    const std::string f = scratch.file("old.nc");
-    ASSERT_TRUE(grid_writer(GRD_NETCDF, 1, &one)(f));
-    old = kavtest::read_file(f);
-  }
+  const std::string old = old_netcdf();
+  ASSERT_FALSE(old.empty());
   Scene scene(old, write);
   open_sweep("CDF_open", scene, write);
   size_sweep("CDF_open", scene, write, 1024);

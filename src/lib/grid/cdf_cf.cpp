@@ -473,16 +473,8 @@ int cf_read(grd::Slot &slot, GRD_report *grd, int rep_type, int *grdnum) {
   const char *fname = slot.name.c_str();
   const long n = *grdnum == -1 ? r.num : *grdnum;
   if (n < 0 || n >= f->total) return -1;
-  auto fail = [&]() {
-    slot.failed = true;
-    if (rep_type == 0) {
-      std::free(grd->grid);
-      grd->grid = nullptr;
-    }
-    return -1;
-  };
-  size_t fi = 0;
-  while (fi + 1 < f->fields.size() && n >= f->first_grid[fi + 1]) ++fi;
+  auto fail = [&]() { return read_failed(slot, grd, rep_type); };
+  const size_t fi = field_of(*f, n);
   const Field &fl = f->fields[fi];
   r.cur_var = static_cast<int>(fi);
   // The leading indices of grid k, the last varying fastest.

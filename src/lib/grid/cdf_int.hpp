@@ -6,6 +6,7 @@
 #include <kav/grd_read.h>
 
 #include <cstddef>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -104,6 +105,24 @@ struct File {
 };
 
 File *state(grd::Slot &slot);
+
+// A read that failed part-way: the file is marked failed and, when values
+// were asked for, the grid array is freed. Always -1.
+inline int read_failed(grd::Slot &slot, GRD_report *grd, int rep_type) {
+  slot.failed = true;
+  if (rep_type == 0) {
+    std::free(grd->grid);
+    grd->grid = nullptr;
+  }
+  return -1;
+}
+
+// The field that holds grid n (fields hold consecutive runs of grids).
+inline size_t field_of(const File &f, long n) {
+  size_t fi = 0;
+  while (fi + 1 < f.fields.size() && n >= f.first_grid[fi + 1]) ++fi;
+  return fi;
+}
 
 // The format row's schema members.
 int own_putinfo(grd::Slot &slot, const GRD_info *info);

@@ -370,14 +370,7 @@ int own_read(grd::Slot &slot, GRD_report *grd, int rep_type, int *grdnum) {
   const long rec = r.num;
   if (rec < 0 || rec >= r.max_num) return -1;
   const char *name = slot.name.c_str();
-  auto fail = [&]() {
-    slot.failed = true;
-    if (rep_type == 0) {
-      std::free(grd->grid);
-      grd->grid = nullptr;
-    }
-    return -1;
-  };
+  auto fail = [&]() { return read_failed(slot, grd, rep_type); };
   if (!get_text_var(slot, r.datim_id, rec, grd->datim, sizeof grd->datim) ||
       !get_text_var(slot, r.info_id, rec, grd->info, sizeof grd->info))
     return fail();
