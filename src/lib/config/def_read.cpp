@@ -387,8 +387,11 @@ int DEF_getn(char *resrc, int resrc_size, char *value, int value_size) KAV_NOEXC
   }
   return -1;
 } catch (...) {
+  // Memory ran out part-way: the rest of the file is unread, which is not
+  // its end.
   kav::out_of_memory("DEF_getn");
-  return -1;
+  state().read_failed = true;
+  return -2;
 }
 
 int DEF_cmp(const char *resrc, const char *string) KAV_NOEXCEPT try {

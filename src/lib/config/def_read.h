@@ -54,8 +54,8 @@ KAV_API int DEF_clr_tag(void) KAV_NOEXCEPT;
  * and DEF_VALUE_SIZE bytes. Directives (DEF, UNDEF, IF, ELIF, ELSE, END) are
  * obeyed on the way. 1 for an entry; -1 at end of file, when no file is open
  * or a buffer is null; -2 (reported, and again at each later call) when a
- * read of the file failed: the entries returned before were whole lines, but
- * the rest of the file is unknown. */
+ * read of the file failed or memory ran out: the entries returned before
+ * were whole lines, but the rest of the file is unknown. */
 KAV_API int DEF_get(char *resrc, char *value) KAV_NOEXCEPT;
 
 /* DEF_get into buffers of the given sizes (each at least 2 bytes). */
