@@ -211,6 +211,20 @@ TEST_F(UnitTableFile, GarbledRecordsAreSkippedWithWarnings) {
   EXPECT_NE(out.err.find("line 2 of"), std::string::npos);
 }
 
+// A line is kept only up to a bound: a long comment after a record is
+// harmless, but a record that runs past the bound is not taken in part.
+TEST_F(UnitTableFile, LongLinesAreCutAndOnlyTheirCommentsLost) {
+  use("# " + std::string(100000, 'c') + "\n" +     //
+      "C F" + std::string(100000, ' ') + "*9\n" +  // the conversion lies past the bound
+      "C F *1.8+32 # " + std::string(100000, 'c') + "\n");
+  float got = 0;
+  const auto out = kavtest::capture([&] { got = UNIT_cvt(100.0f, "C", "F"); });
+  EXPECT_FLOAT_EQ(got, 212.0f);
+  EXPECT_NE(out.err.find("line 2 of"), std::string::npos) << out.err;
+  EXPECT_NE(out.err.find("(line too long)"), std::string::npos) << out.err;
+  EXPECT_EQ(out.err.find("line 3 of"), std::string::npos) << out.err;
+}
+
 TEST_F(UnitTableFile, OffsetsAndSignedScales) {
   use("a b -10\nb a +10\nc d *-2.5e1\ne f *0.5-.25\n");
   EXPECT_FLOAT_EQ(UNIT_cvt(1.0f, "a", "b"), -9.0f);

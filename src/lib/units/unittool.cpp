@@ -234,10 +234,18 @@ bool table_lookup(const std::string &ibase, const std::string &obase, double *sc
   bool found = false;
   std::string line;
   int lineno = 0;
-  while (kav::text::read_line(fp.get(), line, line.max_size(), kav::text::CarriageReturn::Keep)) {
+  // A record is two units and a conversion; only a comment can make its line
+  // long, and what is cut from a line that long must be inside the comment.
+  constexpr size_t kLineMax = 2 * UNIT_LEN + UNIT_CVT_LEN + 512;
+  bool longer = false;
+  while (kav::text::read_line(fp.get(), line, kLineMax, kav::text::CarriageReturn::Keep, &longer)) {
     ++lineno;
     const auto words = split_words(line);
     if (words.empty() || words[0][0] == '#') continue;
+    if (longer && !(words.size() > 3 && words[3][0] == '#')) {
+      warn_record(file, lineno, "line too long", line);
+      continue;
+    }
     if (words.size() < 3 || (words.size() > 3 && words[3][0] != '#')) {
       warn_record(file, lineno, "not three words", line);
       continue;
