@@ -25,6 +25,10 @@
 #include "grid/grib2_tmpl.hpp"
 #include "support/kavtest.h"
 
+#ifdef KAV_HAVE_AEC
+#include <libaec.h>
+#endif
+
 namespace {
 
 const std::string kDir = std::string(KAV_TEST_DATA) + "/grib2/";
@@ -711,6 +715,66 @@ TEST(Grib2Faults, CcsdsParametersAreCheckedBeforeTheLibrarySeesThem) {
     expect_refused(m, "Bad CCSDS parameters");
   }
 }
+
+#ifdef KAV_HAVE_AEC
+// Samples of every width the library writes (1 to 4 octets, three only when
+// asked), in either octet order, are decoded into the output array itself and
+// widened to floats there: each must come out as it went in.
+TEST(Grib2Ccsds, SamplesOfEveryWidthAreWidenedInPlace) {
+  using namespace kav::grib2;
+  std::mt19937 rng(42);
+  for (int nbits : {5, 8, 12, 16, 20, 24, 28, 32}) {
+    for (int order : {0, AEC_DATA_MSB}) {
+      for (int three : {0, AEC_DATA_3BYTE}) {
+        if (three && (nbits <= 16 || nbits > 24)) continue;
+        SCOPED_TRACE(::testing::Message() << nbits << " bits, flags " << (order | three));
+        const int flags = order | three | AEC_DATA_PREPROCESS;
+        const size_t width = nbits <= 8 ? 1 : nbits <= 16 ? 2 : (nbits <= 24 && three) ? 3 : 4;
+        const size_t n = 3001;
+        std::vector<uint32_t> want(n);
+        std::vector<unsigned char> raw(n * width);
+        const uint64_t top = (uint64_t{1} << nbits) - 1;
+        for (size_t i = 0; i < n; ++i) {
+          // Smooth runs and jumps to the extremes, so that every coding path
+          // and the highest bit are used.
+          want[i] = i % 97 == 0 ? static_cast<uint32_t>(top)
+                                : static_cast<uint32_t>((i * 7 + rng() % 5) & top);
+          for (size_t k = 0; k < width; ++k) {
+            const size_t at = order ? width - 1 - k : k;
+            raw[i * width + at] = static_cast<unsigned char>(want[i] >> (8 * k));
+          }
+        }
+        Bytes s7(5 + raw.size() * 2 + 1024);
+        aec_stream enc{};
+        enc.bits_per_sample = static_cast<unsigned>(nbits);
+        enc.block_size = 16;
+        enc.rsi = 128;
+        enc.flags = static_cast<unsigned>(flags);
+        enc.next_in = raw.data();
+        enc.avail_in = raw.size();
+        enc.next_out = s7.data() + 5;
+        enc.avail_out = s7.size() - 5;
+        ASSERT_EQ(aec_buffer_encode(&enc), AEC_OK);
+        s7.resize(5 + enc.total_out);
+        Bytes s5(25, 0);  // reference 0, both scales 0: values are the samples
+        s5[19] = static_cast<unsigned char>(nbits);
+        s5[21] = static_cast<unsigned char>(flags);
+        s5[22] = 16;
+        s5[24] = 128;
+        std::vector<float> out(n, -1.0f);
+        Scratch scratch;
+        const DataJob job{{s5.data(), s5.size()}, {s7.data(), s7.size()}, n, out.data(), &scratch};
+        ASSERT_EQ(data_ccsds(job), 0);
+        size_t wrong = 0;
+        for (size_t i = 0; i < n; ++i)
+          if (out[i] != static_cast<float>(want[i]) && wrong++ < 3)
+            ADD_FAILURE() << "value " << i << ": " << out[i] << " for " << want[i];
+        EXPECT_EQ(wrong, 0u);
+      }
+    }
+  }
+}
+#endif
 
 // ---- The parameter lookup ----
 

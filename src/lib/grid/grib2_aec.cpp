@@ -18,7 +18,7 @@ namespace kav::grib2 {
 bool ccsds_available() { return true; }
 
 size_t ccsds_decode(const unsigned char *data, size_t len, int nbits, int flags, int block, int rsi,
-                    size_t n, std::vector<unsigned char> &buf) {
+                    size_t n, unsigned char *dest) {
   // Parameters the library would take on trust (a block size of 0 makes it
   // write outside its buffers).
   if (nbits < 1 || nbits > 32 || (block != 8 && block != 16 && block != 32 && block != 64) ||
@@ -32,16 +32,10 @@ size_t ccsds_decode(const unsigned char *data, size_t len, int nbits, int flags,
                        : nbits <= 16                               ? 2
                        : (nbits <= 24 && (flags & AEC_DATA_3BYTE)) ? 3
                                                                    : 4;
-  try {
-    if (buf.size() < n * width) buf.resize(n * width);
-  } catch (...) {
-    MESS_print(M_WARN, "GRIB_DS: No memory for %lu values\n", static_cast<unsigned long>(n));
-    return 0;
-  }
   aec_stream strm{};
   strm.next_in = data;
   strm.avail_in = len;
-  strm.next_out = buf.data();
+  strm.next_out = dest;
   strm.avail_out = n * width;
   strm.bits_per_sample = static_cast<unsigned>(nbits);
   strm.block_size = static_cast<unsigned>(block);
@@ -60,8 +54,7 @@ size_t ccsds_decode(const unsigned char *data, size_t len, int nbits, int flags,
 
 bool ccsds_available() { return false; }
 
-size_t ccsds_decode(const unsigned char *, size_t, int, int, int, int, size_t,
-                    std::vector<unsigned char> &) {
+size_t ccsds_decode(const unsigned char *, size_t, int, int, int, int, size_t, unsigned char *) {
   MESS_print(M_WARN, "GRIB_DS: Built without a CCSDS decoder\n");
   return 0;
 }

@@ -189,12 +189,12 @@ bool jpeg2000_decode(
     const unsigned char *data, size_t len, size_t max_samples,
     const std::function<bool(const int32_t *samples, int width, int height)> &take);
 // CCSDS (adaptive entropy coding): decodes n samples of nbits bits with the
-// given flags, block size and reference sample interval into buf (grown as
-// needed), each in the returned count of octets, most significant first when
-// the flags say so (AEC_DATA_MSB, 4), else least significant first. 0 with a
-// message when it cannot.
+// given flags, block size and reference sample interval into dest, which
+// holds 4 n octets, each sample in the returned count of octets (1 to 4),
+// most significant first when the flags say so (AEC_DATA_MSB, 4), else least
+// significant first. 0 with a message when it cannot.
 size_t ccsds_decode(const unsigned char *data, size_t len, int nbits, int flags, int block, int rsi,
-                    size_t n, std::vector<unsigned char> &buf);
+                    size_t n, unsigned char *dest);
 // Whether each adapter has a library behind it.
 bool jpeg2000_available();
 bool ccsds_available();
