@@ -20,10 +20,9 @@ namespace {
 
 constexpr M_type kTrace = 0x40000000u;
 
-// The decoder's own state: the scratch space the data templates reuse and
-// what was last said about a skipped grid (said once per message).
+// The decoder's own state: the work space it reuses and what was last said
+// about a skipped grid (said once per message).
 struct State {
-  Scratch scratch;            // grown, never shrunk
   std::vector<float> rows;    // quasi-regular rows before they are stretched
   std::vector<float> order;   // values in stored order for a general scan
   size_t skipped_len = 0;     // length of the message last reported skipped
@@ -123,7 +122,7 @@ int decode_values(const Found &f, const Grid &g, GRD_report *grd) {
     }
     v = st.rows.data();
   }
-  DataJob job{f.s5, f.s7, npacked, v, &st.scratch};
+  DataJob job{f.s5, f.s7, npacked, v};
   if (f.s7.len < 5 || dt->decode(job) != 0) {
     std::free(grid);
     return GRIB_REJECT;

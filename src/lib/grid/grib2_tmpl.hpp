@@ -102,12 +102,6 @@ struct ProductTemplate {
   int (*decode)(const Sect &s4, const ProductContext &ctx, Product &pr);
 };
 
-// Reused work space of the data decoders (grown, never shrunk).
-struct Scratch {
-  std::vector<int32_t> ints;
-  std::vector<unsigned char> bytes;
-};
-
 // What a data template decodes: npacked values (section 5 octets 6-9) in
 // stored order into out, which has room for npacked values. A missing value
 // is kMiss. The values are then laid out by the bit map and scanning mode.
@@ -115,7 +109,6 @@ struct DataJob {
   Sect s5, s7;
   size_t npacked = 0;
   float *out = nullptr;
-  Scratch *scratch = nullptr;
 };
 
 // A data template: 0, or -1 with a message naming what is wrong.
