@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "support/fault.h"
 #include "support/kavtest.h"
 
 namespace {
@@ -288,6 +289,50 @@ TEST(CdfOwn, SizesBeyondTheFileAndFailedReadsAndWritesAreFailures) {
     GRD_close(fd);
   });
   EXPECT_NE(c.err.find("99 x 2 points does not fit"), std::string::npos) << c.err;
+}
+
+// A file whose description was refused is not read afterwards, and what it
+// states about its texts never sizes an allocation: a damaged header once
+// made a read ask for a gigabyte after its text dimension had been refused.
+TEST(CdfOwn, AFileRefusedByGetinfoIsNotReadAndItsTextDimensionSizesNothing) {
+  kavtest::TempDir dir;
+  const std::string name = dir.file("long_text.nc");
+  constexpr size_t kTextLen = 100000;
+  int nc = -1, grid = -1, text = -1, datim = -1, info_var = -1, x = -1, y = -1;
+  ASSERT_EQ(nc_create(name.c_str(), NC_CLOBBER, &nc), NC_NOERR);
+  ASSERT_EQ(nc_def_dim(nc, "grid", NC_UNLIMITED, &grid), NC_NOERR);
+  ASSERT_EQ(nc_def_dim(nc, "x", 2, &x), NC_NOERR);
+  ASSERT_EQ(nc_def_dim(nc, "y", 2, &y), NC_NOERR);
+  ASSERT_EQ(nc_def_dim(nc, "string_len", kTextLen, &text), NC_NOERR);
+  const int dims[2] = {grid, text};
+  ASSERT_EQ(nc_def_var(nc, "datim", NC_CHAR, 2, dims, &datim), NC_NOERR);
+  ASSERT_EQ(nc_def_var(nc, "info", NC_CHAR, 2, dims, &info_var), NC_NOERR);
+  ASSERT_EQ(nc_enddef(nc), NC_NOERR);
+  const std::string record(kTextLen, 'a');
+  const size_t start[2] = {0, 0}, count[2] = {1, kTextLen};
+  ASSERT_EQ(nc_put_vara_text(nc, datim, start, count, record.c_str()), NC_NOERR);
+  ASSERT_EQ(nc_close(nc), NC_NOERR);
+
+  const kavtest::Captured c = kavtest::capture([&] {
+    int type = GRD_NETCDF;
+    const int fd = GRD_open(name.c_str(), 0, &type);
+    ASSERT_GE(fd, 0);
+    GRD_info info{};
+    EXPECT_EQ(GRD_getinfo(fd, &info), -1);
+    Grid g;
+    int num = 0;
+    {
+      kavtest::CapAlloc cap(kTextLen / 2);
+      EXPECT_EQ(GRD_read(fd, &g.r, 0, &num), -1);
+      EXPECT_EQ(cap.refused(), 0u) << "a read asked for " << cap.refused() << " bytes";
+    }
+    EXPECT_EQ(g.r.grid, nullptr);
+    GRD_close(fd);
+  });
+  EXPECT_NE(c.err.find("GRD_getinfo: Text dimension of 100000 characters refused"),
+            std::string::npos)
+      << c.err;
+  EXPECT_EQ(c.err.find("Out of memory"), std::string::npos) << c.err;
 }
 
 TEST(CdfOwn, AFileOfAnOlderWriterWithTheYearLess1900ComesOutAsTheFullYear) {

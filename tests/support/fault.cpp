@@ -3,6 +3,7 @@
 #include "support/fault.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <new>
 
@@ -27,9 +28,15 @@ long g_nth = 0;           // the first call that fails
 long g_calls = 0;         // calls counted since the arming
 bool g_struck = false;    // a call has been refused
 bool g_new_only = false;  // malloc, calloc and realloc are left alone
+size_t g_cap = 0;         // a single allocation larger than this fails (0: none)
+size_t g_capped = 0;      // the largest allocation refused by the cap
 
-// Counts one allocation; true when it must fail.
-bool refuse(bool by_malloc = false) {
+// Counts one allocation of size bytes; true when it must fail.
+bool refuse(size_t size, bool by_malloc = false) {
+  if (g_cap && size > g_cap) {
+    if (size > g_capped) g_capped = size;
+    return true;
+  }
   if (!g_armed || (by_malloc && g_new_only)) return false;
   ++g_calls;
   bool fail = g_once ? g_calls == g_nth : g_calls >= g_nth;
@@ -46,7 +53,7 @@ void *__libc_calloc(size_t n, size_t size);
 void *__libc_realloc(void *p, size_t size);
 
 void *malloc(size_t size) {
-  if (refuse(true)) {
+  if (refuse(size, true)) {
     errno = ENOMEM;
     return nullptr;
   }
@@ -54,7 +61,7 @@ void *malloc(size_t size) {
 }
 
 void *calloc(size_t n, size_t size) {
-  if (refuse(true)) {
+  if (refuse(n > 0 && size > SIZE_MAX / n ? SIZE_MAX : n * size, true)) {
     errno = ENOMEM;
     return nullptr;
   }
@@ -62,7 +69,7 @@ void *calloc(size_t n, size_t size) {
 }
 
 void *realloc(void *p, size_t size) {
-  if (refuse(true)) {
+  if (refuse(size, true)) {
     errno = ENOMEM;
     return nullptr;
   }
@@ -77,14 +84,14 @@ void *realloc(void *p, size_t size) {
 namespace {
 
 void *checked_new(size_t size) {
-  if (refuse()) throw std::bad_alloc();
+  if (refuse(size)) throw std::bad_alloc();
   void *p = KAVTEST_RAW_ALLOC(size ? size : 1);
   if (!p) throw std::bad_alloc();
   return p;
 }
 
 void *nothrow_new(size_t size) noexcept {
-  if (refuse()) return nullptr;
+  if (refuse(size)) return nullptr;
   return KAVTEST_RAW_ALLOC(size ? size : 1);
 }
 
@@ -125,6 +132,13 @@ FailAlloc::FailAlloc(int nth, bool once, bool new_only) {
 FailAlloc::~FailAlloc() { g_armed = false; }
 long FailAlloc::calls() const { return g_calls; }
 bool FailAlloc::struck() const { return g_struck; }
+
+CapAlloc::CapAlloc(size_t bytes) {
+  g_capped = 0;
+  g_cap = bytes;
+}
+CapAlloc::~CapAlloc() { g_cap = 0; }
+size_t CapAlloc::refused() const { return g_capped; }
 
 bool malloc_injection() {
 #ifdef KAVTEST_SANITIZED

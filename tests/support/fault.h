@@ -4,6 +4,7 @@
 #define KAV_TESTS_FAULT_H
 
 #include <cerrno>
+#include <cstddef>
 
 namespace kavtest {
 
@@ -49,6 +50,20 @@ class FailAlloc {
   long calls() const;
   // True once an allocation has been refused.
   bool struck() const;
+};
+
+// While alive, a single allocation of more than bytes fails, as it would
+// with memory running out: for checking that what a file states cannot make
+// the library ask for more than the file warrants. Without a sanitizer malloc,
+// calloc and realloc are capped too, with one only operator new.
+class CapAlloc {
+ public:
+  explicit CapAlloc(size_t bytes);
+  ~CapAlloc();
+  CapAlloc(const CapAlloc &) = delete;
+  CapAlloc &operator=(const CapAlloc &) = delete;
+  // The largest allocation refused, 0 when none was.
+  size_t refused() const;
 };
 
 // True when malloc, not only operator new, can be made to fail.

@@ -207,8 +207,10 @@ int ikey(const grd::Slot &s, int var, long rec) {
 bool get_text_var(const grd::Slot &s, int var, long rec, char *dst, size_t room) {
   dst[0] = '\0';
   if (var < 0 || s.rec.z_size < 1) return var < 0;
-  std::vector<char> buf(static_cast<size_t>(s.rec.z_size) + 1, '\0');
-  const long start[2] = {rec, 0}, count[2] = {1, s.rec.z_size};
+  // No more is read than the text can keep.
+  const long len = std::min(s.rec.z_size, static_cast<long>(room));
+  std::vector<char> buf(static_cast<size_t>(len) + 1, '\0');
+  const long start[2] = {rec, 0}, count[2] = {1, len};
   quiet();
   if (!ok(ncvarget(s.rec.fd, var, start, count, buf.data()), "GRD_read", "ncvarget", s.name))
     return false;

@@ -171,13 +171,15 @@ int cdf_getinfo(Slot &slot, GRD_info *info) {
   if (!f) return -1;
   slot.rec.num = 0;
   slot.rec.cur_var = -1;
-  f->learnt = true;
+  // Only a file whose description was taken whole is read: a refused one
+  // (a text dimension too long, say) keeps what was refused in its record.
+  f->learnt = false;
   try {
-    return getinfo_kind(slot, f, info);
+    f->learnt = getinfo_kind(slot, f, info) == 0;
   } catch (const std::bad_alloc &) {
     MESS_print(M_WARN, "GRD_getinfo: Out of memory: %s\n", slot.name.c_str());
-    return -1;
   }
+  return f->learnt ? 0 : -1;
 }
 
 namespace {
