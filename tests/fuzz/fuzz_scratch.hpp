@@ -10,18 +10,27 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <system_error>
 
 namespace fuzzscratch {
 
-// The directory, made below /tmp at the first call ("/tmp" itself when none
-// can be made). Its name lives in storage that outlasts the exit handler
-// removing it.
+// The directory, made at the first call below TMPDIR when that names a
+// directory by a full path (a campaign points it at a memory file system,
+// sparing the disc a file for every input), else below /tmp ("/tmp" itself
+// when none can be made). Its name lives in storage that outlasts the exit
+// handler removing it.
 inline const char *dir() {
-  static char name[] = "/tmp/kav_fuzz.XXXXXX";
+  static char name[4096] = "";
   static const bool made = [] {
+    const char *base = std::getenv("TMPDIR");
+    std::error_code bad;
+    if (!base || base[0] != '/' || std::strlen(base) > sizeof name - 32 ||
+        !std::filesystem::is_directory(base, bad))
+      base = "/tmp";
+    std::snprintf(name, sizeof name, "%s/kav_fuzz.XXXXXX", base);
     if (!mkdtemp(name)) return false;
     std::atexit([] {
       std::error_code ec;
