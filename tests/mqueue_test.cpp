@@ -4,12 +4,10 @@
 // Queue keys are unique to this run (an offset made from the process id) and
 // every queue in that range is removed after each test and at exit, even when
 // a test fails. Sockets use 127.0.0.1 only.
-#include <arpa/inet.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <kav/mqueue.h>
 #include <kav/resrc.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/ipc.h>
 #include <sys/msg.h>
@@ -27,43 +25,17 @@
 
 #include "support/channel.h"
 #include "support/kavtest.h"
+#include "support/loopback.h"
 
 namespace {
 
 using kavtest::free_ports;
 using kavtest::kavwin_path;
+using kavtest::loopback_connect;
+using kavtest::loopback_listen;
 using kavtest::queue_base;
 using kavtest::remove_queues;
 using kavtest::Server;
-
-// A listening socket of the test's own on 127.0.0.1:port (a raw peer).
-int raw_listen(int port) {
-  int fd = socket(AF_INET, SOCK_STREAM, 0);
-  int one = 1;
-  setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_port = htons(static_cast<uint16_t>(port));
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) || listen(fd, 5)) {
-    close(fd);
-    return -1;
-  }
-  return fd;
-}
-
-int raw_connect(int port) {
-  int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_port = htons(static_cast<uint16_t>(port));
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (connect(fd, reinterpret_cast<sockaddr *>(&a), sizeof a)) {
-    close(fd);
-    return -1;
-  }
-  return fd;
-}
 
 void raw_send(int fd, const std::string &bytes) {
   ASSERT_EQ(send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL), static_cast<ssize_t>(bytes.size()));
@@ -276,7 +248,7 @@ TEST_F(ChannelTest, FindGivesTheFirstFreePort) {
   ASSERT_GT(p, 0);
   MQ_settype(1);
   MQ_offset(p - 100);
-  int a = raw_listen(p), b = raw_listen(p + 1);
+  int a = loopback_listen(p), b = loopback_listen(p + 1);
   ASSERT_GE(a, 0);
   ASSERT_GE(b, 0);
   EXPECT_EQ(MQ_find(100), 102);
@@ -380,7 +352,7 @@ TEST_F(ChannelTest, ConnectToAChannelNobodyServesGivesUpAtTheTimeOut) {
   // A port that accepts connections but never answers.
   int p = socket_channel();
   ASSERT_GT(p, 0);
-  int lfd = raw_listen(p);
+  int lfd = loopback_listen(p);
   ASSERT_GE(lfd, 0);
   ASSERT_EQ(MQ_open(0), 1);
   EXPECT_EQ(MQ_connect(1), -1);
@@ -392,19 +364,13 @@ TEST_F(ChannelTest, OpenGivesUpAtTheTimeOutWhenTheWindowStopsAccepting) {
   int p = socket_channel();
   ASSERT_GT(p, 0);
   MQ_timeout(1);
-  int lfd = raw_listen(p);
+  int lfd = loopback_listen(p);
   ASSERT_GE(lfd, 0);
   ASSERT_EQ(listen(lfd, 0), 0);  // the smallest backlog, never accepted from
   // Fill the backlog with connections nobody accepts.
   std::vector<int> pending;
   for (int i = 0; i < 8; ++i) {
-    int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(static_cast<uint16_t>(p));
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    connect(fd, reinterpret_cast<sockaddr *>(&a), sizeof a);
-    pending.push_back(fd);
+    pending.push_back(kavtest::loopback_connect(p, SOCK_NONBLOCK));
   }
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
   const auto start = std::chrono::steady_clock::now();
@@ -417,7 +383,7 @@ TEST_F(ChannelTest, OpenGivesUpAtTheTimeOutWhenTheWindowStopsAccepting) {
 TEST_F(ChannelTest, ClientRejectsABadFrameWithoutReadingPastIt) {
   int p = socket_channel();
   ASSERT_GT(p, 0);
-  int lfd = raw_listen(p);
+  int lfd = loopback_listen(p);
   ASSERT_GE(lfd, 0);
   ASSERT_EQ(MQ_open(0), 1);
   int peer = accept(lfd, nullptr, nullptr);
@@ -452,7 +418,7 @@ TEST_F(ChannelTest, ServerDropsBadFramesAndServesTheNextClient) {
   int p = socket_channel();
   ASSERT_GT(p, 0);
   ASSERT_EQ(MQ_create(0), 1);
-  int c = raw_connect(p);
+  int c = loopback_connect(p);
   ASSERT_GE(c, 0);
   raw_send(c, std::string(1, static_cast<char>(250)) + std::string(250, '/'));
   raw_send(c, frame("/1000"));
@@ -474,7 +440,7 @@ TEST_F(ChannelTest, ServerDropsBadFramesAndServesTheNextClient) {
   // The server notices the disconnect, then accepts the next client.
   for (int i = 0; i < 100 && MQ_sget(1, &id, item) != -1; ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  c = raw_connect(p);
+  c = loopback_connect(p);
   ASSERT_GE(c, 0);
   raw_send(c, frame("4hi"));
   got = 0;
@@ -497,7 +463,7 @@ TEST_F(ChannelTest, ParamsSetTheTimeOutAndTheTransport) {
   ASSERT_GT(p, 0);
   MQ_offset(p);
   ASSERT_EQ(MQ_create(0), 1);  // a listening socket now, not a queue
-  int c = raw_connect(p);
+  int c = loopback_connect(p);
   EXPECT_GE(c, 0);
   if (c >= 0) close(c);
 

@@ -1,13 +1,11 @@
 // The sources of resources besides the command line: defaults files along the
 // search path with tags, display windows named in the path, the environment,
 // and their precedence, in process and through the windchill command.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <kav/date.h>
 #include <kav/mess.h>
 #include <kav/mqueue.h>
 #include <kav/resrc.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -18,6 +16,7 @@
 #include "support/channel.h"
 #include "support/decode.h"
 #include "support/kavtest.h"
+#include "support/loopback.h"
 
 namespace {
 
@@ -232,13 +231,8 @@ TEST_P(Window, AWindowThatNeverAnswersTheConnectionIsDropped) {
   if (GetParam() == 0) {
     ASSERT_GE(MQ_create(channel_), 0);
   } else {
-    lfd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(static_cast<uint16_t>(channel_));
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(bind(lfd, reinterpret_cast<sockaddr *>(&a), sizeof a), 0);
-    ASSERT_EQ(listen(lfd, 5), 0);
+    lfd = kavtest::loopback_listen(channel_);
+    ASSERT_GE(lfd, 0);
   }
   auto c = kavtest::capture([&] { decode_path("#" + std::to_string(channel_), {"-pa=x"}); });
   MQ_timeout_func(nullptr);

@@ -5,10 +5,8 @@
 // answers connection requests) and once as a window's frames at a client
 // (MQ_get), each read until the peer's end. Any result is fine; a read
 // outside a buffer, a crash or a wait beyond the peer's end is not.
-#include <arpa/inet.h>
 #include <kav/mess.h>
 #include <kav/mqueue.h>
-#include <netinet/in.h>
 #include <sched.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -17,6 +15,8 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+
+#include "support/loopback.h"
 
 namespace {
 
@@ -41,22 +41,6 @@ void decode_frames(const uint8_t *data, size_t size) {
     if (flag != data[pos + 1] - '0') std::abort();
     pos += static_cast<size_t>(used);
   }
-}
-
-// A free loopback port, by letting the system pick one.
-int free_port() {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  if (fd < 0) return -1;
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof a;
-  int port = -1;
-  if (bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0 &&
-      getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len) == 0)
-    port = ntohs(a.sin_port);
-  close(fd);
-  return port;
 }
 
 // Sends the bytes and ends the stream: the reader sees them, then the end.
@@ -92,19 +76,15 @@ void window_reads(int port, const uint8_t *data, size_t size) {
   MQ_offset(port);
   const int q = MQ_create(0);
   if (q < 0) return;
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_port = htons(static_cast<uint16_t>(port));
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (fd >= 0 && connect(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0) {
+  const int fd = kavtest::loopback_connect(port);
+  if (fd >= 0) {
     send_and_end(fd, data, size);
     read_to_end(size, [&](char *item) {
       int conn = 0;
       return MQ_sget(q, &conn, item);
     });
+    close(fd);
   }
-  if (fd >= 0) close(fd);
   MQ_del(q);
 }
 
@@ -127,20 +107,9 @@ struct Ports {
     MESS_set(0, 0);
     MQ_settype(1);
     MQ_timeout(1);
-    window = free_port();
-    client = free_port();
-    listener = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(static_cast<uint16_t>(client));
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const int one = 1;
-    setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    if (client < 0 || bind(listener, reinterpret_cast<sockaddr *>(&a), sizeof a) != 0 ||
-        listen(listener, 4) != 0) {
-      close(listener);
-      listener = -1;
-    }
+    window = kavtest::loopback_free_port();
+    client = kavtest::loopback_free_port();
+    if (client > 0) listener = kavtest::loopback_listen(client, 4);
   }
 };
 

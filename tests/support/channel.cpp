@@ -1,7 +1,5 @@
 #include "support/channel.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/ipc.h>
@@ -13,6 +11,8 @@
 #include <chrono>
 #include <cstdlib>
 #include <thread>
+
+#include "support/loopback.h"
 
 namespace kavtest {
 
@@ -65,10 +65,7 @@ int free_ports(int count) {
     bool ok = true;
     for (int i = 0; i < count && ok; ++i) {
       int fd = socket(AF_INET, SOCK_STREAM, 0);
-      sockaddr_in a{};
-      a.sin_family = AF_INET;
-      a.sin_port = htons(static_cast<uint16_t>(p + i));
-      a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+      sockaddr_in a = loopback_address(p + i);
       ok = bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0;
       close(fd);
     }

@@ -37,10 +37,9 @@ int data_ccsds(const DataJob &job) {
   if (width == 0) return -1;
   const bool msb = (flags & 4) != 0;
   const size_t n = job.npacked;
-  const unsigned char *q = bytes;
   float *out = job.out;
   const auto wide = [&](size_t i) {
-    const unsigned char *p = q + i * width;
+    const unsigned char *p = bytes + i * width;
     uint32_t v = 0;
     for (size_t k = 0; k < width; ++k) v = (v << 8) | p[msb ? k : width - 1 - k];
     return v;
@@ -48,13 +47,13 @@ int data_ccsds(const DataJob &job) {
   if (sc.nbits <= 24) {
     const float r = static_cast<float>(sc.ref), s = static_cast<float>(sc.step);
     if (width == 1) {
-      for (size_t i = n; i-- > 0;) out[i] = r + static_cast<float>(q[i]) * s;
+      for (size_t i = n; i-- > 0;) out[i] = r + static_cast<float>(bytes[i]) * s;
     } else if (width == 2 && msb) {
       for (size_t i = n; i-- > 0;)
-        out[i] = r + static_cast<float>((unsigned(q[2 * i]) << 8) | q[2 * i + 1]) * s;
+        out[i] = r + static_cast<float>((unsigned(bytes[2 * i]) << 8) | bytes[2 * i + 1]) * s;
     } else if (width == 2) {
       for (size_t i = n; i-- > 0;)
-        out[i] = r + static_cast<float>((unsigned(q[2 * i + 1]) << 8) | q[2 * i]) * s;
+        out[i] = r + static_cast<float>((unsigned(bytes[2 * i + 1]) << 8) | bytes[2 * i]) * s;
     } else {
       for (size_t i = n; i-- > 0;) out[i] = r + static_cast<float>(wide(i)) * s;
     }
