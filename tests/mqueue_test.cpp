@@ -370,7 +370,7 @@ TEST_F(ChannelTest, OpenGivesUpAtTheTimeOutWhenTheWindowStopsAccepting) {
   // Fill the backlog with connections nobody accepts.
   std::vector<int> pending;
   for (int i = 0; i < 8; ++i) {
-    pending.push_back(kavtest::loopback_connect(p, SOCK_NONBLOCK));
+    pending.push_back(loopback_connect(p, SOCK_NONBLOCK));
   }
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
   const auto start = std::chrono::steady_clock::now();

@@ -4,7 +4,6 @@
 #include <signal.h>
 #include <sys/ipc.h>
 #include <sys/msg.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -64,10 +63,7 @@ int free_ports(int count) {
     if (next > 32000) next = 20000;
     bool ok = true;
     for (int i = 0; i < count && ok; ++i) {
-      int fd = socket(AF_INET, SOCK_STREAM, 0);
-      sockaddr_in a = loopback_address(p + i);
-      ok = bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0;
-      close(fd);
+      ok = loopback_try_port(p + i) == p + i;
     }
     if (ok) return p;
   }

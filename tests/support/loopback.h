@@ -48,18 +48,20 @@ inline int loopback_connect(int port, int flags = 0) {
   return fd;
 }
 
-// A port the system reports free just now (bound to port 0, then released).
-inline int loopback_free_port() {
+// Binds a socket to the port on the loopback device and lets it go again:
+// the port bound (with 0, one the system picked and reports free just now),
+// or -1 when the port is taken.
+inline int loopback_try_port(int port) {
   const int fd = socket(AF_INET, SOCK_STREAM, 0);
   if (fd < 0) return -1;
-  sockaddr_in a = loopback_address(0);
+  sockaddr_in a = loopback_address(port);
   socklen_t len = sizeof a;
-  int port = -1;
+  int bound = -1;
   if (bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0 &&
       getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len) == 0)
-    port = ntohs(a.sin_port);
+    bound = ntohs(a.sin_port);
   close(fd);
-  return port;
+  return bound;
 }
 
 }  // namespace kavtest
