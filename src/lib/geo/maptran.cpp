@@ -30,10 +30,10 @@ struct Current {
 
 // The module state.
 struct State {
-  Current cur;            // the current domain
-  int grid_limit = 0;     // declutter cells per grid interval (0 off)
-  std::vector<int> grid;  // declutter counters, one per cell
-  int grid_nx = 0;        // cells per row of the declutter grid
+  Current cur;                // the current domain
+  int grid_limit = 0;         // declutter cells per grid interval (0 off)
+  std::vector<uint8_t> grid;  // declutter cells, 1 once an item took the cell
+  int grid_nx = 0;            // cells per row of the declutter grid
 } g;
 
 bool missing(float v) { return v == kFMiss; }
@@ -547,7 +547,8 @@ int MAP_plot_grid_init(void) KAV_NOEXCEPT {
   const int64_t l = g.grid_limit > 1 ? g.grid_limit : 1;
   const int64_t cells_x = static_cast<int64_t>(d.nx) * l;
   const int64_t cells = cells_x * static_cast<int64_t>(d.ny) * l;
-  // A declutter grid finer than this serves no plot.
+  // A declutter grid finer than this serves no plot. A cell is taken or
+  // free, so it costs one byte: 64 MiB at the most.
   constexpr int64_t kMaxCells = 1 << 26;
   if (cells > kMaxCells) {
     MESS_print(M_WARN, "MAP_plot_grid_init: Declutter grid too large: %lld cells\n",
@@ -582,9 +583,9 @@ int MAP_plot_grid(float x, float y) KAV_NOEXCEPT {
     cell = static_cast<int64_t>(gx / f) + static_cast<int64_t>(gy / f) * d.nx;
   }
   if (cell < 0 || cell >= static_cast<int64_t>(g.grid.size())) return 0;
-  int &counter = g.grid[static_cast<size_t>(cell)];
-  if (counter > 0) return 0;
-  ++counter;
+  uint8_t &taken = g.grid[static_cast<size_t>(cell)];
+  if (taken) return 0;
+  taken = 1;
   return 1;
 }
 
