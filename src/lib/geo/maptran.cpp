@@ -33,7 +33,6 @@ struct State {
   Current cur;                // the current domain
   int grid_limit = 0;         // declutter cells per grid interval (0 off)
   std::vector<uint8_t> grid;  // declutter cells, 1 once an item took the cell
-  int grid_nx = 0;            // cells per row of the declutter grid
 } g;
 
 bool missing(float v) { return v == kFMiss; }
@@ -541,12 +540,10 @@ int MAP_set_plot_limit(int val) KAV_NOEXCEPT {
 int MAP_plot_grid_init(void) KAV_NOEXCEPT {
   g.grid.clear();
   g.grid.shrink_to_fit();
-  g.grid_nx = 0;
   const Domain &d = g.cur.domain;
   if (d.nx < 1 || d.ny < 1) return -1;
   const int64_t l = g.grid_limit > 1 ? g.grid_limit : 1;
-  const int64_t cells_x = static_cast<int64_t>(d.nx) * l;
-  const int64_t cells = cells_x * static_cast<int64_t>(d.ny) * l;
+  const int64_t cells = static_cast<int64_t>(d.nx) * l * static_cast<int64_t>(d.ny) * l;
   // A declutter grid finer than this serves no plot. A cell is taken or
   // free, so it costs one byte: 64 MiB at the most.
   constexpr int64_t kMaxCells = 1 << 26;
@@ -561,7 +558,6 @@ int MAP_plot_grid_init(void) KAV_NOEXCEPT {
     g.grid.clear();
     return -1;
   }
-  g.grid_nx = static_cast<int>(cells_x);
   return 0;
 }
 
